@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build and the tests need and is missing.
+set -euo pipefail
+packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools fonts-liberation2 openarena-server "$@")
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

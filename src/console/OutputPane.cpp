@@ -1,0 +1,107 @@
+#include "console/OutputPane.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+
+OutputPane::OutputPane(QWidget* parent)
+    : QPlainTextEdit(parent)
+{
+    setReadOnly(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setTabChangesFocus(true);
+    setUndoRedoEnabled(false);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+}
+
+QString OutputPane::forDisplay(const QString& text)
+{
+    // CR LF, a lone CR and a lone LF each end a line on screen.
+    QString out;
+    out.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            out += QLatin1Char('\n');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int OutputPane::toDisplay(int textPos) const
+{
+    int display = 0;
+    for (int i = 0; i < textPos && i < m_text.size(); ++i) {
+        if (m_text.at(i) == QLatin1Char('\r') && i + 1 < m_text.size() && m_text.at(i + 1) == QLatin1Char('\n')) {
+            if (i + 1 < textPos)
+                ++i;  // the pair is one character on screen
+        }
+        ++display;
+    }
+    return display;
+}
+
+int OutputPane::toText(int displayPos) const
+{
+    int i = 0;
+    for (int d = 0; d < displayPos && i < m_text.size(); ++d) {
+        if (m_text.at(i) == QLatin1Char('\r') && i + 1 < m_text.size() && m_text.at(i + 1) == QLatin1Char('\n'))
+            i += 2;
+        else
+            ++i;
+    }
+    return i;
+}
+
+void OutputPane::setText(const QString& text)
+{
+    if (text == m_text)
+        return;
+    const bool append = text.startsWith(m_text) && !m_text.isEmpty()
+        && !(m_text.endsWith(QLatin1Char('\r')) && text.at(m_text.size()) == QLatin1Char('\n'));
+    if (append) {
+        // Keep the caret and selection where they are; only the new part is laid out.
+        const int anchor = textCursor().anchor();
+        const int position = textCursor().position();
+        const QString tail = text.mid(m_text.size());
+        m_text = text;
+        QTextCursor end(document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(forDisplay(tail));
+        QTextCursor kept(document());
+        kept.setPosition(anchor);
+        kept.setPosition(position, QTextCursor::KeepAnchor);
+        setTextCursor(kept);
+    } else {
+        m_text = text;
+        setPlainText(forDisplay(text));
+    }
+    emit changed();
+}
+
+int OutputPane::selStart() const
+{
+    return toText(textCursor().selectionStart());
+}
+
+void OutputPane::setSelStart(int position)
+{
+    QTextCursor c = textCursor();
+    c.setPosition(qBound(0, toDisplay(position), document()->characterCount() - 1));
+    setTextCursor(c);
+    ensureCursorVisible();
+}
+
+QString OutputPane::selText() const
+{
+    const QTextCursor c = textCursor();
+    const int from = toText(c.selectionStart());
+    const int to = toText(c.selectionEnd());
+    return m_text.mid(from, to - from);
+}

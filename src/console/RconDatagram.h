@@ -1,0 +1,15 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+// The remote console request: FF FF FF FF "rcon " password " " command, nothing after.
+// Characters become one byte each (Latin-1; characters beyond it become '?').
+QByteArray BuildRequest(const QString& password, const QString& command);
+
+// A reply datagram as display text: everything up to and including the first LF is the
+// header and is dropped, CR LF pairs are removed, and every remaining LF becomes CR LF.
+// One character per byte.
+QString DecodeReply(const QByteArray& datagram);
+
+// Leading and trailing space characters removed; tabs and other blanks stay.
+QString TrimSpaces(const QString& text);

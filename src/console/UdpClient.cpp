@@ -1,0 +1,256 @@
+#include "console/UdpClient.h"
+
+#include <QHostInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// At most this many datagrams are taken in one go, so a flood cannot starve the window.
+constexpr int MaxDatagramsPerWake = 64;
+constexpr int MaxDatagramSize = 65536;
+
+QString describe(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+socklen_t fillAddress(sockaddr_storage& ss, const QHostAddress& address, int port)
+{
+    std::memset(&ss, 0, sizeof ss);
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto* a6 = reinterpret_cast<sockaddr_in6*>(&ss);
+        a6->sin6_family = AF_INET6;
+        a6->sin6_port = htons(static_cast<quint16>(port));
+        const Q_IPV6ADDR ip = address.toIPv6Address();
+        std::memcpy(&a6->sin6_addr, ip.c, 16);
+        a6->sin6_scope_id = address.scopeId().toUInt();
+        return sizeof(sockaddr_in6);
+    }
+    auto* a4 = reinterpret_cast<sockaddr_in*>(&ss);
+    a4->sin_family = AF_INET;
+    a4->sin_port = htons(static_cast<quint16>(port));
+    a4->sin_addr.s_addr = htonl(address.toIPv4Address());
+    return sizeof(sockaddr_in);
+}
+
+socklen_t anyAddress(sockaddr_storage& ss, int family, int port)
+{
+    return fillAddress(ss, family == AF_INET6 ? QHostAddress(QHostAddress::AnyIPv6) : QHostAddress(QHostAddress::AnyIPv4), port);
+}
+}
+
+UdpClient::UdpClient(QObject* parent)
+    : QObject(parent)
+{
+}
+
+UdpClient::~UdpClient()
+{
+    close();
+}
+
+void UdpClient::setRemoteHost(const QString& host)
+{
+    m_remoteHost = host;
+}
+
+bool UdpClient::setRemotePort(int port)
+{
+    if (port < 1 || port > 65535)
+        return false;
+    m_remotePort = port;
+    return true;
+}
+
+bool UdpClient::setLocalPort(int port)
+{
+    if (port < 0 || port > 65535)
+        return false;
+    m_localPort = port;
+    return true;
+}
+
+int UdpClient::boundLocalPort() const
+{
+    if (m_fd < 0)
+        return 0;
+    sockaddr_storage ss;
+    socklen_t len = sizeof ss;
+    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
+        return 0;
+    if (ss.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port);
+    return ntohs(reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
+}
+
+void UdpClient::sendData(const QByteArray& data)
+{
+    Pending p{m_remoteHost, m_remotePort, m_localPort, data, QHostAddress(), -1};
+    m_pending.push_back(p);
+    pump();
+}
+
+void UdpClient::pump()
+{
+    while (!m_pending.empty()) {
+        Pending& head = m_pending.front();
+        if (head.address.isNull()) {
+            if (head.lookupId >= 0)
+                return;  // still resolving
+            const QString host = head.host.trimmed();
+            if (host.isEmpty()) {
+                reportLater(EDESTADDRREQ, describe(EDESTADDRREQ));
+                m_pending.pop_front();
+                continue;
+            }
+            QHostAddress literal;
+            if (literal.setAddress(host)) {
+                head.address = literal;
+            } else {
+                head.lookupId = QHostInfo::lookupHost(host, this, &UdpClient::lookedUp);
+                return;
+            }
+        }
+        const Pending p = head;
+        m_pending.pop_front();
+        transmit(p);
+    }
+}
+
+void UdpClient::lookedUp(const QHostInfo& info)
+{
+    if (m_pending.empty() || m_pending.front().lookupId != info.lookupId())
+        return;  // the send was dropped by close()
+    Pending& head = m_pending.front();
+    QHostAddress chosen;
+    for (const QHostAddress& a : info.addresses()) {  // IPv4 first: servers mostly listen there
+        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+            chosen = a;
+            break;
+        }
+    }
+    if (chosen.isNull() && !info.addresses().isEmpty())
+        chosen = info.addresses().first();
+    if (info.error() != QHostInfo::NoError || chosen.isNull()) {
+        const QString text = info.errorString().isEmpty() ? QStringLiteral("Host not found") : info.errorString();
+        m_pending.pop_front();
+        reportLater(EHOSTUNREACH, text);
+        pump();
+        return;
+    }
+    head.address = chosen;
+    head.lookupId = -1;
+    pump();
+}
+
+void UdpClient::transmit(const Pending& p)
+{
+    if (p.port < 1 || p.port > 65535) {
+        reportLater(EDESTADDRREQ, describe(EDESTADDRREQ));
+        return;
+    }
+    if (!aim(p.address, p.port, p.localPort))
+        return;
+    const ssize_t n = ::send(m_fd, p.data.constData(), static_cast<size_t>(p.data.size()), 0);
+    if (n < 0)
+        reportLater(errno, describe(errno));
+}
+
+bool UdpClient::aim(const QHostAddress& address, int port, int localPort)
+{
+    if (m_fd >= 0 && address == m_aimedAddress && port == m_aimedPort && localPort == m_aimedLocalPort)
+        return true;  // already aimed there: keep hearing the rest of an earlier reply
+    closeSocket();
+    const int family = address.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET;
+    const int fd = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        reportLater(errno, describe(errno));
+        return false;
+    }
+    sockaddr_storage local;
+    socklen_t len = anyAddress(local, family, localPort);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), len) != 0) {
+        // The port is held here (a local server, another client): let the system choose one.
+        len = anyAddress(local, family, 0);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), len) != 0) {
+            const int err = errno;
+            ::close(fd);
+            reportLater(err, describe(err));
+            return false;
+        }
+    }
+    sockaddr_storage remote;
+    len = fillAddress(remote, address, port);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), len) != 0) {
+        const int err = errno;
+        ::close(fd);
+        reportLater(err, describe(err));
+        return false;
+    }
+    m_fd = fd;
+    m_aimedAddress = address;
+    m_aimedPort = port;
+    m_aimedLocalPort = localPort;
+    m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &UdpClient::readPending);
+    return true;
+}
+
+void UdpClient::readPending()
+{
+    QByteArray buffer(MaxDatagramSize, Qt::Uninitialized);
+    for (int i = 0; i < MaxDatagramsPerWake && m_fd >= 0; ++i) {
+        const int fd = m_fd;
+        const ssize_t n = ::recv(fd, buffer.data(), static_cast<size_t>(buffer.size()), MSG_DONTWAIT);
+        if (n < 0) {
+            const int err = errno;
+            if (err == EAGAIN || err == EWOULDBLOCK)
+                return;
+            if (err == EINTR)
+                continue;
+            // An ICMP answer such as "port unreachable" surfaces here on a connected socket.
+            emit error(err, describe(err));
+            continue;
+        }
+        m_current = buffer.left(static_cast<int>(n));
+        emit dataArrival(n);
+    }
+}
+
+void UdpClient::reportLater(int number, const QString& description)
+{
+    QTimer::singleShot(0, this, [this, number, description] { emit error(number, description); });
+}
+
+void UdpClient::close()
+{
+    for (const Pending& p : m_pending) {
+        if (p.lookupId >= 0)
+            QHostInfo::abortHostLookup(p.lookupId);
+    }
+    m_pending.clear();
+    closeSocket();
+}
+
+void UdpClient::closeSocket()
+{
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        m_notifier->deleteLater();
+        m_notifier = nullptr;
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_aimedAddress = QHostAddress();
+    m_aimedPort = 0;
+    m_aimedLocalPort = -1;
+}

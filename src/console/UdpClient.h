@@ -1,0 +1,75 @@
+#pragma once
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <deque>
+
+class QSocketNotifier;
+class QHostInfo;
+
+// The window's UDP socket: aimed at one server (remote host and port), sending from and
+// listening on a local port, one datagram per send and per arrival.
+//
+// The socket is connected to the server, so only that server's datagrams are heard and a
+// "port unreachable" answer comes back as an error. Host names resolve without blocking;
+// sends wait for their name in the order they were made. Errors are reported through
+// error() from the event loop, never from inside the call that caused them.
+class UdpClient : public QObject {
+    Q_OBJECT
+public:
+    explicit UdpClient(QObject* parent = nullptr);
+    ~UdpClient() override;
+
+    void setRemoteHost(const QString& host);
+    QString remoteHost() const { return m_remoteHost; }
+    // Ports outside 1..65535 are refused: the call returns false and nothing changes.
+    bool setRemotePort(int port);
+    int remotePort() const { return m_remotePort; }
+    // The wanted local port (0: any). When another program holds it, the socket binds a
+    // port that the system chooses instead, so a server on this machine stays reachable.
+    bool setLocalPort(int port);
+    int localPort() const { return m_localPort; }
+    // The local port the socket is bound to now, 0 when closed.
+    int boundLocalPort() const;
+
+    // Sends one datagram to the remote host and port as they are now.
+    void sendData(const QByteArray& data);
+    // The datagram that dataArrival() announced.
+    QByteArray getData() const { return m_current; }
+    // Closes the socket and drops sends still waiting for their host name.
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+
+signals:
+    void dataArrival(qint64 bytesTotal);
+    void error(int number, const QString& description);
+
+private:
+    struct Pending {
+        QString host;
+        int port;
+        int localPort;
+        QByteArray data;
+        QHostAddress address;  // null until resolved
+        int lookupId = -1;
+    };
+    void pump();
+    void lookedUp(const QHostInfo& info);
+    void transmit(const Pending& p);
+    bool aim(const QHostAddress& address, int port, int localPort);
+    void readPending();
+    void closeSocket();
+    void reportLater(int number, const QString& description);
+
+    QString m_remoteHost;
+    int m_remotePort = 0;
+    int m_localPort = 0;
+    std::deque<Pending> m_pending;
+    int m_fd = -1;
+    QSocketNotifier* m_notifier = nullptr;
+    QHostAddress m_aimedAddress;
+    int m_aimedPort = 0;
+    int m_aimedLocalPort = -1;
+    QByteArray m_current;
+};

@@ -1,0 +1,133 @@
+// Command dispatch, replies and the output pane of the main window.
+#include "ui/frmMain.h"
+
+#include "console/LocaleNumber.h"
+#include "console/OutputPane.h"
+#include "console/RconDatagram.h"
+#include "console/TimeOfDay.h"
+#include "console/UdpClient.h"
+#include "log/LogFile.h"
+#include "settings/SettingsStore.h"
+#include "ui/MessageBox.h"
+#include "ui/VbCheckBox.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+
+namespace {
+constexpr int PaneCap = 32000;
+}
+
+void frmMain::cmdConnect_Click()
+{
+    strCommand = TrimSpaces(txtCommand->text());
+    strAddr = TrimSpaces(txtAddr->currentText());
+    strPort = TrimSpaces(txtPort->currentText());
+    strPassword = TrimSpaces(txtPassword->text());
+
+    if (strAddr.isEmpty()) {
+        MessageBox::show(this, QStringLiteral("You must provide a server address."));
+        txtAddr->setFocus();
+        return;
+    }
+    if (strPort.isEmpty()) {
+        MessageBox::show(this, QStringLiteral("You must provide a server port.  Default: 27960"));
+        txtPort->setFocus();
+        return;
+    }
+    // A port that is not a real port never gets the password sent anywhere.
+    const std::optional<int> port = ConvertPort(strPort);
+    if (!port) {
+        MessageBox::show(this, QStringLiteral("The server port must be a number from 1 to 65535."));
+        txtPort->setFocus();
+        return;
+    }
+    if (strCommand.isEmpty()) {
+        txtCommand->setFocus();
+        return;
+    }
+    if (strPassword.isEmpty()) {
+        MessageBox::show(this, QStringLiteral("You must provide the rcon password."));
+        txtPassword->setFocus();
+        return;
+    }
+
+    udpClient->setRemoteHost(strAddr);
+    udpClient->setRemotePort(*port);
+    udpClient->setLocalPort(udpClient->remotePort());
+    udpClient->sendData(BuildRequest(strPassword, strCommand));
+
+    const QString time = TimeOfDay();
+    txtOutput->setText(txtOutput->text() + time + QStringLiteral(" : ") + strCommand + QStringLiteral("\r\n"));
+
+    if (ckLog->value() == 1)
+        AppendLogRecord(time + QStringLiteral(" : ") + strCommand);
+
+    strCommand.clear();
+    txtCommand->clear();
+    txtCommand->setFocus();
+
+    SaveProgramSetting(Key::ServerAddr, TrimSpaces(txtAddr->currentText()));
+    SaveProgramSetting(Key::ServerPort, TrimSpaces(txtPort->currentText()));
+
+    AddAddrHist(txtAddr->currentText());
+    AddPortHist(txtPort->currentText());
+}
+
+void frmMain::Command1_Click()
+{
+    txtCommand->setText(QStringLiteral("serverinfo"));
+    cmdConnect_Click();
+}
+
+void frmMain::Command2_Click()
+{
+    txtCommand->setText(QStringLiteral("status"));
+    cmdConnect_Click();
+}
+
+void frmMain::mnuCommandsStatus_Click()
+{
+    Command2_Click();
+}
+
+void frmMain::mnuCommandsServerInfo_Click()
+{
+    Command1_Click();
+}
+
+void frmMain::udpClient_DataArrival(qint64 /*bytesTotal*/)
+{
+    strReply = DecodeReply(udpClient->getData());
+    txtOutput->setText(txtOutput->text() + strReply);
+    txtOutput->setSelStart(txtOutput->text().size());
+    if (ckLog->value() == 1)
+        AppendLogRecord(strReply);
+}
+
+void frmMain::udpClient_Error(int /*number*/, const QString& description)
+{
+    txtOutput->setText(txtOutput->text() + description + QStringLiteral("\r\n"));
+    if (ckLog->value() == 1)
+        AppendLogRecord(description + QStringLiteral("\r\n"));
+}
+
+void frmMain::txtOutput_Change()
+{
+    if (txtOutput->text().size() >= PaneCap)
+        txtOutput->setText(QString());
+}
+
+void frmMain::cmdCopy_Click()
+{
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(txtOutput->selText());
+}
+
+void frmMain::cmdClear_Click()
+{
+    txtOutput->setText(QString());
+}

@@ -1,0 +1,16 @@
+#pragma once
+#include <QString>
+
+// Constants of this build, and the folder the program runs from.
+namespace ProgramInfo {
+inline const QString Title = QStringLiteral("telmorax");            // names the settings sections and untitled message boxes
+inline const QString ProductName = QStringLiteral("Quillhaven's Vantorin");
+inline const QString Maker = QStringLiteral("Quillhaven");          // the settings store's application name
+constexpr int VersionMajor = 1;
+constexpr int VersionMinor = 3;
+constexpr int VersionRevision = 0;
+
+// The folder of the running executable. Tests may point it elsewhere.
+QString programFolder();
+void setProgramFolderForTesting(const QString& folder);  // empty: back to the real one
+}

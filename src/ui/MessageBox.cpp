@@ -1,0 +1,50 @@
+#include "ui/MessageBox.h"
+#include "settings/ProgramInfo.h"
+
+namespace {
+struct State {
+    bool recording = false;
+    QList<MessageBox::Shown> shown;
+    QList<QMessageBox::StandardButton> answers;
+};
+State& state()
+{
+    static State s;
+    return s;
+}
+}
+
+QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& text, const QString& title,
+    QMessageBox::StandardButtons buttons, QMessageBox::Icon icon, QMessageBox::StandardButton defaultButton)
+{
+    const QString caption = title.isEmpty() ? ProgramInfo::Title : title;
+    if (state().recording) {
+        state().shown.append({text, caption, buttons, icon, defaultButton});
+        if (!state().answers.isEmpty())
+            return state().answers.takeFirst();
+        return defaultButton != QMessageBox::NoButton ? defaultButton : QMessageBox::Ok;
+    }
+    QMessageBox box(icon, caption, text, buttons, parent);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void MessageBox::setRecording(bool on)
+{
+    state().recording = on;
+    state().shown.clear();
+    state().answers.clear();
+}
+
+QList<MessageBox::Shown> MessageBox::takeShown()
+{
+    QList<Shown> out;
+    out.swap(state().shown);
+    return out;
+}
+
+void MessageBox::setNextAnswer(QMessageBox::StandardButton answer)
+{
+    state().answers.append(answer);
+}

@@ -1,0 +1,27 @@
+#pragma once
+#include <QList>
+#include <QMessageBox>
+#include <QString>
+
+// Every message box of the program goes through here. Tests switch it to recording mode:
+// nothing is shown, each call is recorded, and the answer is the one set in advance
+// (or the default button, or OK).
+class MessageBox {
+public:
+    struct Shown {
+        QString text;
+        QString title;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButton defaultButton;
+    };
+
+    // A modal box. An empty title gives the program's title.
+    static QMessageBox::StandardButton show(QWidget* parent, const QString& text, const QString& title = QString(),
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok, QMessageBox::Icon icon = QMessageBox::NoIcon,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+    static void setRecording(bool on);
+    static QList<Shown> takeShown();  // the boxes shown since the last call, oldest first
+    static void setNextAnswer(QMessageBox::StandardButton answer);
+};

@@ -1,0 +1,35 @@
+#include "ui/VbCheckBox.h"
+
+int VbCheckBox::value() const
+{
+    switch (checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+bool VbCheckBox::setValue(int value)
+{
+    switch (value) {
+    case 0:
+        setCheckState(Qt::Unchecked);
+        return true;
+    case 1:
+        setCheckState(Qt::Checked);
+        return true;
+    case 2:
+        setCheckState(Qt::PartiallyChecked);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void VbCheckBox::nextCheckState()
+{
+    setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}

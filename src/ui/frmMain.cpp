@@ -1,0 +1,328 @@
+#include "ui/frmMain.h"
+
+#include "console/OutputPane.h"
+#include "console/UdpClient.h"
+#include "ui/Fonts.h"
+#include "ui/VbCheckBox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+// The layout is drawn in twips: 15 to a pixel at 96 dots per inch.
+int tw(int twips)
+{
+    return qRound(twips / 15.0);
+}
+QRect twRect(int left, int top, int width, int height)
+{
+    return QRect(tw(left), tw(top), tw(width), tw(height));
+}
+
+constexpr int ClientWidth = 8520;
+// The client area shows down to the Advanced panel's top edge when it is tucked in, and
+// the whole panel with 120 twips below it when it is out.
+constexpr int ClientHeightIn = 7200;
+constexpr int ClientHeightOut = 7200 + 735 + 120;
+
+// The password box shows every character as "*".
+class AsteriskPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* returnData) const override
+    {
+        if (hint == QStyle::SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& r)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(r);
+    b->setFont(Fonts::msSansSerif(8.25, true));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& r, Qt::Alignment align, bool ownFont = true)
+{
+    auto* l = new QLabel(caption, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(r);
+    l->setAlignment(align | Qt::AlignTop);
+    if (ownFont)
+        l->setFont(Fonts::msSansSerif(8.25));
+    return l;
+}
+
+QComboBox* comboBox(QWidget* parent, const char* name, const QRect& r)
+{
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QLatin1String(name));
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);  // Enter sends; it does not add to the list
+    c->setGeometry(r);
+    c->lineEdit()->setObjectName(QLatin1String(name) + QStringLiteral("_edit"));
+    return c;
+}
+
+QAction* menuItem(QMenu* menu, const char* name, const QString& caption)
+{
+    auto* a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    return a;
+}
+
+void separator(QMenu* menu, const char* name)
+{
+    menu->addSeparator()->setObjectName(QLatin1String(name));
+}
+}
+
+frmMain::frmMain(QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Quillhaven's Vantorin v1.30"));
+    setFont(Fonts::arial(8.25));
+    createMenus();
+    createControls();
+    connectEvents();
+    setFixedSize(fixedSizeForPanel());
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    txtCommand = new QLineEdit(QStringLiteral("status"), client);
+    txtCommand->setObjectName(QStringLiteral("txtCommand"));
+    txtCommand->setGeometry(twRect(120, 6240, 7335, 350));
+    txtCommand->setFont(Fonts::msSansSerif(8.25));
+
+    cmdConnect = button(client, "cmdConnect", QStringLiteral("Send"), twRect(7560, 6240, 855, 375));
+    cmdConnect->setDefault(true);
+
+    txtPassword = new QLineEdit(client);
+    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword->setGeometry(twRect(6960, 96, 1455, 285));
+    txtPassword->setFont(Fonts::msSansSerif(8.25));
+    auto* asterisks = new AsteriskPasswordStyle;
+    asterisks->setParent(txtPassword);
+    txtPassword->setStyle(asterisks);
+    txtPassword->setEchoMode(QLineEdit::Password);
+
+    cmdCopy = button(client, "cmdCopy", QStringLiteral("Copy"), twRect(120, 6720, 855, 375));
+    cmdClear = button(client, "cmdClear", QStringLiteral("Clear"), twRect(1080, 6720, 855, 375));
+    cmdQuit = button(client, "cmdQuit", QStringLiteral("Quit"), twRect(7560, 6720, 855, 375));
+
+    txtOutput = new OutputPane(client);
+    txtOutput->setObjectName(QStringLiteral("txtOutput"));
+    txtOutput->setGeometry(twRect(120, 480, 8295, 5415));
+    txtOutput->setFont(Fonts::courierNew(8.25));
+    QPalette pane = txtOutput->palette();
+    pane.setColor(QPalette::Base, QColor(0, 0, 192));
+    pane.setColor(QPalette::Text, QColor(255, 255, 0));
+    txtOutput->setPalette(pane);
+
+    Label1 = label(client, "Label1", QStringLiteral("Server Address"), twRect(-120, 120, 1335, 255), Qt::AlignRight);
+    Label2 = label(client, "Label2", QStringLiteral("Server Port"), twRect(3480, 120, 855, 255), Qt::AlignRight);
+    Label3 = label(client, "Label3", QStringLiteral("rcon Password"), twRect(5640, 120, 1215, 255), Qt::AlignRight);
+    Label4 = label(client, "Label4", QStringLiteral("Command"), twRect(120, 6000, 1695, 255), Qt::AlignLeft);
+    Label5 = label(client, "Label5", QStringLiteral("Copyright \u00A9 2026 Quillhaven. All rights reserved."),
+        twRect(1853, 5880, 4815, 255), Qt::AlignHCenter, false);
+    QPalette notice = Label5->palette();
+    notice.setColor(QPalette::WindowText, notice.color(QPalette::Dark));  // button shadow
+    Label5->setPalette(notice);
+
+    cmdShowOptions = button(client, "cmdShowOptions", QStringLiteral("Advanced >>"), twRect(2040, 6720, 1455, 375));
+
+    Frame1 = new QGroupBox(client);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twRect(120, 7200, 8295, 735));
+
+    txtMinutes = new QLineEdit(QStringLiteral("5"), Frame1);
+    txtMinutes->setObjectName(QStringLiteral("txtMinutes"));
+    txtMinutes->setGeometry(twRect(1850, 280, 565, 315));
+    ckQueryStat = new VbCheckBox(QStringLiteral("Query status every"), Frame1);
+    ckQueryStat->setObjectName(QStringLiteral("ckQueryStat"));
+    ckQueryStat->setGeometry(twRect(120, 240, 2175, 375));
+    ckLog = new VbCheckBox(QStringLiteral("Save Log"), Frame1);
+    ckLog->setObjectName(QStringLiteral("ckLog"));
+    ckLog->setGeometry(twRect(3720, 240, 1215, 375));
+    ckSavePwd = new VbCheckBox(QStringLiteral("Save Password"), Frame1);
+    ckSavePwd->setObjectName(QStringLiteral("ckSavePwd"));
+    ckSavePwd->setGeometry(twRect(5040, 240, 1575, 375));
+    cboMinsSecs = comboBox(Frame1, "cboMinsSecs", twRect(2400, 275, 1095, 330));
+    cboMinsSecs->addItems({QStringLiteral("Minutes"), QStringLiteral("Seconds")});
+    cboMinsSecs->setEditText(QStringLiteral("Minutes"));
+    cmdClearHist = button(Frame1, "cmdClearHist", QStringLiteral("Clear History"), twRect(6720, 240, 1455, 375));
+    txtMinutes->raise();  // drawn over the right end of the check box's area
+
+    Command1 = button(client, "Command1", QStringLiteral("Server Info"), twRect(4320, 6720, 1455, 375));
+    Command2 = button(client, "Command2", QStringLiteral("Status"), twRect(5880, 6720, 855, 375));
+    txtAddr = comboBox(client, "txtAddr", twRect(1320, 60, 2055, 330));
+    txtPort = comboBox(client, "txtPort", twRect(4440, 60, 1095, 330));
+
+    // The interval box starts disabled, with the disabled look.
+    EnableTextBox(txtMinutes, false);
+
+    const QList<QWidget*> order = {txtCommand, cmdConnect, txtPassword, cmdCopy, cmdClear, cmdQuit, txtOutput,
+        cmdShowOptions, txtMinutes, ckQueryStat, ckLog, ckSavePwd, cboMinsSecs, Command1, Command2, txtAddr, txtPort,
+        cmdClearHist};
+    for (int i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
+
+    tmrMain = new QTimer(this);
+    tmrMain->setObjectName(QStringLiteral("tmrMain"));
+    tmrMain->setInterval(60000);
+
+    udpClient = new UdpClient(this);
+    udpClient->setObjectName(QStringLiteral("udpClient"));
+}
+
+void frmMain::createMenus()
+{
+    QMenuBar* bar = menuBar();
+    mnuFile = bar->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFileViewLog = menuItem(mnuFile, "mnuFileViewLog", QStringLiteral("&View Log"));
+    separator(mnuFile, "sp4");
+    mnuFileExit = menuItem(mnuFile, "mnuFileExit", QStringLiteral("E&xit"));
+
+    mnuCommands = bar->addMenu(QStringLiteral("&Commands"));
+    mnuCommands->setObjectName(QStringLiteral("mnuCommands"));
+    mnuCommandsStatus = menuItem(mnuCommands, "mnuCommandsStatus", QStringLiteral("Get Server &Status"));
+    mnuCommandsServerInfo = menuItem(mnuCommands, "mnuCommandsServerInfo", QStringLiteral("Get Server &Info"));
+
+    mnuView = bar->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuViewCommands = menuItem(mnuView, "mnuViewCommands", QStringLiteral("&Command List..."));
+    mnuViewVariables = menuItem(mnuView, "mnuViewVariables", QStringLiteral("&Variable List..."));
+
+    mnuFileHelp = bar->addMenu(QStringLiteral("&Help"));
+    mnuFileHelp->setObjectName(QStringLiteral("mnuFileHelp"));
+    mnuHelpUpdate = menuItem(mnuFileHelp, "mnuHelpUpdate", QStringLiteral("Check For &Updates..."));
+    mnuHelpFeedback = menuItem(mnuFileHelp, "mnuHelpFeedback", QStringLiteral("Submit &Feedback..."));
+    mnuHelpBug = menuItem(mnuFileHelp, "mnuHelpBug", QStringLiteral("Submit A &Bug Report..."));
+    separator(mnuFileHelp, "sp2");
+    mnuHelpQuillhavenHome = menuItem(mnuFileHelp, "mnuHelpQuillhavenHome", QStringLiteral("Visit Quillhaven..."));
+    separator(mnuFileHelp, "sp1");
+    mnuHelpAbout = menuItem(mnuFileHelp, "mnuHelpAbout", QStringLiteral("&About..."));
+}
+
+void frmMain::connectEvents()
+{
+    // Enter in any single-line box or combo box of the window presses Send.
+    for (QLineEdit* box : {txtCommand, txtPassword, txtMinutes, txtAddr->lineEdit(), txtPort->lineEdit(), cboMinsSecs->lineEdit()})
+        connect(box, &QLineEdit::returnPressed, this, &frmMain::cmdConnect_Click);
+
+    connect(cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmMain::cmdCopy_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+    connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
+    connect(cmdShowOptions, &QPushButton::clicked, this, &frmMain::cmdShowOptions_Click);
+    connect(cmdClearHist, &QPushButton::clicked, this, &frmMain::cmdClearHist_Click);
+
+    connect(txtOutput, &OutputPane::changed, this, &frmMain::txtOutput_Change);
+    connect(ckQueryStat, &QCheckBox::stateChanged, this, &frmMain::ckQueryStat_Click);
+    connect(txtMinutes, &QLineEdit::textChanged, this, &frmMain::txtMinutes_Change);
+    connect(cboMinsSecs, &QComboBox::editTextChanged, this, &frmMain::cboMinsSecs_Change);
+    connect(cboMinsSecs, &QComboBox::activated, this, &frmMain::cboMinsSecs_Click);
+    connect(tmrMain, &QTimer::timeout, this, &frmMain::tmrMain_Timer);
+    connect(udpClient, &UdpClient::dataArrival, this, &frmMain::udpClient_DataArrival);
+    connect(udpClient, &UdpClient::error, this, &frmMain::udpClient_Error);
+
+    connect(mnuFileViewLog, &QAction::triggered, this, &frmMain::mnuFileViewLog_Click);
+    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+    connect(mnuCommandsStatus, &QAction::triggered, this, &frmMain::mnuCommandsStatus_Click);
+    connect(mnuCommandsServerInfo, &QAction::triggered, this, &frmMain::mnuCommandsServerInfo_Click);
+    connect(mnuViewCommands, &QAction::triggered, this, &frmMain::mnuViewCommands_Click);
+    connect(mnuViewVariables, &QAction::triggered, this, &frmMain::mnuViewVariables_Click);
+    connect(mnuHelpUpdate, &QAction::triggered, this, &frmMain::mnuHelpUpdate_Click);
+    connect(mnuHelpFeedback, &QAction::triggered, this, &frmMain::mnuHelpFeedback_Click);
+    connect(mnuHelpBug, &QAction::triggered, this, &frmMain::mnuHelpBug_Click);
+    connect(mnuHelpQuillhavenHome, &QAction::triggered, this, &frmMain::mnuHelpQuillhavenHome_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
+}
+
+QSize frmMain::fixedSizeForPanel() const
+{
+    const int client = PanelState == QLatin1String("in") ? ClientHeightIn : ClientHeightOut;
+    return QSize(tw(ClientWidth), menuBar()->sizeHint().height() + tw(client));
+}
+
+void frmMain::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    const QSize wanted = fixedSizeForPanel();
+    if (minimumSize() != wanted || maximumSize() != wanted)
+        setFixedSize(wanted);
+    if (size() != wanted)
+        resize(wanted);
+}
+
+void frmMain::cmdShowOptions_Click()
+{
+    if (PanelState != QLatin1String("in")) {
+        PanelState = QStringLiteral("in");
+        cmdShowOptions->setText(QStringLiteral("Advanced >>"));
+    } else {
+        PanelState = QStringLiteral("out");
+        cmdShowOptions->setText(QStringLiteral("<< Advanced"));
+    }
+    Form_Resize();
+}
+
+void frmMain::cmdQuit_Click()
+{
+    close();
+}
+
+void frmMain::mnuFileExit_Click()
+{
+    cmdQuit_Click();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();  // a restore brings back the fixed size of the current panel state
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (!m_unloaded) {
+        m_unloaded = true;
+        Form_Unload();
+    }
+    event->accept();
+}

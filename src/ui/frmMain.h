@@ -1,0 +1,142 @@
+#pragma once
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+class OutputPane;
+class UdpClient;
+class VbCheckBox;
+
+// The main window. Its handlers are named after the control and the event; their logic
+// lives in the subsystem folders (console, autoquery, settings, log, ui), each of which
+// defines the handlers it owns.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // --- controls, in tab order; object names are the same ---
+    QLineEdit* txtCommand = nullptr;
+    QPushButton* cmdConnect = nullptr;
+    QLineEdit* txtPassword = nullptr;
+    QPushButton* cmdCopy = nullptr;
+    QPushButton* cmdClear = nullptr;
+    QPushButton* cmdQuit = nullptr;
+    OutputPane* txtOutput = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QPushButton* cmdShowOptions = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QLineEdit* txtMinutes = nullptr;
+    VbCheckBox* ckQueryStat = nullptr;
+    VbCheckBox* ckLog = nullptr;
+    VbCheckBox* ckSavePwd = nullptr;
+    QComboBox* cboMinsSecs = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QComboBox* txtAddr = nullptr;
+    QComboBox* txtPort = nullptr;
+    QPushButton* cmdClearHist = nullptr;
+
+    QTimer* tmrMain = nullptr;
+    UdpClient* udpClient = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileViewLog = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QMenu* mnuCommands = nullptr;
+    QAction* mnuCommandsStatus = nullptr;
+    QAction* mnuCommandsServerInfo = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuViewCommands = nullptr;
+    QAction* mnuViewVariables = nullptr;
+    QMenu* mnuFileHelp = nullptr;
+    QAction* mnuHelpUpdate = nullptr;
+    QAction* mnuHelpFeedback = nullptr;
+    QAction* mnuHelpBug = nullptr;
+    QAction* mnuHelpQuillhavenHome = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+
+    // --- the window's fields ---
+    QString strCommand;
+    QString strAddr;
+    QString strPort;
+    QString strPassword;
+    QString strReply;
+    qint16 TickCounter = 0;
+    QString PanelState = QStringLiteral("in");  // "in": Advanced panel tucked in, "out": shown
+
+    // The outer size the window keeps in the current panel state.
+    QSize fixedSizeForPanel() const;
+
+    // --- window (ui/frmMain.cpp) ---
+    void Form_Resize();
+    void cmdShowOptions_Click();
+    void cmdQuit_Click();
+    void mnuFileExit_Click();
+
+    // --- command dispatch, replies and the output pane (console/) ---
+    void cmdConnect_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void mnuCommandsStatus_Click();
+    void mnuCommandsServerInfo_Click();
+    void udpClient_DataArrival(qint64 bytesTotal);
+    void udpClient_Error(int number, const QString& description);
+    void txtOutput_Change();
+    void cmdCopy_Click();
+    void cmdClear_Click();
+
+    // --- automatic status query (autoquery/) ---
+    void ckQueryStat_Click();
+    void EnableTextBox(QLineEdit* box, bool enable);
+    void cboMinsSecs_Click();
+    void cboMinsSecs_Change();
+    void txtMinutes_Change();
+    void tmrMain_Timer();
+    void GetStatus();
+
+    // --- settings and server history (settings/) ---
+    void Form_Load();
+    void Form_Unload();
+    void LoadAddrHist();
+    void LoadPortHist();
+    void AddAddrHist(const QString& address);
+    void AddPortHist(const QString& port);
+    void cmdClearHist_Click();
+
+    // --- log (log/) ---
+    QString CheckPath(const QString& path) const;
+
+    // --- reference lists, web links, About (ui/) ---
+    void mnuFileViewLog_Click();
+    void mnuViewCommands_Click();
+    void mnuViewVariables_Click();
+    void mnuHelpUpdate_Click();
+    void mnuHelpFeedback_Click();
+    void mnuHelpBug_Click();
+    void mnuHelpQuillhavenHome_Click();
+    void mnuHelpAbout_Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void connectEvents();
+    bool m_unloaded = false;
+};

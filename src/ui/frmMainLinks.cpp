@@ -1,0 +1,34 @@
+// Menu items that open the log, the reference lists and the maker's web pages, and the About box.
+#include "ui/frmMain.h"
+
+void frmMain::mnuFileViewLog_Click()
+{
+}
+
+void frmMain::mnuViewCommands_Click()
+{
+}
+
+void frmMain::mnuViewVariables_Click()
+{
+}
+
+void frmMain::mnuHelpUpdate_Click()
+{
+}
+
+void frmMain::mnuHelpFeedback_Click()
+{
+}
+
+void frmMain::mnuHelpBug_Click()
+{
+}
+
+void frmMain::mnuHelpQuillhavenHome_Click()
+{
+}
+
+void frmMain::mnuHelpAbout_Click()
+{
+}

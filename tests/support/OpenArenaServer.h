@@ -1,0 +1,44 @@
+#pragma once
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A real Quake 3 engine dedicated server (Debian's openarena-server) on 127.0.0.1 and a
+// free port, with its own rcon password and a temporary home. Always stopped when the
+// object goes away, whether the test passed or not.
+class OpenArenaServer {
+public:
+    explicit OpenArenaServer(const QString& rconPassword);
+    ~OpenArenaServer();
+    OpenArenaServer(const OpenArenaServer&) = delete;
+    OpenArenaServer& operator=(const OpenArenaServer&) = delete;
+
+    // Starts the server and waits until it answers a status query. False with errorText()
+    // set when the server is not installed or does not come up.
+    bool start(int timeoutMs = 60000);
+    void stop();
+
+    quint16 port() const { return m_port; }
+    QString password() const { return m_password; }
+    QString errorText() const { return m_error; }
+
+    // Everything the server printed so far.
+    QString output();
+    // Waits until the server's output contains `text`.
+    bool waitForOutput(const QString& text, int timeoutMs = 10000);
+
+    // Asks the server directly, without the program: an rcon command, returning the text of
+    // all reply datagrams (headers removed) that arrive within `quietMs` of each other.
+    QByteArray rcon(const QString& command, int quietMs = 500);
+
+    static QString executable();  // empty when not installed
+
+private:
+    QTemporaryDir m_home;
+    QProcess m_process;
+    QString m_password;
+    quint16 m_port = 0;
+    QString m_error;
+    QByteArray m_output;
+};

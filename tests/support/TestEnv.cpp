@@ -1,0 +1,62 @@
+#include "TestEnv.h"
+
+#include "console/TimeOfDay.h"
+#include "settings/ProgramInfo.h"
+#include "ui/Launcher.h"
+#include "ui/MessageBox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUdpSocket>
+
+TestEnv::TestEnv()
+{
+    m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    // QSettings caches the user folder; point it at the new one explicitly.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path());
+    ProgramInfo::setProgramFolderForTesting(m_program.path());
+    MessageBox::setRecording(true);
+    Launcher::setRecording(true);
+    Clock::setFixedTimeForTesting(QTime());
+}
+
+TestEnv::~TestEnv()
+{
+    MessageBox::setRecording(false);
+    Launcher::setRecording(false);
+    Clock::setFixedTimeForTesting(QTime());
+    ProgramInfo::setProgramFolderForTesting(QString());
+    if (m_oldConfigHome.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+}
+
+QString TestEnv::settingsFile() const
+{
+    return m_config.path() + QStringLiteral("/Quillhaven/Quillhaven.ini");
+}
+
+QString TestEnv::logFile() const
+{
+    return m_program.path() + QStringLiteral("/telmorax.log");
+}
+
+QByteArray TestEnv::readLog() const
+{
+    QFile f(logFile());
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+int FreeUdpPort()
+{
+    QUdpSocket probe;
+    if (!probe.bind(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.localPort();
+}

@@ -1,0 +1,29 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+// A private world for one test: settings under a temporary XDG config folder, the
+// program's folder in a temporary folder (the log goes there), message boxes and program
+// launches recorded instead of shown. Undone when it goes out of scope.
+class TestEnv {
+public:
+    TestEnv();
+    ~TestEnv();
+    TestEnv(const TestEnv&) = delete;
+    TestEnv& operator=(const TestEnv&) = delete;
+
+    QString configHome() const { return m_config.path(); }
+    QString programFolder() const { return m_program.path(); }
+    QString settingsFile() const;  // the INI file the settings store uses
+    QString logFile() const;
+    QByteArray readLog() const;
+
+private:
+    QTemporaryDir m_config;
+    QTemporaryDir m_program;
+    QByteArray m_oldConfigHome;
+};
+
+// Finds a UDP port on 127.0.0.1 that nothing holds right now.
+int FreeUdpPort();
