@@ -6,3 +6,7 @@ QString frmMain::CheckPath(const QString& path) const
 {
     return ::CheckPath(path);
 }
+
+void frmMain::mnuFileViewLog_Click()
+{
+}

@@ -1,9 +1,5 @@
-// Menu items that open the log, the reference lists and the maker's web pages, and the About box.
+// Menu items that open the reference lists and the maker's web pages, and the About box.
 #include "ui/frmMain.h"
-
-void frmMain::mnuFileViewLog_Click()
-{
-}
 
 void frmMain::mnuViewCommands_Click()
 {

@@ -1,4 +1,4 @@
-// Command dispatch, replies and the output pane of the main window.
+// Command dispatch of the main window: Send, Server Info, Status.
 #include "ui/frmMain.h"
 
 #include "console/LocaleNumber.h"
@@ -11,14 +11,8 @@
 #include "ui/MessageBox.h"
 #include "ui/VbCheckBox.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
-
-namespace {
-constexpr int PaneCap = 32000;
-}
 
 void frmMain::cmdConnect_Click()
 {
@@ -98,36 +92,3 @@ void frmMain::mnuCommandsServerInfo_Click()
     Command1_Click();
 }
 
-void frmMain::udpClient_DataArrival(qint64 /*bytesTotal*/)
-{
-    strReply = DecodeReply(udpClient->getData());
-    txtOutput->setText(txtOutput->text() + strReply);
-    txtOutput->setSelStart(txtOutput->text().size());
-    if (ckLog->value() == 1)
-        AppendLogRecord(strReply);
-}
-
-void frmMain::udpClient_Error(int /*number*/, const QString& description)
-{
-    txtOutput->setText(txtOutput->text() + description + QStringLiteral("\r\n"));
-    if (ckLog->value() == 1)
-        AppendLogRecord(description + QStringLiteral("\r\n"));
-}
-
-void frmMain::txtOutput_Change()
-{
-    if (txtOutput->text().size() >= PaneCap)
-        txtOutput->setText(QString());
-}
-
-void frmMain::cmdCopy_Click()
-{
-    QClipboard* clipboard = QApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(txtOutput->selText());
-}
-
-void frmMain::cmdClear_Click()
-{
-    txtOutput->setText(QString());
-}
