@@ -25,6 +25,8 @@ public:
     QString remoteHost() const { return m_remoteHost; }
     // Ports outside 1..65535 are refused: the call returns false and nothing changes.
     bool setRemotePort(int port);
+    // No valid remote port: a send then reports an error instead of going to an earlier port.
+    void clearRemotePort() { m_remotePort = 0; }
     int remotePort() const { return m_remotePort; }
     // The wanted local port (0: any). When another program holds it, the socket binds a
     // port that the system chooses instead, so a server on this machine stays reachable.

@@ -1,0 +1,503 @@
+// The automatic status query on the real window: the interval row, the tick schedule, and
+// the timed query to a stand-in server on loopback.
+#include "LoopbackServer.h"
+#include "TestEnv.h"
+
+#include "console/OutputPane.h"
+#include "console/TimeOfDay.h"
+#include "ui/MessageBox.h"
+#include "ui/VbCheckBox.h"
+#include "ui/frmMain.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTimer>
+#include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+const QString AutoEcho = QStringLiteral(" : [auto] status\r\n");
+
+int autoEchoes(const frmMain& w)
+{
+    return w.txtOutput->text().count(AutoEcho);
+}
+
+// Runs the tick handler `ticks` times and gives the tick numbers (from 1) that queried.
+QList<int> queryingTicks(frmMain& w, int ticks)
+{
+    QList<int> out;
+    for (int i = 1; i <= ticks; ++i) {
+        const int before = autoEchoes(w);
+        w.tmrMain_Timer();
+        if (autoEchoes(w) != before)
+            out << i;
+    }
+    return out;
+}
+
+// Aims the window's address and port boxes at the stand-in server.
+void aimAt(frmMain& w, const LoopbackServer& server)
+{
+    w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+    w.txtPort->setEditText(QString::number(server.port()));
+}
+}
+
+class AutoQueryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void intervalChecksAtTheirBoundaries()
+    {
+        TestEnv env;
+        frmMain w;
+        w.ckQueryStat->setValue(1);
+
+        struct Case {
+            const char* unit;
+            const char* text;
+            const char* message;  // nullptr: accepted
+            const char* finalText;
+            int ticks;  // TickCounter afterwards
+        };
+        const Case cases[] = {
+            {"Minutes", "31999", nullptr, "31999", 31999},
+            {"Minutes", "32000", "Minutes must be less than 32000.", "5", 5},
+            {"Minutes", "-3", "Minutes must be no less than 0.", "0", 0},
+            {"Minutes", "", "Minutes must be numeric.", "5", 5},
+            {"Minutes", "-", "Minutes must be numeric.", "5", 5},
+            {"Minutes", "1e12", "Minutes must be less than 32000.", "5", 5},
+            {"Minutes", "59.5", nullptr, "59.5", 60},
+            {"Minutes", "0", nullptr, "0", 0},
+            {"Seconds", "59", nullptr, "59", 59},
+            {"Seconds", "60", "Seconds must be less than 60.", "30", 30},
+            {"Seconds", "59.5", "Seconds must be less than 60.", "30", 30},
+            {"Seconds", "59.4", nullptr, "59.4", 59},
+            {"Seconds", "-0.5", nullptr, "-0.5", 0},
+            {"Seconds", "-0.6", "Seconds must be no less than 0.", "0", 0},
+            {"Seconds", "-3", "Seconds must be no less than 0.", "0", 0},
+            {"Seconds", "", "Seconds must be numeric.", "30", 30},
+            {"Seconds", "-", "Seconds must be numeric.", "30", 30},
+            {"Seconds", "0", nullptr, "0", 0},
+        };
+        for (const Case& c : cases) {
+            const QByteArray what = QByteArray(c.unit) + " \"" + c.text + "\"";
+            w.cboMinsSecs->setEditText(QString::fromLatin1(c.unit));
+            w.txtMinutes->setText(QStringLiteral("7"));  // a valid start that differs from every case
+            MessageBox::takeShown();
+            w.TickCounter = -1;
+
+            w.txtMinutes->setText(QString::fromLatin1(c.text));
+
+            const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+            if (c.message) {
+                QVERIFY2(shown.size() == 1, what.constData());
+                QCOMPARE(shown[0].text, QString::fromLatin1(c.message));
+                QCOMPARE(shown[0].title, QStringLiteral("telmorax"));
+                QCOMPARE(shown[0].icon, QMessageBox::Warning);
+                QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+            } else {
+                QVERIFY2(shown.isEmpty(), what.constData());
+            }
+            QVERIFY2(w.txtMinutes->text() == QLatin1String(c.finalText), what.constData());
+            QVERIFY2(w.TickCounter == c.ticks, what.constData());
+            QVERIFY2(w.tmrMain->isActive(), what.constData());  // the checked box keeps it running
+        }
+
+        // Typing a minus sign over the selected text fails at once.
+        w.cboMinsSecs->setEditText(QStringLiteral("Minutes"));
+        w.txtMinutes->setText(QStringLiteral("12"));
+        MessageBox::takeShown();
+        w.txtMinutes->selectAll();
+        QTest::keyClicks(w.txtMinutes, QStringLiteral("-"));
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("Minutes must be numeric."));
+        QCOMPARE(w.txtMinutes->text(), QStringLiteral("5"));
+
+        // Unchecked: the change is still checked, and the stopped timer stays stopped.
+        w.ckQueryStat->setValue(0);
+        QVERIFY(!w.tmrMain->isActive());
+        w.txtMinutes->setText(QStringLiteral("99999"));
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(w.txtMinutes->text(), QStringLiteral("5"));
+        QVERIFY(!w.tmrMain->isActive());
+        w.txtMinutes->setText(QStringLiteral("8"));
+        QCOMPARE(w.TickCounter, qint16(8));
+        QVERIFY(!w.tmrMain->isActive());
+    }
+
+    void acceptedChangeRestartsTheCountdown()
+    {
+        TestEnv env;
+        frmMain w;
+        // A coarse timer may round its due time to a boundary that a restart lands on again;
+        // a precise one shows each restart in its remaining time.
+        w.tmrMain->setTimerType(Qt::PreciseTimer);
+        w.ckQueryStat->setValue(1);
+        QCOMPARE(w.tmrMain->interval(), 60000);
+        // Let some of the minute pass, then change the interval: the countdown starts over.
+        QTest::qWait(300);
+        const int before = w.tmrMain->remainingTime();
+        QVERIFY(before >= 0 && before < 60000);
+        w.txtMinutes->setText(QStringLiteral("3"));
+        QVERIFY(w.tmrMain->isActive());
+        QVERIFY2(w.tmrMain->remainingTime() > before,
+            qPrintable(QStringLiteral("%1 then %2").arg(before).arg(w.tmrMain->remainingTime())));
+    }
+
+    void unitHandling()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        frmMain w;
+        aimAt(w, server);
+
+        // Checked, 120 minutes, then seconds chosen from the list: clamped to 59, 1000 ms ticks.
+        w.ckQueryStat->setValue(1);
+        w.txtMinutes->setText(QStringLiteral("120"));
+        w.TickCounter = 0;
+        QTest::keyClick(w.cboMinsSecs, Qt::Key_Down);  // the next list item, as a user picks it
+        QCOMPARE(w.cboMinsSecs->currentText(), QStringLiteral("Seconds"));
+        QCOMPARE(w.txtMinutes->text(), QStringLiteral("59"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(w.tmrMain->interval(), 1000);
+        QVERIFY(w.tmrMain->isActive());
+        // The clamped text was accepted as a new interval: the next tick queries, then every
+        // 59th. (The ticks are driven by hand here, so the running timer is stopped.)
+        w.tmrMain->stop();
+        QCOMPARE(queryingTicks(w, 60), QList<int>({1, 60}));
+        QVERIFY(server.waitForDatagrams(2));
+
+        // Back to minutes.
+        QTest::keyClick(w.cboMinsSecs, Qt::Key_Up);
+        QCOMPARE(w.cboMinsSecs->currentText(), QStringLiteral("Minutes"));
+        QCOMPARE(w.tmrMain->interval(), 60000);
+        QCOMPARE(w.txtMinutes->text(), QStringLiteral("59"));
+
+        // -0.4 is a valid number of minutes (it rounds to 0) but becomes 30 as seconds.
+        w.txtMinutes->setText(QStringLiteral("-0.4"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        w.cboMinsSecs->setCurrentIndex(1);
+        QCOMPARE(w.txtMinutes->text(), QStringLiteral("30"));
+        QCOMPARE(w.tmrMain->interval(), 1000);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+
+        // Typing the unit letter by letter: every text but exactly "Minutes" is seconds.
+        w.cboMinsSecs->setCurrentIndex(0);
+        w.txtMinutes->setText(QStringLiteral("120"));
+        QCOMPARE(w.tmrMain->interval(), 60000);
+        w.cboMinsSecs->lineEdit()->selectAll();
+        const QString word = QStringLiteral("Minutes");
+        for (int i = 0; i < word.size(); ++i) {
+            QTest::keyClicks(w.cboMinsSecs->lineEdit(), word.mid(i, 1));
+            QCOMPARE(w.cboMinsSecs->currentText(), word.left(i + 1));
+            QCOMPARE(w.tmrMain->interval(), i + 1 < word.size() ? 1000 : 60000);
+            QCOMPARE(w.txtMinutes->text(), QStringLiteral("59"));  // clamped at the first letter
+        }
+        w.cboMinsSecs->setEditText(QStringLiteral("minutes"));  // another case is seconds too
+        QCOMPARE(w.tmrMain->interval(), 1000);
+
+        // Unchecked: choosing a unit changes nothing but its text.
+        w.cboMinsSecs->setCurrentIndex(0);
+        w.txtMinutes->setText(QStringLiteral("120"));
+        w.ckQueryStat->setValue(0);
+        QTest::keyClick(w.cboMinsSecs, Qt::Key_Down);
+        QCOMPARE(w.cboMinsSecs->currentText(), QStringLiteral("Seconds"));
+        QCOMPARE(w.txtMinutes->text(), QStringLiteral("120"));
+        QCOMPARE(w.tmrMain->interval(), 60000);
+        QVERIFY(!w.tmrMain->isActive());
+
+        // Grayed: the timer runs but the unit is still ignored.
+        w.ckQueryStat->setValue(2);
+        QVERIFY(w.tmrMain->isActive());
+        QCOMPARE(w.tmrMain->interval(), 60000);
+        QCOMPARE(w.txtMinutes->text(), QStringLiteral("120"));
+        QTest::keyClick(w.cboMinsSecs, Qt::Key_Up);
+        QTest::keyClick(w.cboMinsSecs, Qt::Key_Down);
+        QCOMPARE(w.txtMinutes->text(), QStringLiteral("120"));
+        QCOMPARE(w.tmrMain->interval(), 60000);
+
+        // Checking the box applies the unit shown at once: seconds, so 1000 ms and clamped.
+        w.ckQueryStat->setValue(1);
+        QCOMPARE(w.tmrMain->interval(), 1000);
+        QCOMPARE(w.txtMinutes->text(), QStringLiteral("59"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    void schedule()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        frmMain w;
+        aimAt(w, server);
+        // Minutes, so that the real timer never ticks in between: the ticks are driven by hand.
+        w.ckQueryStat->setValue(1);
+        QCOMPARE(w.tmrMain->interval(), 60000);
+        int sent = 0;
+
+        // As after startup, the count starts at 0.
+        w.txtMinutes->setText(QStringLiteral("2"));
+        w.TickCounter = 0;
+        QList<int> ticks = queryingTicks(w, 7);
+        QCOMPARE(ticks, QList<int>({2, 4, 6}));
+        sent += ticks.size();
+
+        w.txtMinutes->setText(QStringLiteral("2.5"));
+        w.TickCounter = 0;
+        ticks = queryingTicks(w, 9);
+        QCOMPARE(ticks, QList<int>({3, 6, 9}));
+        sent += ticks.size();
+
+        w.txtMinutes->setText(QStringLiteral("0"));
+        w.TickCounter = 0;
+        ticks = queryingTicks(w, 3);
+        QCOMPARE(ticks, QList<int>({1, 2, 3}));
+        sent += ticks.size();
+
+        // An accepted change presets the count: the next tick queries, then every 4th.
+        w.txtMinutes->setText(QStringLiteral("4"));
+        ticks = queryingTicks(w, 5);
+        QCOMPARE(ticks, QList<int>({1, 5}));
+        sent += ticks.size();
+
+        // Unchecking part-way keeps the ticks already counted.
+        w.TickCounter = 0;
+        QCOMPARE(queryingTicks(w, 2), QList<int>());
+        w.ckQueryStat->setValue(0);
+        QVERIFY(!w.tmrMain->isActive());
+        QCOMPARE(w.TickCounter, qint16(2));
+        w.ckQueryStat->setValue(1);
+        QVERIFY(w.tmrMain->isActive());
+        QCOMPARE(w.TickCounter, qint16(2));
+        ticks = queryingTicks(w, 6);
+        QCOMPARE(ticks, QList<int>({2, 6}));
+        sent += ticks.size();
+
+        // A tick that meets a text that is not a number (a validation message still open)
+        // only counts.
+        w.txtMinutes->blockSignals(true);
+        w.txtMinutes->setText(QStringLiteral("abc"));
+        w.txtMinutes->blockSignals(false);
+        w.TickCounter = 0;
+        QCOMPARE(queryingTicks(w, 3), QList<int>());
+        QCOMPARE(w.TickCounter, qint16(3));
+        // Nor does the count overflow while it waits.
+        w.TickCounter = 32767;
+        w.tmrMain_Timer();
+        QCOMPARE(w.TickCounter, qint16(32767));
+
+        // Every query reached the server.
+        QVERIFY(server.waitForDatagrams(sent));
+        QCOMPARE(server.received().size(), sent);
+    }
+
+    void timedQueryThroughLoopback()
+    {
+        TestEnv env;
+        Clock::setFixedTimeForTesting(QTime(12, 34, 56));
+        const QString time = TimeOfDay();
+        LoopbackServer server;
+        frmMain w;
+        w.txtAddr->setEditText(QStringLiteral("  127.0.0.1  "));
+        w.txtPort->setEditText(QStringLiteral(" ") + QString::number(server.port()) + QStringLiteral(" "));
+        w.txtPassword->setText(QString());
+        w.txtCommand->setText(QStringLiteral("kick all"));
+        w.ckLog->setValue(1);
+        w.ckQueryStat->setValue(1);
+        w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
+        w.txtMinutes->setText(QStringLiteral("3"));
+        QCOMPARE(w.tmrMain->interval(), 1000);
+        w.tmrMain->stop();  // the ticks are driven by hand until the end
+        w.TickCounter = 2;
+
+        w.tmrMain_Timer();
+
+        QVERIFY(server.waitForDatagrams(1));
+        QCOMPARE(server.received().size(), 1);
+        QCOMPARE(server.received()[0].data, QByteArray("\xff\xff\xff\xff" "rcon  status", 16));
+        QCOMPARE(w.txtOutput->text(), time + AutoEcho);
+        QCOMPARE(env.readLog(), (time + QStringLiteral(" : [auto] status\r\n")).toLatin1());
+        QCOMPARE(w.strAddr, QStringLiteral("127.0.0.1"));
+        QCOMPARE(w.strPort, QString::number(server.port()));
+        QCOMPARE(w.strPassword, QString());
+
+        server.reply(PrintReply("map: oa_dm1\n"));
+        QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("map: oa_dm1\r\n")));
+        QCOMPARE(autoEchoes(w), 1);
+        // The query's record comes before its reply's.
+        QCOMPARE(env.readLog(), (time + QStringLiteral(" : [auto] status\r\nmap: oa_dm1\r\n\r\n")).toLatin1());
+
+        // The command box, the history and the settings are left alone.
+        QCOMPARE(w.txtCommand->text(), QStringLiteral("kick all"));
+        QCOMPARE(w.txtAddr->count(), 0);
+        QCOMPARE(w.txtPort->count(), 0);
+        QVERIFY(!QFile::exists(env.settingsFile()));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+
+        // Logging grayed: the query is echoed but not logged.
+        const QByteArray logBefore = env.readLog();
+        w.ckLog->setValue(2);
+        w.txtPassword->setText(QStringLiteral("  pw 1  "));
+        w.TickCounter = 2;
+        w.tmrMain_Timer();
+        QVERIFY(server.waitForDatagrams(2));
+        QCOMPARE(server.received()[1].data, QByteArray("\xff\xff\xff\xff" "rcon pw 1 status", 20));
+        QCOMPARE(autoEchoes(w), 2);
+        QCOMPARE(env.readLog(), logBefore);
+
+        // A port that is not a port sends nothing (not even to the earlier port) and the
+        // socket's error shows in the pane; a good port then works again.
+        const QString refused = QString::fromLocal8Bit(std::strerror(EDESTADDRREQ));
+        for (const QString& bad : {QStringLiteral("70000"), QStringLiteral("27960x"), QStringLiteral("0"), QString()}) {
+            const int errorsBefore = w.txtOutput->text().count(refused);
+            w.txtPort->setEditText(bad);
+            w.TickCounter = 2;
+            w.tmrMain_Timer();
+            QTRY_COMPARE(w.txtOutput->text().count(refused), errorsBefore + 1);
+        }
+        QCOMPARE(autoEchoes(w), 6);  // echoed all the same
+        w.txtPort->setEditText(QString::number(server.port()));
+        w.TickCounter = 2;
+        w.tmrMain_Timer();
+        QVERIFY(server.waitForDatagrams(3));
+        QTest::qWait(50);
+        QCOMPARE(server.received().size(), 3);  // the refused ones never arrived before it
+        QVERIFY(MessageBox::takeShown().isEmpty());
+
+        // The real timer is wired to the query: interval 0 seconds queries on its first tick.
+        w.ckQueryStat->setValue(0);
+        w.ckQueryStat->setValue(1);
+        QVERIFY(w.tmrMain->isActive());
+        QCOMPARE(w.tmrMain->interval(), 1000);
+        w.txtMinutes->setText(QStringLiteral("0"));
+        QVERIFY(server.waitForDatagrams(4, 10000));
+        QCOMPARE(server.received()[3].data, QByteArray("\xff\xff\xff\xff" "rcon pw 1 status", 20));
+        Clock::setFixedTimeForTesting(QTime());
+    }
+
+    void colours()
+    {
+        TestEnv env;
+        frmMain w;
+        const QPalette system = QApplication::palette(w.txtMinutes);
+        const QPalette systemCheck = QApplication::palette(w.ckQueryStat);
+        // The palette installed by main() keeps the roles apart, so each check can fail.
+        QVERIFY(systemCheck.color(QPalette::ButtonText) != systemCheck.color(QPalette::WindowText));
+        QVERIFY(system.color(QPalette::Base) != system.color(QPalette::Button));
+
+        auto expectBox = [&](bool enabled) {
+            const QPalette p = w.txtMinutes->palette();
+            QCOMPARE(w.txtMinutes->isEnabled(), enabled);
+            QCOMPARE(p.color(QPalette::Base), system.color(enabled ? QPalette::Base : QPalette::Button));
+            QCOMPARE(p.color(QPalette::Text), system.color(enabled ? QPalette::Text : QPalette::Dark));
+            // What is drawn: the group the box is in now.
+            QCOMPARE(p.color(QPalette::Disabled, QPalette::Base), p.color(QPalette::Base));
+        };
+        auto caption = [&] { return w.ckQueryStat->palette().color(QPalette::WindowText); };
+
+        expectBox(false);  // as created
+        w.ckQueryStat->setValue(1);
+        expectBox(true);
+        QCOMPARE(caption(), systemCheck.color(QPalette::ButtonText));
+        w.ckQueryStat->setValue(0);
+        expectBox(false);
+        QCOMPARE(caption(), systemCheck.color(QPalette::WindowText));
+        QVERIFY(!w.tmrMain->isActive());
+        w.ckQueryStat->setValue(1);  // enabled again after being disabled: the true colours come back
+        expectBox(true);
+
+        // Grayed, as restored from the settings: box enabled, window-text caption, timer on,
+        // the unit ignored.
+        w.ckQueryStat->setValue(0);
+        w.txtMinutes->setText(QStringLiteral("90"));
+        w.ckQueryStat->setValue(2);
+        expectBox(true);
+        QCOMPARE(caption(), systemCheck.color(QPalette::WindowText));
+        QVERIFY(w.tmrMain->isActive());
+        w.cboMinsSecs->setCurrentIndex(1);
+        QCOMPARE(w.tmrMain->interval(), 60000);
+        QCOMPARE(w.txtMinutes->text(), QStringLiteral("90"));
+    }
+
+    void restoredAtStart()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        {
+            // The start-up order: check box, interval, unit, then the count to 0.
+            frmMain w;
+            aimAt(w, server);
+            w.ckQueryStat->setValue(1);
+            w.txtMinutes->setText(QStringLiteral("2"));
+            w.cboMinsSecs->setEditText(QStringLiteral("Minutes"));
+            w.TickCounter = 0;
+            QVERIFY(w.tmrMain->isActive());
+            QCOMPARE(w.tmrMain->interval(), 60000);
+            QVERIFY(MessageBox::takeShown().isEmpty());
+            QCOMPARE(queryingTicks(w, 4), QList<int>({2, 4}));
+        }
+        {
+            // Seconds restored last: the interval was checked as minutes, the unit then applies.
+            frmMain w;
+            w.ckQueryStat->setValue(1);
+            w.txtMinutes->setText(QStringLiteral("100"));
+            w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
+            w.TickCounter = 0;
+            QCOMPARE(w.tmrMain->interval(), 1000);
+            QCOMPARE(w.txtMinutes->text(), QStringLiteral("59"));
+            QVERIFY(MessageBox::takeShown().isEmpty());
+        }
+        {
+            // A stored interval that fails is answered as minutes, whatever unit follows.
+            frmMain w;
+            w.ckQueryStat->setValue(1);
+            w.txtMinutes->setText(QStringLiteral("abc"));
+            const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].text, QStringLiteral("Minutes must be numeric."));
+            w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
+            QCOMPARE(w.txtMinutes->text(), QStringLiteral("5"));
+            QCOMPARE(w.tmrMain->interval(), 1000);
+        }
+        {
+            // Unchecked with seconds stored: the unit waits until the box is checked.
+            frmMain w;
+            w.ckQueryStat->setValue(0);
+            w.txtMinutes->setText(QStringLiteral("30"));
+            w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
+            w.TickCounter = 0;
+            QVERIFY(!w.tmrMain->isActive());
+            QCOMPARE(w.tmrMain->interval(), 60000);
+            w.ckQueryStat->click();
+            QCOMPARE(w.ckQueryStat->value(), 1);
+            QVERIFY(w.tmrMain->isActive());
+            QCOMPARE(w.tmrMain->interval(), 1000);
+            QCOMPARE(w.TickCounter, qint16(0));
+        }
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // Numbers in these tests are written with a decimal point.
+    qputenv("LC_ALL", "C.UTF-8");
+    QApplication app(argc, argv);
+    // Colours that keep the roles apart, so that a wrong role shows.
+    QPalette p = QApplication::palette();
+    p.setColor(QPalette::Base, QColor(250, 250, 240));
+    p.setColor(QPalette::Text, QColor(10, 20, 30));
+    p.setColor(QPalette::WindowText, QColor(40, 0, 0));
+    p.setColor(QPalette::Button, QColor(200, 200, 190));
+    p.setColor(QPalette::Dark, QColor(120, 120, 110));
+    p.setColor(QPalette::ButtonText, QColor(0, 0, 90));
+    QApplication::setPalette(p);
+    AutoQueryTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_autoquery.moc"
