@@ -339,6 +339,15 @@ private slots:
         QVERIFY(!QFile::exists(env.settingsFile()));
         QVERIFY(MessageBox::takeShown().isEmpty());
 
+        // The query yields to what is pending before it sends and echoes.
+        QMetaObject::invokeMethod(
+            &w, [&w] { w.txtOutput->setText(w.txtOutput->text() + QStringLiteral("pending\r\n")); }, Qt::QueuedConnection);
+        w.TickCounter = 2;
+        w.tmrMain_Timer();
+        QVERIFY(w.txtOutput->text().endsWith(QStringLiteral("pending\r\n") + time + AutoEcho));
+        QVERIFY(server.waitForDatagrams(2));
+        server.received().removeLast();
+
         // Logging grayed: the query is echoed but not logged.
         const QByteArray logBefore = env.readLog();
         w.ckLog->setValue(2);
@@ -347,7 +356,7 @@ private slots:
         w.tmrMain_Timer();
         QVERIFY(server.waitForDatagrams(2));
         QCOMPARE(server.received()[1].data, QByteArray("\xff\xff\xff\xff" "rcon pw 1 status", 20));
-        QCOMPARE(autoEchoes(w), 2);
+        QCOMPARE(autoEchoes(w), 3);
         QCOMPARE(env.readLog(), logBefore);
 
         // A port that is not a port sends nothing (not even to the earlier port) and the
@@ -360,7 +369,7 @@ private slots:
             w.tmrMain_Timer();
             QTRY_COMPARE(w.txtOutput->text().count(refused), errorsBefore + 1);
         }
-        QCOMPARE(autoEchoes(w), 6);  // echoed all the same
+        QCOMPARE(autoEchoes(w), 7);  // echoed all the same
         w.txtPort->setEditText(QString::number(server.port()));
         w.TickCounter = 2;
         w.tmrMain_Timer();
