@@ -6,6 +6,7 @@ namespace ProgramInfo {
 inline const QString Title = QStringLiteral("telmorax");            // names the settings sections and untitled message boxes
 inline const QString ProductName = QStringLiteral("Quillhaven's Vantorin");
 inline const QString Maker = QStringLiteral("Quillhaven");          // the settings store's application name
+inline const QString Copyright = QStringLiteral("Copyright \u00A9 2026 Quillhaven. All rights reserved.");
 constexpr int VersionMajor = 1;
 constexpr int VersionMinor = 3;
 constexpr int VersionRevision = 0;
