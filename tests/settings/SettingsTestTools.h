@@ -68,9 +68,10 @@ inline QString rawValue(const TestEnv& env, const QString& group, const QString&
 
 constexpr uid_t NobodyId = 65534;
 
-enum class Limit { Unprivileged, TinyFiles };
+enum class Limit { None, Unprivileged, TinyFiles };
 
 // Runs `work` in a child process and returns what it reported: "" when all was well.
+// None: just another process, like a second copy of the program.
 // Unprivileged: the child drops to an ordinary user first (the tests run as root, which
 // file permissions do not stop). TinyFiles: the child cannot make a file grow beyond a
 // few bytes, as on a full disk.
