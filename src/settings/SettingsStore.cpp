@@ -1,34 +1,117 @@
 #include "settings/SettingsStore.h"
 #include "settings/ProgramInfo.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStringList>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+constexpr mode_t PrivateFolder = 0700;
+constexpr mode_t PrivateFile = 0600;
+
+// One store file per application, and only that one: no system-wide or shared fallback
+// files are consulted, so what is read is exactly what this user's program saved.
+class Store : public QSettings {
+public:
+    explicit Store(const QString& app)
+        : QSettings(QSettings::IniFormat, QSettings::UserScope, app, app)
+    {
+        setFallbacksEnabled(false);
+    }
+};
+
 QString groupOf(const QString& section)
 {
     QString g = section;
     g.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return g;
 }
+
+// Every value is saved as a string and comes back as one. A file edited by hand can hold
+// an unquoted list ("a,b"); it reads as its items joined by commas again.
+QString textOf(const QVariant& v)
+{
+    if (v.metaType().id() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
+}
+
+// Creates the folder and every missing folder above it, each one enterable by its owner
+// only. Folders that exist already are left as they are.
+bool makePrivateFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    if (info.exists() || info.isSymLink())
+        return false;  // something that is not a folder stands in the way
+    const QString parent = info.absolutePath();
+    if (parent != info.absoluteFilePath() && !makePrivateFolder(parent))
+        return false;
+    const QByteArray name = QFile::encodeName(info.absoluteFilePath());
+    if (::mkdir(name.constData(), PrivateFolder) != 0)
+        return errno == EEXIST && QFileInfo(path).isDir();
+    ::chmod(name.constData(), PrivateFolder);  // whatever the umask took away
+    return true;
+}
+
+// The settings file exists and only its owner may read or write it. A new file is created
+// that way before anything is written into it; an existing one is narrowed to that. Only
+// a regular file is ever changed: a folder or a device in its place is left alone.
+void makePrivateFile(const QString& fileName, bool create)
+{
+    const QByteArray name = QFile::encodeName(fileName);
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0) {
+        if (S_ISREG(st.st_mode) && (st.st_mode & 07777) != PrivateFile)
+            ::chmod(name.constData(), PrivateFile);
+        return;
+    }
+    if (errno != ENOENT || !create)
+        return;
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, PrivateFile);
+    if (fd < 0)
+        return;
+    ::fchmod(fd, PrivateFile);
+    ::close(fd);
+}
 }
 
 QString GetSetting(const QString& app, const QString& section, const QString& key, const QString& defaultValue)
 {
-    QSettings s(QSettings::IniFormat, QSettings::UserScope, app, app);
+    Store s(app);
     s.beginGroup(groupOf(section));
     if (!s.contains(key))
         return defaultValue;
-    return s.value(key).toString();
+    return textOf(s.value(key));
 }
 
 bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value)
 {
-    QSettings s(QSettings::IniFormat, QSettings::UserScope, app, app);
+    Store s(app);
+    const QString file = s.fileName();
+    // The file is made private before the value goes in: the store writes a new copy beside
+    // it and takes over the old file's permissions.
+    if (makePrivateFolder(QFileInfo(file).absolutePath()))
+        makePrivateFile(file, true);
     s.beginGroup(groupOf(section));
     s.setValue(key, value);
     s.endGroup();
     s.sync();
-    return s.status() == QSettings::NoError;
+    const bool saved = s.status() == QSettings::NoError;
+    makePrivateFile(file, false);
+    return saved;
+}
+
+QString SettingsFileOf(const QString& app)
+{
+    return Store(app).fileName();
 }
 
 QString SettingsSection()
@@ -41,6 +124,53 @@ QString QueryServerSection()
     return ProgramInfo::Title + QStringLiteral("\\QueryServer");
 }
 
+QString Key::AddressSlot(int n)
+{
+    return ServerAddr + QString::number(n);
+}
+
+QString Key::PortSlot(int n)
+{
+    return Port + QString::number(n);
+}
+
+QString Key::AddressOverflow()
+{
+    return AddressSlot(1);
+}
+
+QString CheckBoxText(int value)
+{
+    return QString::number(value);
+}
+
+std::optional<int> CheckBoxFromText(const QString& text)
+{
+    const QString t = text.trimmed();
+    int i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-'))) {
+        negative = t[i] == QLatin1Char('-');
+        ++i;
+    }
+    if (i == t.size())
+        return std::nullopt;
+    int value = 0;
+    for (; i < t.size(); ++i) {
+        const char16_t c = t[i].unicode();
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c - u'0');
+        if (value > 32768)
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value > 32767)
+        return std::nullopt;
+    return value;
+}
+
 QString GetProgramSetting(const QString& key, const QString& defaultValue)
 {
     return GetSetting(ProgramInfo::Maker, SettingsSection(), key, defaultValue);
@@ -49,4 +179,14 @@ QString GetProgramSetting(const QString& key, const QString& defaultValue)
 bool SaveProgramSetting(const QString& key, const QString& value)
 {
     return SaveSetting(ProgramInfo::Maker, SettingsSection(), key, value);
+}
+
+QString GetQueryServerSetting(const QString& key, const QString& defaultValue)
+{
+    return GetSetting(ProgramInfo::Maker, QueryServerSection(), key, defaultValue);
+}
+
+bool SaveQueryServerSetting(const QString& key, const QString& value)
+{
+    return SaveSetting(ProgramInfo::Maker, QueryServerSection(), key, value);
 }

@@ -1,37 +1,68 @@
 #pragma once
 #include <QString>
+#include <optional>
 
-// The per-user settings store: string values by application, section and key.
-// A key that is absent reads as the default; a key present with "" reads as "".
+// The per-user settings store: string values by application, section and key, kept in the
+// INI file <XDG config folder>/<application>/<application>.ini. A section "a\b" is the
+// group a/b of that file.
+//
+// A key that is absent reads as the default; a key present with "" reads as "". Every
+// string comes back exactly as it was saved. The file can hold the rcon password, so it
+// is created, and kept after every save, readable and writable by its owner only, in a
+// folder that only its owner can enter when the store creates it.
+//
+// A store that cannot be read reads as empty (every key gives its default); a value that
+// cannot be saved is lost alone: SaveSetting returns false and nothing else changes.
 QString GetSetting(const QString& app, const QString& section, const QString& key, const QString& defaultValue = QString());
 bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value);
 
-// The program's two sections.
-QString SettingsSection();     // "telmorax\Settings"
-QString QueryServerSection();  // "telmorax\QueryServer"
+// The file the store keeps an application's values in.
+QString SettingsFileOf(const QString& app);
 
-// Keys of the settings section, each named once, with their defaults.
+// The program's two sections.
+QString SettingsSection();     // "telmorax\Settings": the window's fields and options, and the histories
+QString QueryServerSection();  // "telmorax\QueryServer": only the overflow of a full address history
+
+// Keys of the settings section, each named once; the defaults of those that are read.
 namespace Key {
-inline const QString ServerAddr = QStringLiteral("ServerAddr");
-inline const QString ServerPort = QStringLiteral("ServerPort");
-inline const QString ServerAddrPort = QStringLiteral("ServerAddrPort");
-inline const QString Path = QStringLiteral("Path");
+inline const QString ServerAddr = QStringLiteral("ServerAddr");          // last address, trimmed
+inline const QString ServerPort = QStringLiteral("ServerPort");          // last port sent, trimmed
+inline const QString ServerAddrPort = QStringLiteral("ServerAddrPort");  // port box at close; never read
+inline const QString Path = QStringLiteral("Path");                      // the running program; never read
 inline const QString AutoQueryMinutes = QStringLiteral("AutoQueryMinutes");
 inline const QString TimeInterval = QStringLiteral("TimeInterval");
 inline const QString EnableAutoQuery = QStringLiteral("EnableAutoQuery");
 inline const QString EnableLogging = QStringLiteral("EnableLogging");
 inline const QString SavePassword = QStringLiteral("SavePassword");
 inline const QString Password = QStringLiteral("Password");
+inline const QString Port = QStringLiteral("Port");  // only ever set to "" by Clear History; never read
+
+// History slots: "ServerAddr1".."ServerAddr15" and "Port1".."Port10".
+constexpr int AddressSlots = 15;
+constexpr int PortSlots = 10;
+QString AddressSlot(int n);
+QString PortSlot(int n);
+// In the query-server section: where an address goes when all address slots are taken.
+QString AddressOverflow();
 }
 namespace Default {
 inline const QString ServerAddr = QString();
 inline const QString ServerPort = QStringLiteral("27960");
 inline const QString AutoQueryMinutes = QStringLiteral("5");
 inline const QString TimeInterval = QStringLiteral("Minutes");
-inline const QString CheckBox = QStringLiteral("0");
+inline const QString CheckBox = QStringLiteral("0");  // EnableAutoQuery, EnableLogging, SavePassword
 inline const QString Password = QString();
+inline const QString Slot = QString();  // a free history slot
 }
 
-// Shorthands for the settings section of this program's store.
+// A check box value as it is stored ("0", "1", "2") and read back. Reading accepts a whole
+// decimal number with blanks around it and an optional sign; anything else (letters, "",
+// a fraction, a number beyond 16 bits) is no value at all.
+QString CheckBoxText(int value);
+std::optional<int> CheckBoxFromText(const QString& text);
+
+// Shorthands for this program's store.
 QString GetProgramSetting(const QString& key, const QString& defaultValue = QString());
 bool SaveProgramSetting(const QString& key, const QString& value);
+QString GetQueryServerSetting(const QString& key, const QString& defaultValue = QString());
+bool SaveQueryServerSetting(const QString& key, const QString& value);

@@ -1,34 +1,125 @@
 // Settings kept between runs, and the server history, of the main window.
 #include "ui/frmMain.h"
 
+#include "console/RconDatagram.h"
 #include "console/UdpClient.h"
+#include "settings/History.h"
+#include "settings/SettingsStore.h"
+#include "ui/MessageBox.h"
+#include "ui/VbCheckBox.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+
+namespace {
+// A stored check box value goes in through the check box, so that its own handling runs
+// when the value changes. A value that is no number, or one the check box does not take
+// (anything but 0, 1 and 2), leaves the check box as it is.
+void restoreCheckBox(VbCheckBox* box, const QString& key)
+{
+    if (const std::optional<int> value = CheckBoxFromText(GetProgramSetting(key, Default::CheckBox)))
+        box->setValue(*value);
+}
+
+// The text of an editable combo box. A text that is exactly one of the list's items makes
+// that item the current one; any other text goes into the edit field only, and the list is
+// left alone, so no item is picked by accident.
+void setComboText(QComboBox* box, const QString& text)
+{
+    const int item = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (item >= 0)
+        box->setCurrentIndex(item);
+    if (box->currentText() != text)
+        box->setEditText(text);
+}
+}
 
 void frmMain::Form_Load()
 {
+    // A store that cannot be read gives every key its default, so the window opens with the
+    // design values; nothing here stops the window from opening.
+    LoadAddrHist();
+    LoadPortHist();
+    setComboText(txtAddr, GetProgramSetting(Key::ServerAddr, Default::ServerAddr));
+    setComboText(txtPort, GetProgramSetting(Key::ServerPort, Default::ServerPort));
+    restoreCheckBox(ckQueryStat, Key::EnableAutoQuery);
+    restoreCheckBox(ckLog, Key::EnableLogging);
+    txtMinutes->setText(GetProgramSetting(Key::AutoQueryMinutes, Default::AutoQueryMinutes));
+    restoreCheckBox(ckSavePwd, Key::SavePassword);
+    txtPassword->setText(GetProgramSetting(Key::Password, Default::Password));
+    setComboText(cboMinsSecs, GetProgramSetting(Key::TimeInterval, Default::TimeInterval));
+    // The first automatic query comes a full interval after the start, whatever the restored
+    // interval preset.
     TickCounter = 0;
 }
 
 void frmMain::Form_Unload()
 {
+    // Each value is saved on its own: one that cannot be saved is lost alone.
     udpClient->close();
+    SaveProgramSetting(Key::ServerAddr, TrimSpaces(txtAddr->currentText()));
+    // The port box goes under its own key: the port restored at start is the last one sent.
+    SaveProgramSetting(Key::ServerAddrPort, TrimSpaces(txtPort->currentText()));
+    SaveProgramSetting(Key::Path, QCoreApplication::applicationFilePath());
+    SaveProgramSetting(Key::AutoQueryMinutes, txtMinutes->text());
+    SaveProgramSetting(Key::EnableAutoQuery, CheckBoxText(ckQueryStat->value()));
+    SaveProgramSetting(Key::EnableLogging, CheckBoxText(ckLog->value()));
+    SaveProgramSetting(Key::SavePassword, CheckBoxText(ckSavePwd->value()));
+    SaveProgramSetting(Key::TimeInterval, cboMinsSecs->currentText());
+    // A password saved in an earlier run is wiped unless saving it is still wanted.
+    SaveProgramSetting(Key::Password, ckSavePwd->value() == 1 ? txtPassword->text() : QString());
 }
 
 void frmMain::LoadAddrHist()
 {
+    txtAddr->addItems(LoadHistory(AddressHistory()));
 }
 
 void frmMain::LoadPortHist()
 {
+    txtPort->addItems(LoadHistory(PortHistory()));
 }
 
-void frmMain::AddAddrHist(const QString& /*address*/)
+void frmMain::AddAddrHist(const QString& address)
 {
+    if (IsInHistory(AddressHistory(), address))
+        return;
+    txtAddr->addItem(address);
+    StoreInHistory(AddressHistory(), address);
 }
 
-void frmMain::AddPortHist(const QString& /*port*/)
+void frmMain::AddPortHist(const QString& port)
 {
+    if (IsInHistory(PortHistory(), port))
+        return;
+    txtPort->addItem(port);
+    StoreInHistory(PortHistory(), port);
 }
 
 void frmMain::cmdClearHist_Click()
 {
+    const QMessageBox::StandardButton answer = MessageBox::show(this,
+        QStringLiteral("This will clear all queried servers from history.  Continue?"), QStringLiteral("Clear Query History"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes)
+        return;
+
+    // Every clearing write is tried, even after one has been refused, so that as little as
+    // possible is left behind.
+    bool cleared = ClearHistory(AddressHistory());
+    cleared = ClearHistory(PortHistory()) && cleared;
+    cleared = SaveProgramSetting(Key::ServerAddr, QString()) && cleared;
+    cleared = SaveProgramSetting(Key::Port, QString()) && cleared;
+
+    txtAddr->clear();
+    txtAddr->clearEditText();
+    txtPort->clear();
+    txtPort->clearEditText();
+
+    // The user asked for the history to be gone: when the settings file refused to let go
+    // of it, say so rather than let it come back unannounced at the next start.
+    if (!cleared)
+        MessageBox::show(this, QStringLiteral("The server history could not be cleared in the settings file."), QString(),
+            QMessageBox::Ok, QMessageBox::Warning);
 }

@@ -1,0 +1,140 @@
+#pragma once
+// Tools for the settings tests: reading the settings file back from the disk, and running
+// part of a test as an unprivileged user or with a tiny file size limit.
+#include "TestEnv.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QString>
+#include <functional>
+
+#include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace SettingsTest {
+
+// QSettings keeps the files it has read in memory and re-reads one only when it sees it
+// changed. To be sure that what comes back was really on the disk, the store is pointed at
+// the same folder under a new name, which it has never read.
+// (A child process starts with its parent's memory: point the store at a new name before
+// starting one, so that the child reads what is on the disk.)
+inline QString freshAlias(const TestEnv& env)
+{
+    static int serial = 0;
+    const QString alias = env.configHome() + QStringLiteral("/.alias%1").arg(++serial);
+    QFile::link(env.configHome(), alias);
+    return alias;
+}
+inline void useConfigFolder(const QString& folder)
+{
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
+inline void rereadFromDisk(const TestEnv& env)
+{
+    useConfigFolder(freshAlias(env));
+}
+
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+inline int modeOf(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+// A value read straight from the file, without the program's store.
+inline QString rawValue(const TestEnv& env, const QString& group, const QString& key)
+{
+    static int serial = 0;
+    const QString copy = env.programFolder() + QStringLiteral("/copy%1.ini").arg(++serial);
+    QFile::copy(env.settingsFile(), copy);
+    QSettings s(copy, QSettings::IniFormat);
+    const QVariant v = s.value(group + QLatin1Char('/') + key);
+    return v.isValid() ? v.toString() : QStringLiteral("<absent>");
+}
+
+constexpr uid_t NobodyId = 65534;
+
+enum class Limit { None, Unprivileged, TinyFiles };
+
+// Runs `work` in a child process and returns what it reported: "" when all was well.
+// None: just another process, like a second copy of the program.
+// Unprivileged: the child drops to an ordinary user first (the tests run as root, which
+// file permissions do not stop). TinyFiles: the child cannot make a file grow beyond a
+// few bytes, as on a full disk.
+inline QString runInChild(Limit limit, const std::function<QString()>& work)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return QStringLiteral("no pipe");
+    ::fflush(stdout);
+    ::fflush(stderr);
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return QStringLiteral("no fork");
+    if (pid == 0) {
+        ::close(fds[0]);
+        QString report;
+        if (limit == Limit::Unprivileged && ::getuid() == 0
+            && (::setgroups(0, nullptr) != 0 || ::setgid(NobodyId) != 0 || ::setuid(NobodyId) != 0))
+            report = QStringLiteral("could not drop privileges");
+        if (limit == Limit::Unprivileged && report.isEmpty() && ::geteuid() == 0)
+            report = QStringLiteral("still privileged");
+        if (limit == Limit::TinyFiles) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit tiny = {16, 16};
+            if (::setrlimit(RLIMIT_FSIZE, &tiny) != 0)
+                report = QStringLiteral("could not limit file sizes");
+        }
+        if (report.isEmpty())
+            report = work();
+        const QByteArray bytes = report.toUtf8();
+        ssize_t ignored = ::write(fds[1], bytes.constData(), bytes.size());
+        (void)ignored;
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    QByteArray out;
+    char buf[512];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+        out.append(buf, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return QStringLiteral("the child process died: status %1").arg(status);
+    return QString::fromUtf8(out);
+}
+
+// Lets the unprivileged child reach the temporary folders of the test.
+inline void openToOthers(const QString& folder)
+{
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+}
+
+// Collects the failures of a child's checks: check(cond, "what") adds "what" when cond fails.
+struct Report {
+    QStringList failures;
+    void check(bool ok, const QString& what)
+    {
+        if (!ok)
+            failures.append(what);
+    }
+    QString text() const { return failures.join(QStringLiteral("; ")); }
+};
+
+}

@@ -1,0 +1,327 @@
+// The server address and port histories: the slot logic on its own, then in the window.
+#include "LoopbackServer.h"
+#include "SettingsTestTools.h"
+#include "TestEnv.h"
+
+#include "settings/History.h"
+#include "settings/SettingsStore.h"
+#include "ui/MessageBox.h"
+#include "ui/frmMain.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace SettingsTest;
+
+namespace {
+const QString Group = QStringLiteral("telmorax/Settings");
+const QString QueryGroup = QStringLiteral("telmorax/QueryServer");
+
+QStringList items(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out.append(box->itemText(i));
+    return out;
+}
+
+// The slots as they are on the disk; "<absent>" for a key never written.
+QStringList rawSlots(const TestEnv& env, QString (*slotKey)(int), int count)
+{
+    QStringList out;
+    for (int n = 1; n <= count; ++n)
+        out.append(rawValue(env, Group, slotKey(n)));
+    return out;
+}
+
+QStringList numbered(const QString& prefix, int from, int to)
+{
+    QStringList out;
+    for (int i = from; i <= to; ++i)
+        out.append(prefix + QString::number(i));
+    return out;
+}
+}
+
+class HistoryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void slotsAreFilledLowestFirstAndComparedExactly()
+    {
+        TestEnv env;
+        const History& h = AddressHistory();
+        QCOMPARE(LoadHistory(h), QStringList());
+        QVERIFY(!IsInHistory(h, QStringLiteral("a")));
+
+        // Slot 1 and 3 taken, slot 2 explicitly free, the rest absent.
+        QVERIFY(SaveProgramSetting(QStringLiteral("ServerAddr1"), QStringLiteral("Quake.Example")));
+        QVERIFY(SaveProgramSetting(QStringLiteral("ServerAddr2"), QString()));
+        QVERIFY(SaveProgramSetting(QStringLiteral("ServerAddr3"), QStringLiteral(" spaced ")));
+        QCOMPARE(LoadHistory(h), (QStringList{QStringLiteral("Quake.Example"), QStringLiteral(" spaced ")}));
+        QVERIFY(IsInHistory(h, QStringLiteral("Quake.Example")));
+        QVERIFY(IsInHistory(h, QStringLiteral(" spaced ")));
+        for (const char* other : {"quake.example", "QUAKE.EXAMPLE", " Quake.Example", "Quake.Example ", "spaced", " spaced"})
+            QVERIFY2(!IsInHistory(h, QString::fromLatin1(other)), other);
+
+        QVERIFY(StoreInHistory(h, QStringLiteral("quake.example")));
+        QVERIFY(StoreInHistory(h, QStringLiteral("next")));
+        QCOMPARE(rawSlots(env, &Key::AddressSlot, 5),
+            (QStringList{QStringLiteral("Quake.Example"), QStringLiteral("quake.example"), QStringLiteral(" spaced "),
+                QStringLiteral("next"), QStringLiteral("<absent>")}));
+
+        // The slots are read afresh on every call: another copy of the program fills slot 5.
+        rereadFromDisk(env);
+        const QString report = runInChild(Limit::None, [] {
+            return SaveProgramSetting(QStringLiteral("ServerAddr5"), QStringLiteral("from elsewhere")) ? QString()
+                                                                                                      : QStringLiteral("save");
+        });
+        QVERIFY2(report.isEmpty(), qPrintable(report));
+        QVERIFY(IsInHistory(h, QStringLiteral("from elsewhere")));
+        QVERIFY(StoreInHistory(h, QStringLiteral("sixth")));
+        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr6")), QStringLiteral("sixth"));
+    }
+
+    void aFullAddressHistoryOverflowsIntoTheQueryServerSection()
+    {
+        TestEnv env;
+        const History& h = AddressHistory();
+        const QStringList fifteen = numbered(QStringLiteral("10.0.0."), 1, 15);
+        for (const QString& a : fifteen)
+            QVERIFY(StoreInHistory(h, a));
+        QCOMPARE(rawSlots(env, &Key::AddressSlot, 15), fifteen);
+        QVERIFY(StoreInHistory(h, QStringLiteral("10.0.0.16")));
+        QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("10.0.0.16"));
+        QVERIFY(StoreInHistory(h, QStringLiteral("10.0.0.17")));
+        QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("10.0.0.17"));
+        QCOMPARE(rawSlots(env, &Key::AddressSlot, 15), fifteen);
+        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr16")), QStringLiteral("<absent>"));
+        QCOMPARE(LoadHistory(h), fifteen);
+    }
+
+    void aFullPortHistoryReplacesSlotOne()
+    {
+        TestEnv env;
+        const History& h = PortHistory();
+        const QStringList ten = numbered(QStringLiteral("2796"), 0, 9);
+        for (const QString& p : ten)
+            QVERIFY(StoreInHistory(h, p));
+        QCOMPARE(rawSlots(env, &Key::PortSlot, 10), ten);
+        QVERIFY(StoreInHistory(h, QStringLiteral("27970")));
+        QStringList expected = ten;
+        expected[0] = QStringLiteral("27970");
+        QCOMPARE(rawSlots(env, &Key::PortSlot, 10), expected);
+        QCOMPARE(rawValue(env, Group, QStringLiteral("Port11")), QStringLiteral("<absent>"));
+        QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("<absent>"));
+        QVERIFY(!IsInHistory(h, QStringLiteral("27960")));
+
+        QVERIFY(ClearHistory(h));
+        QCOMPARE(rawSlots(env, &Key::PortSlot, 10), QStringList(10, QString()));
+        QCOMPARE(LoadHistory(h), QStringList());
+        QVERIFY(StoreInHistory(h, QStringLiteral("1")));
+        QCOMPARE(rawValue(env, Group, QStringLiteral("Port1")), QStringLiteral("1"));
+    }
+
+    void sendsAreRecordedOnceWithTheBoxTexts()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        const QString port = QString::number(server.port());
+        frmMain w;
+        w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+        w.txtPort->setEditText(port);
+        w.txtPassword->setText(QStringLiteral("pw"));
+        w.Command2->click();  // Status
+        QVERIFY(server.waitForDatagrams(1));
+        w.Command1->click();  // Server Info
+        QVERIFY(server.waitForDatagrams(2));
+        QCOMPARE(items(w.txtAddr), QStringList{QStringLiteral("127.0.0.1")});
+        QCOMPARE(items(w.txtPort), QStringList{port});
+
+        // The same server with spaces around the port: sent to the same place, recorded as typed.
+        w.txtPort->setEditText(QLatin1Char(' ') + port + QLatin1Char(' '));
+        w.txtCommand->setText(QStringLiteral("status"));
+        w.cmdConnect->click();
+        QVERIFY(server.waitForDatagrams(3));
+        QCOMPARE(items(w.txtPort), (QStringList{port, QLatin1Char(' ') + port + QLatin1Char(' ')}));
+        QCOMPARE(items(w.txtAddr), QStringList{QStringLiteral("127.0.0.1")});
+        QCOMPARE(rawValue(env, Group, QStringLiteral("Port2")), QLatin1Char(' ') + port + QLatin1Char(' '));
+        QCOMPARE(rawValue(env, Group, Key::ServerPort), port);  // the last port sent, trimmed
+        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr2")), QStringLiteral("<absent>"));
+
+        // Letter case counts.
+        w.AddAddrHist(QStringLiteral("Server.Example"));
+        w.AddAddrHist(QStringLiteral("server.example"));
+        w.AddAddrHist(QStringLiteral("server.example"));
+        QCOMPARE(items(w.txtAddr),
+            (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("Server.Example"), QStringLiteral("server.example")}));
+        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr3")), QStringLiteral("server.example"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    void theListsFollowTheSlots()
+    {
+        TestEnv env;
+        // A middle slot free, and one address in two slots.
+        for (const auto& [key, value] : QList<QPair<QString, QString>>{{QStringLiteral("ServerAddr1"), QStringLiteral("a")},
+                 {QStringLiteral("ServerAddr3"), QStringLiteral("c")}, {QStringLiteral("ServerAddr4"), QStringLiteral("a")},
+                 {QStringLiteral("Port2"), QStringLiteral("27960")}})
+            QVERIFY(SaveProgramSetting(key, value));
+        frmMain w;
+        QCOMPARE(items(w.txtAddr), (QStringList{QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("a")}));
+        QCOMPARE(items(w.txtPort), QStringList{QStringLiteral("27960")});
+        // No address was stored: the box stays empty and no entry is picked for it.
+        QCOMPARE(w.txtAddr->currentText(), QString());
+        QCOMPARE(w.txtPort->currentText(), QStringLiteral("27960"));
+        w.AddAddrHist(QStringLiteral("a"));
+        QCOMPARE(w.txtAddr->count(), 3);
+        w.AddAddrHist(QStringLiteral("b"));
+        QCOMPARE(items(w.txtAddr), (QStringList{QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("a"), QStringLiteral("b")}));
+        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr2")), QStringLiteral("b"));
+        w.AddPortHist(QStringLiteral("27961"));
+        QCOMPARE(rawValue(env, Group, QStringLiteral("Port1")), QStringLiteral("27961"));
+        QCOMPARE(w.txtAddr->currentText(), QString());  // recording never changes the box's text
+    }
+
+    void fullHistoriesInTheWindowAndAtTheNextStart()
+    {
+        TestEnv env;
+        const QStringList fifteen = numbered(QStringLiteral("127.0.0."), 1, 15);
+        const QStringList ten = numbered(QStringLiteral("3000"), 0, 9);
+        {
+            frmMain w;
+            for (const QString& a : fifteen)
+                w.AddAddrHist(a);
+            for (const QString& p : ten)
+                w.AddPortHist(p);
+            w.AddAddrHist(QStringLiteral("127.0.0.16"));
+            w.AddPortHist(QStringLiteral("30010"));
+            QCOMPARE(items(w.txtAddr), fifteen + QStringList{QStringLiteral("127.0.0.16")});
+            QCOMPARE(items(w.txtPort), ten + QStringList{QStringLiteral("30010")});
+            QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("127.0.0.16"));
+            // While full, an address not among the fifteen is listed again at every send.
+            w.AddAddrHist(QStringLiteral("127.0.0.16"));
+            QCOMPARE(w.txtAddr->count(), 17);
+            w.AddAddrHist(QStringLiteral("127.0.0.3"));
+            QCOMPARE(w.txtAddr->count(), 17);
+            w.txtAddr->setEditText(QStringLiteral("127.0.0.16"));
+            w.close();
+        }
+        rereadFromDisk(env);
+        {
+            frmMain w;
+            QCOMPARE(items(w.txtAddr), fifteen);
+            QCOMPARE(w.txtAddr->currentText(), QStringLiteral("127.0.0.16"));
+            QStringList ports = ten;
+            ports[0] = QStringLiteral("30010");
+            QCOMPARE(items(w.txtPort), ports);
+            // The first port sent is forgotten; sending it again puts it over slot 1 in turn.
+            w.AddPortHist(QStringLiteral("30000"));
+            QCOMPARE(items(w.txtPort), ports + QStringList{QStringLiteral("30000")});
+            QCOMPARE(rawValue(env, Group, QStringLiteral("Port1")), QStringLiteral("30000"));
+            QCOMPARE(rawValue(env, Group, QStringLiteral("Port2")), QStringLiteral("30001"));
+        }
+    }
+
+    void clearHistoryAsksFirst()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        const QString port = QString::number(server.port());
+        frmMain w;
+        w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+        w.txtPort->setEditText(port);
+        w.txtPassword->setText(QStringLiteral("pw"));
+        w.cmdConnect->click();
+        QVERIFY(server.waitForDatagrams(1));
+        w.AddAddrHist(QStringLiteral("127.0.0.2"));
+        w.AddPortHist(QStringLiteral("27960"));
+        QVERIFY(SaveQueryServerSetting(Key::AddressOverflow(), QStringLiteral("overflowed")));
+        const QByteArray before = fileBytes(env.settingsFile());
+
+        auto checkQuestion = [] {
+            const QList<MessageBox::Shown> boxes = MessageBox::takeShown();
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes[0].text, QStringLiteral("This will clear all queried servers from history.  Continue?"));
+            QCOMPARE(boxes[0].title, QStringLiteral("Clear Query History"));
+            QCOMPARE(boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(boxes[0].defaultButton, QMessageBox::Yes);
+            QCOMPARE(boxes[0].icon, QMessageBox::Question);
+        };
+
+        MessageBox::setNextAnswer(QMessageBox::No);
+        w.cmdClearHist->click();
+        checkQuestion();
+        QCOMPARE(items(w.txtAddr), (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")}));
+        QCOMPARE(items(w.txtPort), (QStringList{port, QStringLiteral("27960")}));
+        QCOMPARE(w.txtAddr->currentText(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(w.txtPort->currentText(), port);
+        QCOMPARE(fileBytes(env.settingsFile()), before);
+
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        w.cmdClearHist->click();
+        checkQuestion();
+        QCOMPARE(w.txtAddr->count(), 0);
+        QCOMPARE(w.txtPort->count(), 0);
+        QCOMPARE(w.txtAddr->currentText(), QString());
+        QCOMPARE(w.txtPort->currentText(), QString());
+        QCOMPARE(rawSlots(env, &Key::AddressSlot, 15), QStringList(15, QString()));
+        QCOMPARE(rawSlots(env, &Key::PortSlot, 10), QStringList(10, QString()));
+        QCOMPARE(rawValue(env, Group, Key::ServerAddr), QString());
+        QCOMPARE(rawValue(env, Group, Key::Port), QString());
+        QCOMPARE(rawValue(env, Group, Key::ServerPort), port);
+        QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("overflowed"));
+        QCOMPARE(modeOf(env.settingsFile()), 0600);
+
+        // The next start: no history, no address, the last port sent.
+        w.close();
+        rereadFromDisk(env);
+        frmMain next;
+        QCOMPARE(next.txtAddr->count(), 0);
+        QCOMPARE(next.txtPort->count(), 0);
+        QCOMPARE(next.txtAddr->currentText(), QString());
+        QCOMPARE(next.txtPort->currentText(), port);
+        next.AddAddrHist(QStringLiteral("127.0.0.3"));
+        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr1")), QStringLiteral("127.0.0.3"));
+    }
+
+    void aHistoryThatCannotBeClearedIsReported()
+    {
+        TestEnv env;
+        for (int n = 1; n <= 3; ++n) {
+            QVERIFY(SaveProgramSetting(Key::AddressSlot(n), QStringLiteral("127.0.0.%1").arg(n)));
+            QVERIFY(SaveProgramSetting(Key::PortSlot(n), QStringLiteral("2796%1").arg(n)));
+        }
+        const QString folder = env.configHome() + QStringLiteral("/Quillhaven");
+        openToOthers(env.configHome());
+        openToOthers(folder);
+        ::chmod(QFile::encodeName(env.settingsFile()).constData(), 0644);
+        const QByteArray before = fileBytes(env.settingsFile());
+        rereadFromDisk(env);
+        // An ordinary user who may read the history but not change it.
+        const QString report = runInChild(Limit::Unprivileged, [] {
+            Report r;
+            frmMain w;
+            r.check(w.txtAddr->count() == 3 && w.txtPort->count() == 3, "history shown");
+            MessageBox::setNextAnswer(QMessageBox::Yes);
+            w.cmdClearHist->click();
+            const QList<MessageBox::Shown> boxes = MessageBox::takeShown();
+            r.check(boxes.size() == 2, QStringLiteral("%1 message boxes").arg(boxes.size()));
+            if (boxes.size() == 2) {
+                r.check(boxes[1].text == QStringLiteral("The server history could not be cleared in the settings file."),
+                    boxes[1].text);
+                r.check(boxes[1].title == QStringLiteral("telmorax") && boxes[1].icon == QMessageBox::Warning
+                        && boxes[1].buttons == QMessageBox::Ok,
+                    "warning box");
+            }
+            r.check(w.txtAddr->count() == 0 && w.txtPort->count() == 0, "lists emptied for the run");
+            return r.text();
+        });
+        QVERIFY2(report.isEmpty(), qPrintable(report));
+        QCOMPARE(fileBytes(env.settingsFile()), before);
+    }
+};
+
+QTEST_MAIN(HistoryTest)
+#include "tst_history.moc"
