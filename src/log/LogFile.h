@@ -4,8 +4,18 @@
 // A folder path with a trailing separator, unless it is empty or has one already.
 QString CheckPath(const QString& path);
 
-// The log file: "telmorax.log" in the program's folder.
+// The log file where this user's records are written: "telmorax.log" in the program's
+// folder when this user can write there, otherwise in the program's own folder under the
+// user's data folder (ProgramUserFolder()).
 QString LogFilePath();
+
+// "telmorax.log" in the program's folder, writable or not.
+QString ProgramLogFilePath();
+// The user's own folder of the program: Quillhaven/telmorax under the XDG data folder
+// (~/.local/share by default). Created, readable by its owner only, with the first record.
+QString ProgramUserFolder();
+// True when this user may create and write files in the program's folder.
+bool ProgramFolderWritable();
 
 // Appends one record and its CR LF end to the log: opened, written and closed for this
 // record alone. One byte per character. A failure loses this record only. A reply record

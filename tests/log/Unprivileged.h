@@ -39,7 +39,7 @@ inline Result rerunAsNobody(const char* function)
     env.insert(QStringLiteral("HOME"), home.path());
     env.remove(QStringLiteral("XDG_DATA_HOME"));
     env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
