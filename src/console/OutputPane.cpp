@@ -63,21 +63,23 @@ void OutputPane::setText(const QString& text)
 {
     if (text == m_text)
         return;
-    const bool append = text.startsWith(m_text) && !m_text.isEmpty()
-        && !(m_text.endsWith(QLatin1Char('\r')) && text.at(m_text.size()) == QLatin1Char('\n'));
-    if (append) {
-        // Keep the caret and selection where they are; only the new part is laid out.
+    const bool append = !m_text.isEmpty() && text.startsWith(m_text);
+    m_lastAppended = append ? text.mid(m_text.size()) : text;
+    // A CR at the old end and an LF at the new start make one line end on screen: lay out afresh.
+    if (append && !(m_text.endsWith(QLatin1Char('\r')) && m_lastAppended.startsWith(QLatin1Char('\n')))) {
+        // Keep the caret, the selection and the view where they are; only the new part is laid out.
         const int anchor = textCursor().anchor();
         const int position = textCursor().position();
-        const QString tail = text.mid(m_text.size());
         m_text = text;
         QTextCursor end(document());
         end.movePosition(QTextCursor::End);
-        end.insertText(forDisplay(tail));
-        QTextCursor kept(document());
-        kept.setPosition(anchor);
-        kept.setPosition(position, QTextCursor::KeepAnchor);
-        setTextCursor(kept);
+        end.insertText(forDisplay(m_lastAppended));
+        if (textCursor().anchor() != anchor || textCursor().position() != position) {
+            QTextCursor kept(document());
+            kept.setPosition(anchor);
+            kept.setPosition(position, QTextCursor::KeepAnchor);
+            setTextCursor(kept);
+        }
     } else {
         m_text = text;
         setPlainText(forDisplay(text));
@@ -93,7 +95,10 @@ int OutputPane::selStart() const
 void OutputPane::setSelStart(int position)
 {
     QTextCursor c = textCursor();
-    c.setPosition(qBound(0, toDisplay(position), document()->characterCount() - 1));
+    if (position >= m_text.size())
+        c.movePosition(QTextCursor::End);  // the common case, without counting the whole text
+    else
+        c.setPosition(qBound(0, toDisplay(position), document()->characterCount() - 1));
     setTextCursor(c);
     ensureCursorVisible();
 }

@@ -14,6 +14,9 @@ public:
     // Replaces the whole text (an append is recognised and only the new part is laid out).
     // Emits changed() when the text differs, before returning.
     void setText(const QString& text);
+    // What the latest setText() added: the new part of an append, or the whole text when
+    // the text was replaced by something that does not begin with the old text.
+    QString lastAppended() const { return m_lastAppended; }
 
     int selStart() const;
     void setSelStart(int position);  // also empties the selection
@@ -28,4 +31,5 @@ private:
     int toText(int displayPos) const;
 
     QString m_text;
+    QString m_lastAppended;
 };

@@ -40,6 +40,17 @@ socklen_t fillAddress(sockaddr_storage& ss, const QHostAddress& address, int por
     return sizeof(sockaddr_in);
 }
 
+// True when a connected socket's own address and port are those it is connected to.
+bool connectedToItself(int fd)
+{
+    sockaddr_storage self, peer;
+    socklen_t selfLen = sizeof self, peerLen = sizeof peer;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&self), &selfLen) != 0
+        || ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLen) != 0)
+        return false;
+    return selfLen == peerLen && std::memcmp(&self, &peer, selfLen) == 0;
+}
+
 socklen_t anyAddress(sockaddr_storage& ss, int family, int port)
 {
     return fillAddress(ss, family == AF_INET6 ? QHostAddress(QHostAddress::AnyIPv6) : QHostAddress(QHostAddress::AnyIPv4), port);
@@ -92,6 +103,7 @@ int UdpClient::boundLocalPort() const
 
 void UdpClient::sendData(const QByteArray& data)
 {
+    ++m_sendCount;
     Pending p{m_remoteHost, m_remotePort, m_localPort, data, QHostAddress(), -1};
     m_pending.push_back(p);
     pump();
@@ -193,6 +205,15 @@ bool UdpClient::aim(const QHostAddress& address, int port, int localPort)
         ::close(fd);
         reportLater(err, describe(err));
         return false;
+    }
+    if (localPort != 0 && localPort == port && connectedToItself(fd)) {
+        // A server on this machine that is not running: the socket took the server's own
+        // address and port and would hear its own request (password included) as the reply.
+        ::close(fd);
+        if (!aim(address, port, 0))
+            return false;
+        m_aimedLocalPort = localPort;  // the next request to the same place keeps this socket
+        return true;
     }
     m_fd = fd;
     m_aimedAddress = address;

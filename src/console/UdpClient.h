@@ -37,6 +37,8 @@ public:
 
     // Sends one datagram to the remote host and port as they are now.
     void sendData(const QByteArray& data);
+    // How many sends were made so far: a change tells a new request from the rest of a reply.
+    quint64 sendCount() const { return m_sendCount; }
     // The datagram that dataArrival() announced.
     QByteArray getData() const { return m_current; }
     // Closes the socket and drops sends still waiting for their host name.
@@ -74,4 +76,5 @@ private:
     int m_aimedPort = 0;
     int m_aimedLocalPort = -1;
     QByteArray m_current;
+    quint64 m_sendCount = 0;
 };

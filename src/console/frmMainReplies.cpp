@@ -9,18 +9,54 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QTimer>
 
 namespace {
 constexpr int PaneCap = 32000;
+// A server sends the datagrams of one long reply back to back; this long without another
+// one and the reply is over.
+constexpr int ReplyQuietMs = 1000;
 }
 
 void frmMain::udpClient_DataArrival(qint64 /*bytesTotal*/)
 {
     strReply = DecodeReply(udpClient->getData());
+
+    // The server splits long output into several datagrams, each with its own header line;
+    // every one is shown as it comes, so a line cut between two reads whole again.
+    if (replyOpen && udpClient->sendCount() != replySendCount)
+        EndReply();  // a new request was sent: this is the start of its answer
+    if (!replyOpen) {
+        replyOpen = true;
+        replyLogged = ckLog->value() == 1;  // decided once, by the first datagram
+        replySendCount = udpClient->sendCount();
+    }
+
     txtOutput->setText(txtOutput->text() + strReply);
     txtOutput->setSelStart(txtOutput->text().size());
-    if (ckLog->value() == 1)
-        AppendLogRecord(strReply);
+
+    if (replyLogged)
+        BeginOrContinueReplyRecord(strReply);
+
+    if (!tmrReplyQuiet) {
+        tmrReplyQuiet = new QTimer(this);
+        tmrReplyQuiet->setObjectName(QStringLiteral("tmrReplyQuiet"));
+        tmrReplyQuiet->setSingleShot(true);
+        tmrReplyQuiet->setInterval(ReplyQuietMs);
+        connect(tmrReplyQuiet, &QTimer::timeout, this, &frmMain::EndReply);
+        // However the window goes, a reply record still open gets its end.
+        connect(tmrReplyQuiet, &QObject::destroyed, [] { EndOpenRecord(); });
+    }
+    tmrReplyQuiet->start();
+}
+
+void frmMain::EndReply()
+{
+    if (tmrReplyQuiet)
+        tmrReplyQuiet->stop();
+    replyOpen = false;
+    replyLogged = false;
+    EndOpenRecord();
 }
 
 void frmMain::udpClient_Error(int /*number*/, const QString& description)
@@ -32,13 +68,18 @@ void frmMain::udpClient_Error(int /*number*/, const QString& description)
 
 void frmMain::txtOutput_Change()
 {
-    if (txtOutput->text().size() >= PaneCap)
-        txtOutput->setText(QString());
+    if (txtOutput->text().size() < PaneCap)
+        return;
+    // The old text goes whole; what was just appended stays unless it alone reaches the cap.
+    const QString appended = txtOutput->lastAppended();
+    txtOutput->setText(appended.size() >= PaneCap ? QString() : appended);
 }
 
 void frmMain::cmdCopy_Click()
 {
     QClipboard* clipboard = QApplication::clipboard();
+    if (!clipboard)
+        return;
     clipboard->clear();
     clipboard->setText(txtOutput->selText());
 }

@@ -1,7 +1,44 @@
 #include "log/LogFile.h"
 #include "settings/ProgramInfo.h"
 
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+bool g_replyOpen = false;
+const QString LogFileName = QStringLiteral("telmorax.log");
+constexpr QFileDevice::Permissions OwnerOnlyFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions OwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Opens the log for appending, writes the bytes, closes it.
+bool appendBytes(const QByteArray& bytes)
+{
+    const bool inProgramFolder = ProgramFolderWritable();
+    QFile file(inProgramFolder ? ProgramLogFilePath() : CheckPath(ProgramUserFolder()) + LogFileName);
+    bool opened = false;
+    if (inProgramFolder) {
+        opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
+    } else {
+        // The user's copy holds what the server printed (and commands): for its owner only.
+        const QString folder = ProgramUserFolder();
+        if (!QFileInfo::exists(folder)) {
+            if (!QDir().mkpath(folder))
+                return false;
+            QFile::setPermissions(folder, OwnerOnlyFolder);
+        }
+        opened = file.open(QIODevice::WriteOnly | QIODevice::Append, OwnerOnlyFile);
+    }
+    if (!opened)
+        return false;
+    const bool ok = file.write(bytes) == bytes.size();
+    file.close();
+    return ok && file.error() == QFileDevice::NoError;
+}
+}
 
 QString CheckPath(const QString& path)
 {
@@ -10,18 +47,51 @@ QString CheckPath(const QString& path)
     return path + QLatin1Char('/');
 }
 
+QString ProgramLogFilePath()
+{
+    return CheckPath(ProgramInfo::programFolder()) + LogFileName;
+}
+
+QString ProgramUserFolder()
+{
+    return CheckPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + ProgramInfo::Maker
+        + QLatin1Char('/') + ProgramInfo::Title;
+}
+
+bool ProgramFolderWritable()
+{
+    const QByteArray folder = QFile::encodeName(ProgramInfo::programFolder());
+    return !folder.isEmpty() && ::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 QString LogFilePath()
 {
-    return CheckPath(ProgramInfo::programFolder()) + QStringLiteral("telmorax.log");
+    return ProgramFolderWritable() ? ProgramLogFilePath() : CheckPath(ProgramUserFolder()) + LogFileName;
 }
 
 bool AppendLogRecord(const QString& record)
 {
-    QFile file(LogFilePath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    const QByteArray bytes = record.toLatin1() + "\r\n";
-    const bool ok = file.write(bytes) == bytes.size();
-    file.close();
-    return ok && file.error() == QFileDevice::NoError;
+    EndOpenRecord();
+    return appendBytes(record.toLatin1() + "\r\n");
+}
+
+bool BeginOrContinueReplyRecord(const QString& part)
+{
+    g_replyOpen = true;
+    if (part.isEmpty())
+        return true;
+    return appendBytes(part.toLatin1());
+}
+
+void EndOpenRecord()
+{
+    if (!g_replyOpen)
+        return;
+    g_replyOpen = false;
+    appendBytes(QByteArrayLiteral("\r\n"));
+}
+
+bool IsReplyRecordOpen()
+{
+    return g_replyOpen;
 }

@@ -4,9 +4,32 @@
 // A folder path with a trailing separator, unless it is empty or has one already.
 QString CheckPath(const QString& path);
 
-// The log file: "telmorax.log" in the program's folder.
+// The log file where this user's records are written: "telmorax.log" in the program's
+// folder when this user can write there, otherwise in the program's own folder under the
+// user's data folder (ProgramUserFolder()).
 QString LogFilePath();
 
+// "telmorax.log" in the program's folder, writable or not.
+QString ProgramLogFilePath();
+// The user's own folder of the program: Quillhaven/telmorax under the XDG data folder
+// (~/.local/share by default). Created, readable by its owner only, with the first record.
+QString ProgramUserFolder();
+// True when this user may create and write files in the program's folder.
+bool ProgramFolderWritable();
+
 // Appends one record and its CR LF end to the log: opened, written and closed for this
-// record alone. One byte per character. A failure loses this record only.
+// record alone. One byte per character. A failure loses this record only. A reply record
+// still open is ended first, so records never run into each other.
 bool AppendLogRecord(const QString& record);
+
+// A reply of several datagrams is one record: each part is written as it arrives (the
+// file opened, appended and closed for that part), and the record end comes once, from
+// EndOpenRecord(). The first part opens the record; later parts continue it.
+bool BeginOrContinueReplyRecord(const QString& part);
+
+// Writes the end (CR LF) of a reply record that is still open; does nothing when none is.
+// Called once the reply is over, before any other record, and when the window closes.
+void EndOpenRecord();
+
+// True while a reply record has had parts written but not its end.
+bool IsReplyRecordOpen();

@@ -1,6 +1,10 @@
 #include "ui/frmMain.h"
 
 #include "log/LogFile.h"
+#include "ui/Launcher.h"
+#include "ui/MessageBox.h"
+
+#include <QFileInfo>
 
 QString frmMain::CheckPath(const QString& path) const
 {
@@ -9,4 +13,14 @@ QString frmMain::CheckPath(const QString& path) const
 
 void frmMain::mnuFileViewLog_Click()
 {
+    // The log where this user's records go: the program's folder, or the user's own copy
+    // when the program's folder is not writable.
+    const QString path = LogFilePath();
+    if (QFileInfo(path).isFile()) {
+        Launcher::openFile(path);
+        return;
+    }
+    MessageBox::show(this,
+        QStringLiteral("A log file has not been created.  Be sure to enable logging by checking the option in the ADVANCED panel."),
+        QStringLiteral("Vantorin Log File"), QMessageBox::Ok, QMessageBox::Information);
 }

@@ -97,6 +97,13 @@ public:
     void txtOutput_Change();
     void cmdCopy_Click();
     void cmdClear_Click();
+    // The reply now arriving: its datagrams make one log record, ended by EndReply() after a
+    // quiet time, at the first datagram after a new request, or when the window goes.
+    void EndReply();
+    QTimer* tmrReplyQuiet = nullptr;
+    bool replyOpen = false;
+    bool replyLogged = false;
+    quint64 replySendCount = 0;
 
     // --- automatic status query (autoquery/) ---
     void ckQueryStat_Click();

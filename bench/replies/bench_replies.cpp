@@ -1,0 +1,187 @@
+// Measures, against a loopback server in this process (its own thread):
+//  - the time from Send to the last datagram of a 10-datagram reply shown in the pane,
+//    beside a bare socket doing the same round trip;
+//  - the cost of one 1000-character append to a pane that holds 31000 characters.
+// Prints numbers only. Run with QT_QPA_PLATFORM=offscreen where there is no display.
+#include "console/OutputPane.h"
+#include "settings/ProgramInfo.h"
+#include "ui/frmMain.h"
+#include "ui/VbCheckBox.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstdio>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+constexpr int Parts = 10;
+constexpr int Rounds = 200;
+
+// Answers every request with ten datagrams of about 1000 bytes; the last line of the last
+// one carries the round's number.
+void serve(int fd, std::atomic<bool>& stop)
+{
+    char request[1024];
+    int round = 0;
+    while (!stop) {
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        const ssize_t n = ::recvfrom(fd, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (n <= 0)
+            continue;
+        for (int p = 0; p < Parts; ++p) {
+            QByteArray d("\xff\xff\xff\xff" "print\n", 10);
+            for (int line = 0; line < 10; ++line)
+                d += QByteArray(98, char('a' + (p + line) % 26)) + '\n';
+            if (p == Parts - 1)
+                d += "LAST " + QByteArray::number(round) + '\n';
+            ::sendto(fd, d.constData(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+        }
+        ++round;
+    }
+}
+
+struct Stats {
+    double median, mean, min, max;
+};
+
+Stats stats(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    double sum = 0;
+    for (double x : v)
+        sum += x;
+    return {v[v.size() / 2], sum / v.size(), v.front(), v.back()};
+}
+
+void print(const char* what, const Stats& s, const char* unit)
+{
+    std::printf("%-58s median %9.3f  mean %9.3f  min %9.3f  max %9.3f %s\n", what, s.median, s.mean, s.min, s.max, unit);
+}
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A world of its own: settings and log in temporary folders.
+    QTemporaryDir config, program;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    ProgramInfo::setProgramFolderForTesting(program.path());
+
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t alen = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &alen);
+    timeval tv{0, 100000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    std::atomic<bool> stop{false};
+    std::thread server(serve, fd, std::ref(stop));
+    const quint16 port = ntohs(addr.sin_port);
+    std::printf("loopback server on 127.0.0.1:%u, %d rounds of a %d-datagram reply (about 1000 bytes each)\n\n", port, Rounds, Parts);
+
+    // The bare round trip: a blocking socket, one request, ten datagrams read.
+    int serverRound = 0;
+    {
+        const int c = ::socket(AF_INET, SOCK_DGRAM, 0);
+        ::connect(c, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        std::vector<double> us;
+        char buf[65536];
+        for (int r = 0; r < Rounds; ++r) {
+            QElapsedTimer t;
+            t.start();
+            ::send(c, "\xff\xff\xff\xffrcon pw cvarlist", 21, 0);
+            for (int p = 0; p < Parts; ++p)
+                ::recv(c, buf, sizeof buf, 0);
+            us.push_back(t.nsecsElapsed() / 1000.0);
+            ++serverRound;
+        }
+        ::close(c);
+        print("bare socket: send to last datagram read", stats(us), "us");
+    }
+
+    // The window: Send, then the event loop until the last datagram is in the pane.
+    frmMain w;
+    w.show();
+    w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+    w.txtPort->setEditText(QString::number(port));
+    w.txtPassword->setText(QStringLiteral("pw"));
+    for (int logging = 0; logging <= 1; ++logging) {
+        w.ckLog->setValue(logging);
+        std::vector<double> us, clickUs, afterUs;
+        for (int r = 0; r < Rounds; ++r) {
+            const QString mark = QStringLiteral("LAST %1\r\n").arg(serverRound);
+            QElapsedTimer t;
+            t.start();
+            w.txtCommand->setText(QStringLiteral("cvarlist"));
+            w.cmdConnect->click();
+            const double click = t.nsecsElapsed() / 1000.0;
+            while (!w.txtOutput->text().endsWith(mark))
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+            us.push_back(t.nsecsElapsed() / 1000.0);
+            clickUs.push_back(click);
+            afterUs.push_back(us.back() - click);
+            ++serverRound;
+        }
+        print(logging ? "window, Save Log on: Send to last datagram in the pane" : "window, Save Log off: Send to last datagram in the pane",
+            stats(us), "us");
+        print("  of which the Send handler (settings saved to disk)", stats(clickUs), "us");
+        print("  of which from the Send handler's end to the last datagram", stats(afterUs), "us");
+    }
+    stop = true;
+    server.join();
+    ::close(fd);
+
+    // One append of 1000 characters (ten lines) to a full pane.
+    auto appendCost = [&](int held, const char* what) {
+        QString base;
+        while (base.size() < held)
+            base += QString(98, QLatin1Char('x')) + QStringLiteral("\r\n");
+        base.truncate(held);
+        QString chunk;
+        for (int i = 0; i < 10; ++i)
+            chunk += QString(98, QLatin1Char('y')) + QStringLiteral("\r\n");
+        std::vector<double> us, setOnly, caretOnly;
+        for (int r = 0; r < Rounds; ++r) {
+            w.txtOutput->setText(QString());
+            w.txtOutput->setText(base);
+            QCoreApplication::processEvents();
+            QElapsedTimer t;
+            t.start();
+            w.txtOutput->setText(w.txtOutput->text() + chunk);
+            setOnly.push_back(t.nsecsElapsed() / 1000.0);
+            w.txtOutput->setSelStart(w.txtOutput->text().size());
+            caretOnly.push_back(t.nsecsElapsed() / 1000.0);
+            QCoreApplication::processEvents();  // includes the repaint of the pane
+            us.push_back(t.nsecsElapsed() / 1000.0);
+        }
+        print(what, stats(us), "us");
+        print("  of which the text change alone", stats(setOnly), "us");
+        print("  of which text change and caret", stats(caretOnly), "us");
+    };
+    std::printf("\n");
+    appendCost(30999, "append 1000 chars to 30999 (kept whole), caret, repaint");
+    appendCost(31000, "append 1000 chars to 31000 (reaches the cap), caret, repaint");
+    appendCost(1000, "append 1000 chars to 1000, caret, repaint");
+    ProgramInfo::setProgramFolderForTesting(QString());
+    return 0;
+}
