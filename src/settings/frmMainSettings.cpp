@@ -58,6 +58,7 @@ void frmMain::Form_Unload()
 {
     // Each value is saved on its own: one that cannot be saved is lost alone.
     udpClient->close();
+    EndReply();  // a reply still arriving gets its record end in the log
     SaveProgramSetting(Key::ServerAddr, TrimSpaces(txtAddr->currentText()));
     // The port box goes under its own key: the port restored at start is the last one sent.
     SaveProgramSetting(Key::ServerAddrPort, TrimSpaces(txtPort->currentText()));
