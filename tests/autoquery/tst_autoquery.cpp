@@ -5,6 +5,7 @@
 
 #include "console/OutputPane.h"
 #include "console/TimeOfDay.h"
+#include "settings/SettingsStore.h"
 #include "ui/MessageBox.h"
 #include "ui/VbCheckBox.h"
 #include "ui/frmMain.h"
@@ -433,60 +434,71 @@ private slots:
         QCOMPARE(w.txtMinutes->text(), QStringLiteral("90"));
     }
 
+    // The start-up restore goes through the real settings file and the window's load
+    // handler: check box, interval, unit, then the count to 0.
     void restoredAtStart()
     {
         TestEnv env;
         LoopbackServer server;
+        const auto store = [](const QString& enable, const QString& interval, const QString& unit) {
+            SaveProgramSetting(Key::EnableAutoQuery, enable);
+            SaveProgramSetting(Key::AutoQueryMinutes, interval);
+            SaveProgramSetting(Key::TimeInterval, unit);
+        };
         {
-            // The start-up order: check box, interval, unit, then the count to 0.
+            store(QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("Minutes"));
             frmMain w;
-            aimAt(w, server);
-            w.ckQueryStat->setValue(1);
-            w.txtMinutes->setText(QStringLiteral("2"));
-            w.cboMinsSecs->setEditText(QStringLiteral("Minutes"));
-            w.TickCounter = 0;
             QVERIFY(w.tmrMain->isActive());
             QCOMPARE(w.tmrMain->interval(), 60000);
+            QCOMPARE(w.TickCounter, qint16(0));
             QVERIFY(MessageBox::takeShown().isEmpty());
+            aimAt(w, server);
             QCOMPARE(queryingTicks(w, 4), QList<int>({2, 4}));
         }
         {
             // Seconds restored last: the interval was checked as minutes, the unit then applies.
+            store(QStringLiteral("1"), QStringLiteral("100"), QStringLiteral("Seconds"));
             frmMain w;
-            w.ckQueryStat->setValue(1);
-            w.txtMinutes->setText(QStringLiteral("100"));
-            w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
-            w.TickCounter = 0;
             QCOMPARE(w.tmrMain->interval(), 1000);
             QCOMPARE(w.txtMinutes->text(), QStringLiteral("59"));
+            QCOMPARE(w.cboMinsSecs->currentText(), QStringLiteral("Seconds"));
+            QCOMPARE(w.TickCounter, qint16(0));
             QVERIFY(MessageBox::takeShown().isEmpty());
         }
         {
             // A stored interval that fails is answered as minutes, whatever unit follows.
+            store(QStringLiteral("1"), QStringLiteral("abc"), QStringLiteral("Seconds"));
             frmMain w;
-            w.ckQueryStat->setValue(1);
-            w.txtMinutes->setText(QStringLiteral("abc"));
             const QList<MessageBox::Shown> shown = MessageBox::takeShown();
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].text, QStringLiteral("Minutes must be numeric."));
-            w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
             QCOMPARE(w.txtMinutes->text(), QStringLiteral("5"));
             QCOMPARE(w.tmrMain->interval(), 1000);
+            QCOMPARE(w.TickCounter, qint16(0));
         }
         {
             // Unchecked with seconds stored: the unit waits until the box is checked.
+            store(QStringLiteral("0"), QStringLiteral("30"), QStringLiteral("Seconds"));
             frmMain w;
-            w.ckQueryStat->setValue(0);
-            w.txtMinutes->setText(QStringLiteral("30"));
-            w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
-            w.TickCounter = 0;
             QVERIFY(!w.tmrMain->isActive());
             QCOMPARE(w.tmrMain->interval(), 60000);
+            QVERIFY(!w.txtMinutes->isEnabled());
             w.ckQueryStat->click();
             QCOMPARE(w.ckQueryStat->value(), 1);
             QVERIFY(w.tmrMain->isActive());
             QCOMPARE(w.tmrMain->interval(), 1000);
             QCOMPARE(w.TickCounter, qint16(0));
+        }
+        {
+            // Grayed: the interval box is enabled, the timer runs, a unit choice does nothing.
+            store(QStringLiteral("2"), QStringLiteral("7"), QStringLiteral("Minutes"));
+            frmMain w;
+            QCOMPARE(w.ckQueryStat->value(), 2);
+            QVERIFY(w.txtMinutes->isEnabled());
+            QVERIFY(w.tmrMain->isActive());
+            QCOMPARE(w.ckQueryStat->palette().color(QPalette::WindowText), QApplication::palette().color(QPalette::WindowText));
+            w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
+            QCOMPARE(w.tmrMain->interval(), 60000);
         }
     }
 };
