@@ -3,8 +3,8 @@
 // timed the same way. When the environment variable TELMORAX_EXIT_WHEN_IDLE is set (to
 // anything non-empty), the first time the event loop is about to wait for input while the
 // window is exposed on screen, the program prints one line to standard output,
-//     idle elapsed_ms=<since main started> rss_kb=<resident memory>
-// and quits. Without the variable nothing changes.
+//     idle elapsed_ms=<since main started> rss_kb=<resident memory> dir=<program folder>
+// and quits (the folder is where the program looks for its reference lists). Without the variable nothing changes.
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -40,7 +40,8 @@ inline void ExitWhenIdleIfAsked(QWidget* window, const QElapsedTimer& sinceStart
                 return;
             QObject::disconnect(*connection);
             delete connection;
-            std::printf("idle elapsed_ms=%lld rss_kb=%ld\n", static_cast<long long>(sinceStart.elapsed()), ResidentKilobytes());
+            std::printf("idle elapsed_ms=%lld rss_kb=%ld dir=%s\n", static_cast<long long>(sinceStart.elapsed()),
+                ResidentKilobytes(), QCoreApplication::applicationDirPath().toLocal8Bit().constData());
             std::fflush(stdout);
             QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
         });
