@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks under Xvfb. They print numbers; none passes or fails on them.
+#   scripts/bench.sh [repetitions, default 9]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh xvfb xauth
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build build -j 2 --target bench_startup
+xvfb-run -a -s "-screen 0 1024x768x24" build/bin/bench_startup "${1:-9}"

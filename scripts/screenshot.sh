@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Takes docs/screenshot.png: the real program under Xvfb, with settings of its own in a
+# temporary folder (nothing of the user's is read or written), talking to a real OpenArena
+# dedicated server that this script starts on 127.0.0.1 and stops again. The address, port
+# and password are typed in, "status" and "serverinfo" are sent with the Enter key, and the window is
+# captured once the reply is shown.
+#   scripts/screenshot.sh [output.png]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out="${1:-docs/screenshot.png}"
+
+if [ -z "${TELMORAX_SCREENSHOT_INNER:-}" ]; then
+  scripts/deps.sh xvfb xauth imagemagick xdotool x11-utils
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+  cmake --build build -j 2 --target telmorax
+  TELMORAX_SCREENSHOT_INNER=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$out"
+fi
+
+work="$(mktemp -d)"
+server_pid=""
+program_pid=""
+cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A free UDP port on loopback for the server.
+port="$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+password="shot-$RANDOM$RANDOM"
+
+server="$(command -v openarena-server || echo /usr/games/openarena-server)"
+HOME="$work/server" "$server" +set dedicated 1 +set net_enabled 1 +set net_ip 127.0.0.1 +set net_port "$port" \
+  +set sv_master1 "" +set sv_master2 "" +set sv_master3 "" +set fs_homepath "$work/server" \
+  +set sv_hostname "Quillhaven test arena" +set rconpassword "$password" +map oa_dm1 > "$work/server.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 100); do grep -q "Resolving" "$work/server.log" 2>/dev/null && break; grep -q "Hunk_Clear" "$work/server.log" 2>/dev/null && break; sleep 0.2; done
+sleep 2
+
+# The program's settings: the server above, its password kept (shown only as stars).
+mkdir -p "$work/config/Quillhaven"
+cat > "$work/config/Quillhaven/Quillhaven.ini" <<INI
+[telmorax]
+Settings\\ServerAddr=127.0.0.1
+Settings\\ServerPort=$port
+Settings\\ServerAddr1=127.0.0.1
+Settings\\Port1=$port
+Settings\\SavePassword=1
+Settings\\Password=$password
+INI
+
+XDG_CONFIG_HOME="$work/config" build/bin/telmorax &
+program_pid=$!
+window=""
+for _ in $(seq 100); do
+  window="$(xdotool search --name "Quillhaven's Vantorin" 2>/dev/null | head -n 1 || true)"
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "the window did not appear" >&2; exit 1; }
+sleep 1
+# Fill the three boxes as a user would (replacing whatever the settings restored), then
+# Enter in the command box, which holds "status", presses the default button, Send.
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+type_into() {  # x y text: click the box at x,y of the window, select all, type
+  xdotool mousemove --window "$window" "$1" "$2" click 1
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 20 "$3"
+}
+type_into 140 33 "127.0.0.1"
+type_into 315 33 "$port"
+type_into 510 33 "$password"
+type_into 250 445 "status"
+xdotool key Return
+sleep 1.5
+xdotool type --delay 20 "serverinfo"
+xdotool key Return
+sleep 2
+mkdir -p "$(dirname "$out")"
+import -window "$window" "$out"
+echo "Wrote $out"
