@@ -1,5 +1,6 @@
 // Numbers typed by the user (the port box, the query interval): any text, in several locales.
 #include "FuzzCheck.h"
+#include "autoquery/Interval.h"
 #include "console/LocaleNumber.h"
 
 #include <QLocale>
@@ -67,6 +68,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(v && RoundHalfEven(*v) == *port);
     } else {
         FUZZ_CHECK(!v || RoundHalfEven(*v) < 1 || RoundHalfEven(*v) > 65535);
+    }
+
+    // The interval check: accepted exactly when the number rounds into the unit's range, with
+    // the count preset to that value; a rejection carries a reset text that is accepted itself.
+    for (const IntervalUnit unit : {IntervalUnit::Minutes, IntervalUnit::Seconds}) {
+        const double bound = unit == IntervalUnit::Minutes ? 32000 : 60;
+        const IntervalCheck check = CheckInterval(text, unit, locale);
+        const bool inRange = v && RoundHalfEven(*v) >= 0 && RoundHalfEven(*v) < bound;
+        FUZZ_CHECK(check.accepted == inRange);
+        if (check.accepted) {
+            FUZZ_CHECK(check.ticks == RoundHalfEven(*v));
+            FUZZ_CHECK(check.message.isEmpty());
+        } else {
+            FUZZ_CHECK(!check.message.isEmpty());
+            FUZZ_CHECK(CheckInterval(check.resetText, unit, locale).accepted);
+        }
     }
 
     // A whole number as the locale writes it (group separators and all) is a port exactly

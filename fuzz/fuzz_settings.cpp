@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -78,12 +79,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const Read& r : reads)
         FUZZ_CHECK(GetSetting(app, r.section, r.key, absent) == r.value);
 
-    // A save into that file reads back exactly, and the other values stay as they were, even
-    // when the file was damaged. (SaveSetting's result is not checked here: it reports the
-    // file's format error from reading as a failure although the value was written.)
+    // A save into that file succeeds and reads back exactly, the other values stay as they
+    // were, even when the file was damaged, and the file is its owner's alone.
     const QString value = QString::fromLatin1(reinterpret_cast<const char*>(data), static_cast<int>(qMin<size_t>(size, 40)));
-    SaveSetting(app, SettingsSection(), Key::ServerAddr, value);
+    FUZZ_CHECK(SaveSetting(app, SettingsSection(), Key::ServerAddr, value));
     FUZZ_CHECK(GetSetting(app, SettingsSection(), Key::ServerAddr, absent) == value);
+    FUZZ_CHECK((QFileInfo(file).permissions() & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther
+                    | QFileDevice::WriteOther)) == 0);
     for (const Read& r : reads) {
         if (r.section == SettingsSection() && r.key == Key::ServerAddr)
             continue;

@@ -104,7 +104,9 @@ bool SaveSetting(const QString& app, const QString& section, const QString& key,
     s.setValue(key, value);
     s.endGroup();
     s.sync();
-    const bool saved = s.status() == QSettings::NoError;
+    // A damaged file still takes the value (its format error comes from reading it);
+    // only a write that failed loses it.
+    const bool saved = s.status() != QSettings::AccessError;
     makePrivateFile(file, false);
     return saved;
 }
