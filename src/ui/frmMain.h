@@ -1,4 +1,6 @@
 #pragma once
+#include "console/CommandHistory.h"
+
 #include <QMainWindow>
 #include <QString>
 
@@ -98,6 +100,13 @@ public:
     void cmdCopy_Click();
     void cmdClear_Click();
 
+    // --- command recall in the command box (console/) ---
+    // The commands sent with Send in this run; Up and Down in txtCommand walk through them.
+    CommandHistory commandRecall;
+    // A key pressed in the command box: Up and Down recall, Escape empties the box.
+    // True when the key was used.
+    bool txtCommand_KeyDown(int key);
+
     // --- automatic status query (autoquery/) ---
     void ckQueryStat_Click();
     void EnableTextBox(QLineEdit* box, bool enable);
@@ -133,6 +142,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
