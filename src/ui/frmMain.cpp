@@ -249,9 +249,11 @@ void frmMain::createMenus()
 
 void frmMain::connectEvents()
 {
-    // Enter in any single-line box or combo box of the window presses Send.
+    // Enter in any single-line box or combo box of the window presses Send. The key is taken
+    // before the box sees it: an editable combo box would otherwise first swap the typed text
+    // for a list entry that differs only in case.
     for (QLineEdit* box : {txtCommand, txtPassword, txtMinutes, txtAddr->lineEdit(), txtPort->lineEdit(), cboMinsSecs->lineEdit()})
-        connect(box, &QLineEdit::returnPressed, this, &frmMain::cmdConnect_Click);
+        box->installEventFilter(this);
 
     connect(cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
@@ -262,8 +264,7 @@ void frmMain::connectEvents()
     connect(cmdShowOptions, &QPushButton::clicked, this, &frmMain::cmdShowOptions_Click);
     connect(cmdClearHist, &QPushButton::clicked, this, &frmMain::cmdClearHist_Click);
 
-    // Up, Down and Escape in the command box; typing ends a recall in progress.
-    txtCommand->installEventFilter(this);
+    // Up, Down and Escape in the command box (the filter above); typing ends a recall in progress.
     connect(txtCommand, &QLineEdit::textEdited, this, [this] { commandRecall.stopRecall(); });
 
     connect(txtOutput, &OutputPane::changed, this, &frmMain::txtOutput_Change);
@@ -342,10 +343,15 @@ void frmMain::changeEvent(QEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == txtCommand && event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
-            if (txtCommand_KeyDown(key->key()))
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if (mods == Qt::NoModifier) {
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                cmdConnect_Click();  // Send is the default button
+                return true;
+            }
+            if (watched == txtCommand && txtCommand_KeyDown(key->key()))
                 return true;
         }
     }

@@ -5,6 +5,7 @@
 
 #include "console/OutputPane.h"
 #include "console/UdpClient.h"
+#include "ui/MessageBox.h"
 #include "ui/VbCheckBox.h"
 #include "ui/frmMain.h"
 
@@ -412,6 +413,20 @@ private slots:
         QCOMPARE(w.txtAddr->count(), 0);
         QCOMPARE(w.txtPort->count(), 0);
         QCOMPARE(w.txtAddr->currentText(), QStringLiteral("127.0.0.1"));
+
+        // Nor does it swap the typed text for a list entry that differs only in case: a send
+        // that fails validation leaves the box exactly as typed.
+        w.txtAddr->addItem(QStringLiteral("Game.Example"));
+        w.txtAddr->setEditText(QStringLiteral("game.example"));
+        w.txtPassword->clear();
+        w.txtCommand->setText(QStringLiteral("status"));
+        QTest::keyClick(w.txtAddr->lineEdit(), Qt::Key_Return);
+        QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("You must provide the rcon password."));
+        QCOMPARE(w.txtAddr->currentText(), QStringLiteral("game.example"));
+        QCOMPARE(w.txtAddr->count(), 1);
+        w.txtAddr->clear();
+        w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+        w.txtPassword->setText(QStringLiteral("pw"));
 
         // Enter in the unit box sends too, and leaves its two items alone.
         w.txtCommand->setText(QStringLiteral("status"));
