@@ -74,17 +74,17 @@ private slots:
         UdpClient client;
         QSignalSpy arrivals(&client, &UdpClient::dataArrival);
         QSignalSpy errors(&client, &UdpClient::error);
-        client.setRemoteHost(QStringLiteral("127.0.0.1"));
+        // A server at another address (127.0.0.2 is this machine too, but nothing of ours
+        // listens there): the socket sends from the server's own port number.
+        client.setRemoteHost(QStringLiteral("127.0.0.2"));
         QVERIFY(client.setRemotePort(port));
         QVERIFY(client.setLocalPort(client.remotePort()));
-        const QByteArray request = Header + "pw status";
-        client.sendData(request);
+        client.sendData(Header + "pw status");
         QCOMPARE(client.boundLocalPort(), port);
-        // Sent from 127.0.0.1:port to 127.0.0.1:port: with nothing else there, the socket
-        // hears its own datagram, which proves the port it sent from.
-        QTRY_COMPARE(arrivals.size(), 1);
-        QCOMPARE(client.getData(), request);
-        QCOMPARE(errors.size(), 0);
+        // Nothing answers there: "port unreachable" comes back as the system's words.
+        QTRY_COMPARE(errors.size(), 1);
+        QCOMPARE(errors.at(0).at(0).toInt(), ECONNREFUSED);
+        QCOMPARE(errors.at(0).at(1).toString(), QString::fromLocal8Bit(std::strerror(ECONNREFUSED)));
 
         // Ports the socket does not take are refused and change nothing.
         QVERIFY(!client.setRemotePort(0));
@@ -96,6 +96,27 @@ private slots:
         client.close();
         QVERIFY(!client.isOpen());
         QCOMPARE(client.boundLocalPort(), 0);
+        QCOMPARE(arrivals.size(), 0);
+    }
+
+    void neverHearsItsOwnRequest()
+    {
+        // This machine's address and a port nothing listens on: bound to that port, the
+        // socket would be connected to itself and take its own request, password and all,
+        // for the answer. It sends from another port, and the send is refused as it should be.
+        TestEnv env;
+        const int port = FreeUdpPort();
+        frmMain w;
+        QSignalSpy arrivals(w.udpClient, &UdpClient::dataArrival);
+        QSignalSpy errors(w.udpClient, &UdpClient::error);
+        aimAt(w, QStringLiteral("127.0.0.1"), port, QStringLiteral("s3cret"));
+        w.Command2->click();
+        QTRY_COMPARE(errors.size(), 1);
+        QCOMPARE(errors.at(0).at(0).toInt(), ECONNREFUSED);
+        QVERIFY(w.udpClient->boundLocalPort() != port);
+        QCOMPARE(arrivals.size(), 0);
+        QTRY_VERIFY(w.txtOutput->text().endsWith(QString::fromLocal8Bit(std::strerror(ECONNREFUSED)) + QStringLiteral("\r\n")));
+        QVERIFY(!w.txtOutput->text().contains(QLatin1String("s3cret")));
     }
 
     void hostNames()
