@@ -123,8 +123,6 @@ private slots:
         w.cmdConnect->click();
         QCOMPARE(MessageBox::takeShown().size(), 1);
         w.txtPassword->setText(QStringLiteral("pw"));
-        // Nor does the automatic query.
-        w.GetStatus();
         QCOMPARE(w.commandRecall.commands(), QStringList({QStringLiteral("map_restart"), QStringLiteral("serverinfo"),
                                                  QStringLiteral("status"), QStringLiteral("kick 3")}));
 
@@ -182,6 +180,11 @@ private slots:
         QCOMPARE(server.received().at(6).data, Header + "pw barrier");
         QCOMPARE(w.commandRecall.commands().mid(3),
             QStringList({QStringLiteral("kick 3"), QStringLiteral("serverinfo"), QStringLiteral("barrier")}));
+
+        // The automatic query adds nothing: it sends without going through Send.
+        const QStringList beforeQuery = w.commandRecall.commands();
+        w.GetStatus();
+        QCOMPARE(w.commandRecall.commands(), beforeQuery);
 
         // Up to a hundred are kept, the newest ones.
         for (int i = 0; i < 120; ++i) {

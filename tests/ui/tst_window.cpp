@@ -5,6 +5,7 @@
 
 #include "console/OutputPane.h"
 #include "console/UdpClient.h"
+#include "settings/SettingsStore.h"
 #include "ui/MessageBox.h"
 #include "ui/VbCheckBox.h"
 #include "ui/frmMain.h"
@@ -63,6 +64,9 @@ private slots:
     void controlsAsDescribed()
     {
         TestEnv env;
+        // The window restores its boxes from the store as it is made; an empty stored port
+        // lets the port box show its design text.
+        SaveProgramSetting(Key::ServerPort, QString());
         frmMain w;
         QCOMPARE(w.objectName(), QStringLiteral("frmMain"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Quillhaven's Vantorin v1.30"));
@@ -409,23 +413,31 @@ private slots:
             QCOMPARE(server.received().at(i).data, QByteArray("\xff\xff\xff\xff" "rcon pw say ") + QByteArray::number(i));
             QCOMPARE(w.txtCommand->text(), QString());
         }
-        // Enter sent; it did not put the address or port into their lists.
-        QCOMPARE(w.txtAddr->count(), 0);
-        QCOMPARE(w.txtPort->count(), 0);
-        QCOMPARE(w.txtAddr->currentText(), QStringLiteral("127.0.0.1"));
-
-        // Nor does it swap the typed text for a list entry that differs only in case: a send
-        // that fails validation leaves the box exactly as typed.
-        w.txtAddr->addItem(QStringLiteral("Game.Example"));
-        w.txtAddr->setEditText(QStringLiteral("game.example"));
+        // Enter does not add the typed text to a box's list, nor swap it for a list entry
+        // that differs only in case. (A send that fails validation records no history, so
+        // the lists show exactly what Enter did.)
         w.txtPassword->clear();
         w.txtCommand->setText(QStringLiteral("status"));
+        const int addrItems = w.txtAddr->count();
+        const int portItems = w.txtPort->count();
+        w.txtAddr->addItem(QStringLiteral("Game.Example"));
+        w.txtAddr->setEditText(QStringLiteral("game.example"));
         QTest::keyClick(w.txtAddr->lineEdit(), Qt::Key_Return);
         QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("You must provide the rcon password."));
         QCOMPARE(w.txtAddr->currentText(), QStringLiteral("game.example"));
-        QCOMPARE(w.txtAddr->count(), 1);
-        w.txtAddr->clear();
+        QCOMPARE(w.txtAddr->count(), addrItems + 1);
+        w.txtAddr->setEditText(QStringLiteral("10.9.8.7"));
+        QTest::keyClick(w.txtAddr->lineEdit(), Qt::Key_Enter);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(w.txtAddr->count(), addrItems + 1);
+        QCOMPARE(w.txtAddr->currentText(), QStringLiteral("10.9.8.7"));
+        w.txtPort->setEditText(QStringLiteral("27961"));
+        QTest::keyClick(w.txtPort->lineEdit(), Qt::Key_Return);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(w.txtPort->count(), portItems);
+        QCOMPARE(w.txtPort->currentText(), QStringLiteral("27961"));
         w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+        w.txtPort->setEditText(QString::number(server.port()));
         w.txtPassword->setText(QStringLiteral("pw"));
 
         // Enter in the unit box sends too, and leaves its two items alone.
