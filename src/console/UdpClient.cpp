@@ -40,6 +40,17 @@ socklen_t fillAddress(sockaddr_storage& ss, const QHostAddress& address, int por
     return sizeof(sockaddr_in);
 }
 
+// True when a connected socket's own address and port are those it is connected to.
+bool connectedToItself(int fd)
+{
+    sockaddr_storage self, peer;
+    socklen_t selfLen = sizeof self, peerLen = sizeof peer;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&self), &selfLen) != 0
+        || ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLen) != 0)
+        return false;
+    return selfLen == peerLen && std::memcmp(&self, &peer, selfLen) == 0;
+}
+
 socklen_t anyAddress(sockaddr_storage& ss, int family, int port)
 {
     return fillAddress(ss, family == AF_INET6 ? QHostAddress(QHostAddress::AnyIPv6) : QHostAddress(QHostAddress::AnyIPv4), port);
@@ -163,15 +174,16 @@ void UdpClient::transmit(const Pending& p)
         reportLater(errno, describe(errno));
 }
 
-namespace {
-// A UDP socket bound to `localPort` (or, when that port is held here, to one the system
-// chooses) and connected to the server. -1 with `err` set on failure.
-int openConnected(int family, int localPort, const sockaddr_storage& remote, socklen_t remoteLen, int& err)
+bool UdpClient::aim(const QHostAddress& address, int port, int localPort)
 {
+    if (m_fd >= 0 && address == m_aimedAddress && port == m_aimedPort && localPort == m_aimedLocalPort)
+        return true;  // already aimed there: keep hearing the rest of an earlier reply
+    closeSocket();
+    const int family = address.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET;
     const int fd = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        err = errno;
-        return -1;
+        reportLater(errno, describe(errno));
+        return false;
     }
     sockaddr_storage local;
     socklen_t len = anyAddress(local, family, localPort);
@@ -179,61 +191,28 @@ int openConnected(int family, int localPort, const sockaddr_storage& remote, soc
         // The port is held here (a local server, another client): let the system choose one.
         len = anyAddress(local, family, 0);
         if (::bind(fd, reinterpret_cast<sockaddr*>(&local), len) != 0) {
-            err = errno;
+            const int err = errno;
             ::close(fd);
-            return -1;
+            reportLater(err, describe(err));
+            return false;
         }
     }
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&remote), remoteLen) != 0) {
-        err = errno;
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// True when the socket's own address and port are those it is connected to: a server
-// address of this machine with a port that nothing here listens on. Such a socket would
-// hear its own request, password included, as the answer.
-bool talksToItself(int fd)
-{
-    sockaddr_storage self;
-    sockaddr_storage peer;
-    socklen_t selfLen = sizeof self;
-    socklen_t peerLen = sizeof peer;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&self), &selfLen) != 0
-        || ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLen) != 0)
-        return false;
-    if (self.ss_family != peer.ss_family)
-        return false;
-    if (self.ss_family == AF_INET6) {
-        const auto* a = reinterpret_cast<const sockaddr_in6*>(&self);
-        const auto* b = reinterpret_cast<const sockaddr_in6*>(&peer);
-        return a->sin6_port == b->sin6_port && std::memcmp(&a->sin6_addr, &b->sin6_addr, sizeof a->sin6_addr) == 0;
-    }
-    const auto* a = reinterpret_cast<const sockaddr_in*>(&self);
-    const auto* b = reinterpret_cast<const sockaddr_in*>(&peer);
-    return a->sin_port == b->sin_port && a->sin_addr.s_addr == b->sin_addr.s_addr;
-}
-}
-
-bool UdpClient::aim(const QHostAddress& address, int port, int localPort)
-{
-    if (m_fd >= 0 && address == m_aimedAddress && port == m_aimedPort && localPort == m_aimedLocalPort)
-        return true;  // already aimed there: keep hearing the rest of an earlier reply
-    closeSocket();
-    const int family = address.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET;
     sockaddr_storage remote;
-    const socklen_t remoteLen = fillAddress(remote, address, port);
-    int err = 0;
-    int fd = openConnected(family, localPort, remote, remoteLen, err);
-    if (fd >= 0 && localPort != 0 && talksToItself(fd)) {
+    len = fillAddress(remote, address, port);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), len) != 0) {
+        const int err = errno;
         ::close(fd);
-        fd = openConnected(family, 0, remote, remoteLen, err);
-    }
-    if (fd < 0) {
         reportLater(err, describe(err));
         return false;
+    }
+    if (localPort != 0 && localPort == port && connectedToItself(fd)) {
+        // A server on this machine that is not running: the socket took the server's own
+        // address and port and would hear its own request (password included) as the reply.
+        ::close(fd);
+        if (!aim(address, port, 0))
+            return false;
+        m_aimedLocalPort = localPort;  // the next request to the same place keeps this socket
+        return true;
     }
     m_fd = fd;
     m_aimedAddress = address;

@@ -27,9 +27,7 @@ public:
     bool setRemotePort(int port);
     int remotePort() const { return m_remotePort; }
     // The wanted local port (0: any). When another program holds it, the socket binds a
-    // port that the system chooses instead, so a server on this machine stays reachable;
-    // likewise when the server's address is this machine's and nothing listens on the
-    // port, where the socket would otherwise be talking to itself.
+    // port that the system chooses instead, so a server on this machine stays reachable.
     bool setLocalPort(int port);
     int localPort() const { return m_localPort; }
     // The local port the socket is bound to now, 0 when closed.
