@@ -59,6 +59,9 @@ void frmMain::cmdConnect_Click()
     if (ckLog->value() == 1)
         AppendLogRecord(time + QStringLiteral(" : ") + strCommand);
 
+    // Only what the user sent from here is offered again by Up in the command box.
+    commandRecall.record(strCommand);
+
     strCommand.clear();
     txtCommand->clear();
     txtCommand->setFocus();
@@ -68,6 +71,27 @@ void frmMain::cmdConnect_Click()
 
     AddAddrHist(txtAddr->currentText());
     AddPortHist(txtPort->currentText());
+}
+
+bool frmMain::txtCommand_KeyDown(int key)
+{
+    QString text;
+    switch (key) {
+    case Qt::Key_Up:
+        if (commandRecall.up(txtCommand->text(), &text))
+            txtCommand->setText(text);  // the caret goes to the end
+        return true;
+    case Qt::Key_Down:
+        if (commandRecall.down(&text))
+            txtCommand->setText(text);
+        return true;
+    case Qt::Key_Escape:
+        commandRecall.stopRecall();
+        txtCommand->clear();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void frmMain::Command1_Click()

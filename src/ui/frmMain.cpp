@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -182,6 +183,23 @@ void frmMain::createControls()
     txtAddr = comboBox(client, "txtAddr", twRect(1320, 60, 2055, 330));
     txtPort = comboBox(client, "txtPort", twRect(4440, 60, 1095, 330));
 
+    // Names a screen reader says for the boxes; buttons and check boxes say their captions.
+    txtAddr->setAccessibleName(QStringLiteral("Server Address"));
+    txtPort->setAccessibleName(QStringLiteral("Server Port"));
+    txtPassword->setAccessibleName(QStringLiteral("rcon Password"));
+    txtCommand->setAccessibleName(QStringLiteral("Command"));
+    txtOutput->setAccessibleName(QStringLiteral("Output"));
+    txtMinutes->setAccessibleName(QStringLiteral("Query interval"));
+    cboMinsSecs->setAccessibleName(QStringLiteral("Interval unit"));
+    Frame1->setAccessibleName(QStringLiteral("Advanced"));
+    for (QComboBox* c : {txtAddr, txtPort, cboMinsSecs})
+        c->lineEdit()->setAccessibleName(c->accessibleName());
+    // The labels name their boxes too (a screen reader here names a combo box by its label).
+    Label1->setBuddy(txtAddr);
+    Label2->setBuddy(txtPort);
+    Label3->setBuddy(txtPassword);
+    Label4->setBuddy(txtCommand);
+
     // The interval box starts disabled, with the disabled look.
     EnableTextBox(txtMinutes, false);
 
@@ -231,9 +249,11 @@ void frmMain::createMenus()
 
 void frmMain::connectEvents()
 {
-    // Enter in any single-line box or combo box of the window presses Send.
+    // Enter in any single-line box or combo box of the window presses Send. The key is taken
+    // before the box sees it: an editable combo box would otherwise first swap the typed text
+    // for a list entry that differs only in case.
     for (QLineEdit* box : {txtCommand, txtPassword, txtMinutes, txtAddr->lineEdit(), txtPort->lineEdit(), cboMinsSecs->lineEdit()})
-        connect(box, &QLineEdit::returnPressed, this, &frmMain::cmdConnect_Click);
+        box->installEventFilter(this);
 
     connect(cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
@@ -243,6 +263,9 @@ void frmMain::connectEvents()
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
     connect(cmdShowOptions, &QPushButton::clicked, this, &frmMain::cmdShowOptions_Click);
     connect(cmdClearHist, &QPushButton::clicked, this, &frmMain::cmdClearHist_Click);
+
+    // Up, Down and Escape in the command box (the filter above); typing ends a recall in progress.
+    connect(txtCommand, &QLineEdit::textEdited, this, [this] { commandRecall.stopRecall(); });
 
     connect(txtOutput, &OutputPane::changed, this, &frmMain::txtOutput_Change);
     connect(ckQueryStat, &QCheckBox::stateChanged, this, &frmMain::ckQueryStat_Click);
@@ -316,6 +339,23 @@ void frmMain::changeEvent(QEvent* event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();  // a restore brings back the fixed size of the current panel state
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if (mods == Qt::NoModifier) {
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                cmdConnect_Click();  // Send is the default button
+                return true;
+            }
+            if (watched == txtCommand && txtCommand_KeyDown(key->key()))
+                return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

@@ -1,4 +1,6 @@
 #pragma once
+#include "console/CommandHistory.h"
+
 #include <QMainWindow>
 #include <QString>
 
@@ -105,6 +107,13 @@ public:
     bool replyLogged = false;
     quint64 replySendCount = 0;
 
+    // --- command recall in the command box (console/) ---
+    // The commands sent with Send in this run; Up and Down in txtCommand walk through them.
+    CommandHistory commandRecall;
+    // A key pressed in the command box: Up and Down recall, Escape empties the box.
+    // True when the key was used.
+    bool txtCommand_KeyDown(int key);
+
     // --- automatic status query (autoquery/) ---
     void ckQueryStat_Click();
     void EnableTextBox(QLineEdit* box, bool enable);
@@ -140,6 +149,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
