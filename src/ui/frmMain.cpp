@@ -2,6 +2,7 @@
 
 #include "console/OutputPane.h"
 #include "console/UdpClient.h"
+#include "settings/ProgramInfo.h"
 #include "ui/Fonts.h"
 #include "ui/VbCheckBox.h"
 
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -74,6 +76,9 @@ QComboBox* comboBox(QWidget* parent, const char* name, const QRect& r)
     c->setObjectName(QLatin1String(name));
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);  // Enter sends; it does not add to the list
+    // Completion from the list may finish a word, never change the case of what was typed:
+    // "quake.example" and "Quake.Example" are different entries.
+    c->completer()->setCaseSensitivity(Qt::CaseSensitive);
     c->setGeometry(r);
     c->lineEdit()->setObjectName(QLatin1String(name) + QStringLiteral("_edit"));
     return c;
@@ -148,7 +153,7 @@ void frmMain::createControls()
     Label2 = label(client, "Label2", QStringLiteral("Server Port"), twRect(3480, 120, 855, 255), Qt::AlignRight);
     Label3 = label(client, "Label3", QStringLiteral("rcon Password"), twRect(5640, 120, 1215, 255), Qt::AlignRight);
     Label4 = label(client, "Label4", QStringLiteral("Command"), twRect(120, 6000, 1695, 255), Qt::AlignLeft);
-    Label5 = label(client, "Label5", QStringLiteral("Copyright \u00A9 2026 Quillhaven. All rights reserved."),
+    Label5 = label(client, "Label5", ProgramInfo::Copyright,
         twRect(1853, 5880, 4815, 255), Qt::AlignHCenter, false);
     QPalette notice = Label5->palette();
     notice.setColor(QPalette::WindowText, notice.color(QPalette::Dark));  // button shadow
@@ -175,6 +180,8 @@ void frmMain::createControls()
     cboMinsSecs = comboBox(Frame1, "cboMinsSecs", twRect(2400, 275, 1095, 330));
     cboMinsSecs->addItems({QStringLiteral("Minutes"), QStringLiteral("Seconds")});
     cboMinsSecs->setEditText(QStringLiteral("Minutes"));
+    // The unit is read from every text typed: no completion turning "M" into "Minutes".
+    cboMinsSecs->setCompleter(nullptr);
     cmdClearHist = button(Frame1, "cmdClearHist", QStringLiteral("Clear History"), twRect(6720, 240, 1455, 375));
     txtMinutes->raise();  // drawn over the right end of the check box's area
 

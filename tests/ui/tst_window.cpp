@@ -426,6 +426,19 @@ private slots:
         QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("You must provide the rcon password."));
         QCOMPARE(w.txtAddr->currentText(), QStringLiteral("game.example"));
         QCOMPARE(w.txtAddr->count(), addrItems + 1);
+        // Nor when the text is typed and the focus moves on: completion from the list
+        // finishes a word at most, it never changes the case of what was typed.
+        w.txtAddr->setEditText(QString());
+        w.txtAddr->lineEdit()->setFocus();
+        QTest::keyClicks(w.txtAddr->lineEdit(), QStringLiteral("game.example"));
+        w.txtCommand->setFocus();
+        QCOMPARE(w.txtAddr->currentText(), QStringLiteral("game.example"));
+        // The unit box offers no completion: "M" typed stays "M" (a unit of seconds).
+        w.cboMinsSecs->setEditText(QString());
+        w.cboMinsSecs->lineEdit()->setFocus();
+        QTest::keyClicks(w.cboMinsSecs->lineEdit(), QStringLiteral("M"));
+        QCOMPARE(w.cboMinsSecs->currentText(), QStringLiteral("M"));
+        w.cboMinsSecs->setEditText(QStringLiteral("Minutes"));
         w.txtAddr->setEditText(QStringLiteral("10.9.8.7"));
         QTest::keyClick(w.txtAddr->lineEdit(), Qt::Key_Enter);
         QCOMPARE(MessageBox::takeShown().size(), 1);
