@@ -6,6 +6,7 @@
 #include "ui/MessageBox.h"
 #include "ui/RegistryValue.h"
 #include "ui/SysInfo.h"
+#include "ui/Twips.h"
 
 #include <QFileInfo>
 #include <QFrame>
@@ -20,16 +21,6 @@ const QString frmAbout::ProblemReportText = QStringLiteral("Please report proble
 const QString frmAbout::UnavailableText = QStringLiteral("System Information Is Unavailable At This Time");
 
 namespace {
-// The layout is drawn in twips: 15 to a pixel at 96 dots per inch.
-int tw(int twips)
-{
-    return qRound(twips / 15.0);
-}
-QRect twRect(int left, int top, int width, int height)
-{
-    return QRect(tw(left), tw(top), tw(width), tw(height));
-}
-
 constexpr int ClientWidth = 5730;
 constexpr int ClientHeight = 3795;
 

@@ -5,6 +5,7 @@
 #include "settings/ProgramInfo.h"
 #include "ui/Fonts.h"
 #include "ui/VbCheckBox.h"
+#include "ui/Twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,16 +23,6 @@
 #include <QTimer>
 
 namespace {
-// The layout is drawn in twips: 15 to a pixel at 96 dots per inch.
-int tw(int twips)
-{
-    return qRound(twips / 15.0);
-}
-QRect twRect(int left, int top, int width, int height)
-{
-    return QRect(tw(left), tw(top), tw(width), tw(height));
-}
-
 constexpr int ClientWidth = 8520;
 // The client area shows down to the Advanced panel's top edge when it is tucked in, and
 // the whole panel with 120 twips below it when it is out.
