@@ -14,11 +14,16 @@ const QString LogFileName = QStringLiteral("telmorax.log");
 constexpr QFileDevice::Permissions OwnerOnlyFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 constexpr QFileDevice::Permissions OwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
+QString userLogFilePath()
+{
+    return CheckPath(ProgramUserFolder()) + LogFileName;
+}
+
 // Opens the log for appending, writes the bytes, closes it.
 bool appendBytes(const QByteArray& bytes)
 {
     const bool inProgramFolder = ProgramFolderWritable();
-    QFile file(inProgramFolder ? ProgramLogFilePath() : CheckPath(ProgramUserFolder()) + LogFileName);
+    QFile file(inProgramFolder ? ProgramLogFilePath() : userLogFilePath());
     bool opened = false;
     if (inProgramFolder) {
         opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
@@ -66,7 +71,7 @@ bool ProgramFolderWritable()
 
 QString LogFilePath()
 {
-    return ProgramFolderWritable() ? ProgramLogFilePath() : CheckPath(ProgramUserFolder()) + LogFileName;
+    return ProgramFolderWritable() ? ProgramLogFilePath() : userLogFilePath();
 }
 
 bool AppendLogRecord(const QString& record)

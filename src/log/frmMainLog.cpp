@@ -1,10 +1,7 @@
 #include "ui/frmMain.h"
 
 #include "log/LogFile.h"
-#include "ui/Launcher.h"
-#include "ui/MessageBox.h"
-
-#include <QFileInfo>
+#include "ui/OpenTextFile.h"
 
 QString frmMain::CheckPath(const QString& path) const
 {
@@ -15,12 +12,7 @@ void frmMain::mnuFileViewLog_Click()
 {
     // The log where this user's records go: the program's folder, or the user's own copy
     // when the program's folder is not writable.
-    const QString path = LogFilePath();
-    if (QFileInfo(path).isFile()) {
-        Launcher::openFile(path);
-        return;
-    }
-    MessageBox::show(this,
+    OpenTextFile(this, LogFilePath(), QMessageBox::Information,
         QStringLiteral("A log file has not been created.  Be sure to enable logging by checking the option in the ADVANCED panel."),
-        QStringLiteral("Vantorin Log File"), QMessageBox::Ok, QMessageBox::Information);
+        QStringLiteral("Vantorin Log File"));
 }

@@ -1,15 +1,15 @@
 #include "ui/OpenTextFile.h"
 
+#include "log/LogFile.h"
 #include "settings/ProgramInfo.h"
 #include "ui/Launcher.h"
 #include "ui/MessageBox.h"
 
 #include <QFileInfo>
 
-bool OpenTextFile(QWidget* parent, const QString& fileName, QMessageBox::Icon missingIcon,
+bool OpenTextFile(QWidget* parent, const QString& path, QMessageBox::Icon missingIcon,
     const QString& missingMessage, const QString& title)
 {
-    const QString path = ProgramInfo::programFolder() + QLatin1Char('/') + fileName;
     if (!QFileInfo(path).isFile()) {
         MessageBox::show(parent, missingMessage, title, QMessageBox::Ok, missingIcon);
         return false;
@@ -24,4 +24,9 @@ bool OpenTextFile(QWidget* parent, const QString& fileName, QMessageBox::Icon mi
 QString EditorFailedMessage(const QString& path)
 {
     return QStringLiteral("No text editor could be started to open %1.").arg(path);
+}
+
+QString ProgramFile(const QString& fileName)
+{
+    return CheckPath(ProgramInfo::programFolder()) + fileName;
 }

@@ -20,14 +20,14 @@ void OpenWebPage(const QString& address)
 
 void frmMain::mnuViewCommands_Click()
 {
-    OpenTextFile(this, QStringLiteral("commands.txt"), QMessageBox::Warning,
+    OpenTextFile(this, ProgramFile(QStringLiteral("commands.txt")), QMessageBox::Warning,
         QStringLiteral("Commands.txt appears to be missing!  Try repairing the application using the original setup files."),
         ReferenceTitle);
 }
 
 void frmMain::mnuViewVariables_Click()
 {
-    OpenTextFile(this, QStringLiteral("variables.txt"), QMessageBox::Warning,
+    OpenTextFile(this, ProgramFile(QStringLiteral("variables.txt")), QMessageBox::Warning,
         QStringLiteral("Variables.txt appears to be missing!  Try repairing the application using the original setup files."),
         ReferenceTitle);
 }
