@@ -217,7 +217,7 @@ private slots:
         }
     }
 
-    void accessKeysAndNames()
+    void keyboardAndScreenReader()
     {
         TestEnv env;
         LoopbackServer server;
@@ -251,18 +251,7 @@ private slots:
         QCOMPARE(QList<QWidget*>({w.Label1->buddy(), w.Label2->buddy(), w.Label3->buddy(), w.Label4->buddy()}),
             QList<QWidget*>({w.txtAddr, w.txtPort, w.txtPassword, w.txtCommand}));
 
-        // Alt+F, X: File, Exit closes the window.
-        showAndActivate(w);
-        QTest::keyClick(&w, Qt::Key_F, Qt::AltModifier);
-        QTRY_VERIFY(w.mnuFile->isVisible());
-        QTest::keyClick(w.mnuFile, Qt::Key_X);
-        QTRY_VERIFY(!w.isVisible());
-    }
-
-    void focusCycle()
-    {
-        TestEnv env;
-        frmMain w;
+        // The focus cycle from the command box.
         showAndActivate(w);
         w.txtCommand->setFocus();
         QTRY_COMPARE(focusName(QApplication::focusWidget()), QStringLiteral("txtCommand"));
@@ -286,6 +275,13 @@ private slots:
         QCOMPARE(focusName(QApplication::focusWidget()), QStringLiteral("txtMinutes"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(focusName(QApplication::focusWidget()), QStringLiteral("ckQueryStat"));
+
+        // Alt+F, X: File, Exit closes the window.
+        showAndActivate(w);
+        QTest::keyClick(&w, Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(w.mnuFile->isVisible());
+        QTest::keyClick(w.mnuFile, Qt::Key_X);
+        QTRY_VERIFY(!w.isVisible());
     }
 
     void fixedSizeAndAdvancedToggle()
@@ -394,7 +390,7 @@ private slots:
 
     void quitUnloadsOnce()
     {
-        // (File, Exit closes the window too: accessKeysAndNames.)
+        // (File, Exit closes the window too: keyboardAndScreenReader.)
         TestEnv env;
         LoopbackServer server;
         frmMain w;
