@@ -378,6 +378,12 @@ private slots:
         QTest::keyClicks(w.txtAddr->lineEdit(), QStringLiteral("game.example"));
         w.txtCommand->setFocus();
         QCOMPARE(w.txtAddr->currentText(), QStringLiteral("game.example"));
+        // The unit box completes nothing: "M" typed with the focus in it stays "M".
+        w.cboMinsSecs->setEditText(QString());
+        w.cboMinsSecs->lineEdit()->setFocus();
+        QTest::keyClicks(w.cboMinsSecs->lineEdit(), QStringLiteral("M"));
+        QCOMPARE(w.cboMinsSecs->currentText(), QStringLiteral("M"));
+        w.cboMinsSecs->setEditText(QStringLiteral("Minutes"));
 
         // A barrier: nothing more than one datagram per Enter arrived.
         aim(w, server.port());
