@@ -88,7 +88,6 @@ private slots:
         for (int i = 0; i < ourLines.size(); ++i)
             differing += ourLines.at(i) != theirLines.at(i);
         QVERIFY2(differing <= 2, qPrintable(QStringLiteral("%1 lines differ").arg(differing)));  // a clock-like value may move
-        QVERIFY(ourLines.size() > ours.captured(1).toInt());
 
         // The log: each reply one record, exactly as shown.
         QCOMPARE(env.readLog(), (Echo(QStringLiteral("serverinfo")) + QStringLiteral("\r\n") + serverinfo + QStringLiteral("\r\n")

@@ -58,11 +58,6 @@ private slots:
                     && !format.contains(QLatin1Char('d')) && !format.contains(QLatin1Char('y')),
                 qPrintable(QLatin1String(name) + QLatin1String(": ") + format));
         }
-
-        // The clock seam: the echo shows the fixed time in the system locale.
-        Clock::setFixedTimeForTesting(t);
-        QCOMPARE(TimeOfDay(QLocale(QStringLiteral("en_US"))), QStringLiteral("2:05:09 PM"));
-        Clock::setFixedTimeForTesting(QTime());
     }
 
     void validations()
