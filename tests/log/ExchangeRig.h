@@ -1,18 +1,27 @@
 #pragma once
 // Drives the real window against a stand-in server on loopback.
+#include "LoopbackServer.h"
 #include "console/OutputPane.h"
 #include "console/TimeOfDay.h"
 #include "ui/frmMain.h"
 #include "ui/VbCheckBox.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
 
-inline void AimAt(frmMain& w, quint16 port, const QString& password = QStringLiteral("pw"))
+// What a request datagram starts with.
+inline QByteArray Request(const QByteArray& passwordAndCommand)
 {
-    w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+    return QByteArray("\xff\xff\xff\xff" "rcon ", 9) + passwordAndCommand;
+}
+
+inline void AimAt(frmMain& w, quint16 port, const QString& password = QStringLiteral("pw"),
+    const QString& host = QStringLiteral("127.0.0.1"))
+{
+    w.txtAddr->setEditText(host);
     w.txtPort->setEditText(QString::number(port));
     w.txtPassword->setText(password);
 }
@@ -27,4 +36,23 @@ inline void SendCommand(frmMain& w, const QString& command)
 inline QString Echo(const QString& command)
 {
     return TimeOfDay() + QStringLiteral(" : ") + command;
+}
+
+inline QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// One status exchange with Save Log checked, the `nth` request the server gets; returns
+// what it adds to the log.
+inline QByteArray LoggedExchange(frmMain& w, LoopbackServer& server, int nth)
+{
+    w.ckLog->setValue(1);
+    AimAt(w, server.port());
+    SendCommand(w, QStringLiteral("status"));
+    if (!server.waitForDatagrams(nth))
+        return "no request reached the server";
+    server.reply(PrintReply("map: oa_dm1\n"));
+    return Echo(QStringLiteral("status")).toLatin1() + "\r\nmap: oa_dm1\r\n\r\n";
 }
