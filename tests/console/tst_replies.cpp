@@ -165,6 +165,10 @@ private slots:
         server.reply(header() + "x\n");  // any further append empties the old text
         QTRY_COMPARE(w.txtOutput->text(), QStringLiteral("x\r\n"));
         QCOMPARE(w.txtOutput->selStart(), 3);
+        // Exactly 32000 counts as reaching the cap.
+        w.txtOutput->setText(full);
+        server.reply(header() + "eight...\n");  // 8 + CR LF = 10: 32000
+        QTRY_COMPARE(w.txtOutput->text(), QStringLiteral("eight...\r\n"));
 
         // An echo or an error line over the cap: only that line stays.
         w.txtOutput->setText(QString(31999, QLatin1Char('y')));
