@@ -48,81 +48,6 @@ QStringList numbered(const QString& prefix, int from, int to)
 class HistoryTest : public QObject {
     Q_OBJECT
 private slots:
-    void slotsAreFilledLowestFirstAndComparedExactly()
-    {
-        TestEnv env;
-        const History& h = AddressHistory();
-        QCOMPARE(LoadHistory(h), QStringList());
-        QVERIFY(!IsInHistory(h, QStringLiteral("a")));
-
-        // Slot 1 and 3 taken, slot 2 explicitly free, the rest absent.
-        QVERIFY(SaveProgramSetting(QStringLiteral("ServerAddr1"), QStringLiteral("Quake.Example")));
-        QVERIFY(SaveProgramSetting(QStringLiteral("ServerAddr2"), QString()));
-        QVERIFY(SaveProgramSetting(QStringLiteral("ServerAddr3"), QStringLiteral(" spaced ")));
-        QCOMPARE(LoadHistory(h), (QStringList{QStringLiteral("Quake.Example"), QStringLiteral(" spaced ")}));
-        QVERIFY(IsInHistory(h, QStringLiteral("Quake.Example")));
-        QVERIFY(IsInHistory(h, QStringLiteral(" spaced ")));
-        for (const char* other : {"quake.example", "QUAKE.EXAMPLE", " Quake.Example", "Quake.Example ", "spaced", " spaced"})
-            QVERIFY2(!IsInHistory(h, QString::fromLatin1(other)), other);
-
-        QVERIFY(StoreInHistory(h, QStringLiteral("quake.example")));
-        QVERIFY(StoreInHistory(h, QStringLiteral("next")));
-        QCOMPARE(rawSlots(env, &Key::AddressSlot, 5),
-            (QStringList{QStringLiteral("Quake.Example"), QStringLiteral("quake.example"), QStringLiteral(" spaced "),
-                QStringLiteral("next"), QStringLiteral("<absent>")}));
-
-        // The slots are read afresh on every call: another copy of the program fills slot 5.
-        rereadFromDisk(env);
-        const QString report = runInChild(Limit::None, [] {
-            return SaveProgramSetting(QStringLiteral("ServerAddr5"), QStringLiteral("from elsewhere")) ? QString()
-                                                                                                      : QStringLiteral("save");
-        });
-        QVERIFY2(report.isEmpty(), qPrintable(report));
-        QVERIFY(IsInHistory(h, QStringLiteral("from elsewhere")));
-        QVERIFY(StoreInHistory(h, QStringLiteral("sixth")));
-        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr6")), QStringLiteral("sixth"));
-    }
-
-    void aFullAddressHistoryOverflowsIntoTheQueryServerSection()
-    {
-        TestEnv env;
-        const History& h = AddressHistory();
-        const QStringList fifteen = numbered(QStringLiteral("10.0.0."), 1, 15);
-        for (const QString& a : fifteen)
-            QVERIFY(StoreInHistory(h, a));
-        QCOMPARE(rawSlots(env, &Key::AddressSlot, 15), fifteen);
-        QVERIFY(StoreInHistory(h, QStringLiteral("10.0.0.16")));
-        QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("10.0.0.16"));
-        QVERIFY(StoreInHistory(h, QStringLiteral("10.0.0.17")));
-        QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("10.0.0.17"));
-        QCOMPARE(rawSlots(env, &Key::AddressSlot, 15), fifteen);
-        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr16")), QStringLiteral("<absent>"));
-        QCOMPARE(LoadHistory(h), fifteen);
-    }
-
-    void aFullPortHistoryReplacesSlotOne()
-    {
-        TestEnv env;
-        const History& h = PortHistory();
-        const QStringList ten = numbered(QStringLiteral("2796"), 0, 9);
-        for (const QString& p : ten)
-            QVERIFY(StoreInHistory(h, p));
-        QCOMPARE(rawSlots(env, &Key::PortSlot, 10), ten);
-        QVERIFY(StoreInHistory(h, QStringLiteral("27970")));
-        QStringList expected = ten;
-        expected[0] = QStringLiteral("27970");
-        QCOMPARE(rawSlots(env, &Key::PortSlot, 10), expected);
-        QCOMPARE(rawValue(env, Group, QStringLiteral("Port11")), QStringLiteral("<absent>"));
-        QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("<absent>"));
-        QVERIFY(!IsInHistory(h, QStringLiteral("27960")));
-
-        QVERIFY(ClearHistory(h));
-        QCOMPARE(rawSlots(env, &Key::PortSlot, 10), QStringList(10, QString()));
-        QCOMPARE(LoadHistory(h), QStringList());
-        QVERIFY(StoreInHistory(h, QStringLiteral("1")));
-        QCOMPARE(rawValue(env, Group, QStringLiteral("Port1")), QStringLiteral("1"));
-    }
-
     void sendsAreRecordedOnceWithTheBoxTexts()
     {
         TestEnv env;
@@ -182,6 +107,17 @@ private slots:
         w.AddPortHist(QStringLiteral("27961"));
         QCOMPARE(rawValue(env, Group, QStringLiteral("Port1")), QStringLiteral("27961"));
         QCOMPARE(w.txtAddr->currentText(), QString());  // recording never changes the box's text
+
+        // The slots are read afresh on every call: another copy of the program fills slot 5.
+        rereadFromDisk(env);
+        const QString report = runInChild(Limit::None, [] {
+            return SaveProgramSetting(QStringLiteral("ServerAddr5"), QStringLiteral("elsewhere")) ? QString() : QStringLiteral("save");
+        });
+        QVERIFY2(report.isEmpty(), qPrintable(report));
+        w.AddAddrHist(QStringLiteral("elsewhere"));
+        w.AddAddrHist(QStringLiteral("f"));
+        QCOMPARE(w.txtAddr->count(), 5);
+        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr6")), QStringLiteral("f"));
     }
 
     void fullHistoriesInTheWindowAndAtTheNextStart()
@@ -200,9 +136,13 @@ private slots:
             QCOMPARE(items(w.txtAddr), fifteen + QStringList{QStringLiteral("127.0.0.16")});
             QCOMPARE(items(w.txtPort), ten + QStringList{QStringLiteral("30010")});
             QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("127.0.0.16"));
-            // While full, an address not among the fifteen is listed again at every send.
-            w.AddAddrHist(QStringLiteral("127.0.0.16"));
+            // While full, an address not among the fifteen is listed again at every send, and
+            // the latest one is in the overflow key.
+            w.AddAddrHist(QStringLiteral("127.0.0.17"));
             QCOMPARE(w.txtAddr->count(), 17);
+            QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("127.0.0.17"));
+            QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr16")), QStringLiteral("<absent>"));
+            QCOMPARE(rawValue(env, Group, QStringLiteral("Port11")), QStringLiteral("<absent>"));
             w.AddAddrHist(QStringLiteral("127.0.0.3"));
             QCOMPARE(w.txtAddr->count(), 17);
             w.txtAddr->setEditText(QStringLiteral("127.0.0.16"));

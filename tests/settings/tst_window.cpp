@@ -74,16 +74,21 @@ private slots:
         TestEnv env;
         frmMain w;
         QStringList events;
-        auto record = [&events](const QString& what) { events.append(what); };
         // Filling a list makes its first entry the box's text: that shows when each list was filled.
-        connect(w.txtAddr, &QComboBox::editTextChanged, this, [&](const QString& t) { record(QStringLiteral("addr ") + t); });
-        connect(w.txtPort, &QComboBox::editTextChanged, this, [&](const QString& t) { record(QStringLiteral("port ") + t); });
-        connect(w.ckQueryStat, &QCheckBox::stateChanged, this, [&] { record(QStringLiteral("query %1").arg(w.ckQueryStat->value())); });
-        connect(w.ckLog, &QCheckBox::stateChanged, this, [&] { record(QStringLiteral("log %1").arg(w.ckLog->value())); });
-        connect(w.txtMinutes, &QLineEdit::textChanged, this, [&](const QString& t) { record(QStringLiteral("minutes ") + t); });
-        connect(w.ckSavePwd, &QCheckBox::stateChanged, this, [&] { record(QStringLiteral("savePwd %1").arg(w.ckSavePwd->value())); });
-        connect(w.txtPassword, &QLineEdit::textChanged, this, [&](const QString& t) { record(QStringLiteral("password ") + t); });
-        connect(w.cboMinsSecs, &QComboBox::editTextChanged, this, [&](const QString& t) { record(QStringLiteral("unit ") + t); });
+        auto text = [&](auto* box, auto signal, const char* name) {
+            connect(box, signal, this, [&events, name](const QString& t) { events.append(QLatin1String(name) + t); });
+        };
+        auto check = [&](VbCheckBox* box, const char* name) {
+            connect(box, &QCheckBox::stateChanged, this, [&events, box, name] { events.append(QLatin1String(name) + QString::number(box->value())); });
+        };
+        text(w.txtAddr, &QComboBox::editTextChanged, "addr ");
+        text(w.txtPort, &QComboBox::editTextChanged, "port ");
+        check(w.ckQueryStat, "query ");
+        check(w.ckLog, "log ");
+        text(w.txtMinutes, &QLineEdit::textChanged, "minutes ");
+        check(w.ckSavePwd, "savePwd ");
+        text(w.txtPassword, &QLineEdit::textChanged, "password ");
+        text(w.cboMinsSecs, &QComboBox::editTextChanged, "unit ");
 
         // The design values again: no control changes, so no handling runs.
         w.Form_Load();
@@ -197,7 +202,7 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         for (const QString& key : {Key::EnableAutoQuery, Key::EnableLogging, Key::SavePassword}) {
-            for (const char* bad : {"yes", "", " ", "3", "-1", "1.5", "1e0", "0x1", "65537"})
+            for (const char* bad : {"yes", "", "3", "-1", "1.5"})
                 QTest::addRow("%s=[%s]", qPrintable(key), bad) << key << QString::fromLatin1(bad);
         }
         // An interval the interval handling refuses: every later step is still restored.
@@ -229,37 +234,6 @@ private slots:
         QCOMPARE(w.TickCounter, qint16(0));
     }
 
-    void aStoreThatCannotBeUsedNeverStopsTheWindow()
-    {
-        // A folder where the file should be, then a file where the folder should be.
-        for (int blocker = 0; blocker < 2; ++blocker) {
-            TestEnv env;
-            const QString folder = env.configHome() + QStringLiteral("/Quillhaven");
-            if (blocker == 0) {
-                QVERIFY(QDir().mkpath(env.settingsFile()));
-            } else {
-                QFile f(folder);
-                QVERIFY(f.open(QIODevice::WriteOnly));
-                f.write("in the way");
-            }
-            {
-                frmMain w;
-                QVERIFY2(shown(w) == Design, qPrintable(describe(shown(w))));
-                w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-                w.ckSavePwd->setValue(1);
-                w.txtPassword->setText(QStringLiteral("pw"));
-                w.AddAddrHist(QStringLiteral("127.0.0.1"));
-                QCOMPARE(w.txtAddr->count(), 1);  // listed for the run all the same
-                w.cmdQuit->click();
-            }
-            QVERIFY(MessageBox::takeShown().isEmpty());
-            if (blocker == 0)
-                QVERIFY(QFileInfo(env.settingsFile()).isDir());
-            else
-                QCOMPARE(fileBytes(folder), QByteArray("in the way"));
-        }
-    }
-
     void aSettingsFolderThatCannotBeWritten()
     {
         TestEnv env;
@@ -275,35 +249,14 @@ private slots:
             r.check(shown(w) == Design, QStringLiteral("design values: ") + describe(shown(w)));
             w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
             w.ckLog->setValue(1);
+            w.AddAddrHist(QStringLiteral("127.0.0.1"));
+            r.check(w.txtAddr->count() == 1, "listed for the run all the same");
             w.cmdQuit->click();
             r.check(MessageBox::takeShown().isEmpty(), "no message");
             return r.text();
         });
         QVERIFY2(report.isEmpty(), qPrintable(report));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
-    }
-
-    void aFullDiskLosesOnlyWhatIsSavedAtClose()
-    {
-        TestEnv env;
-        store({{Key::ServerAddr, QStringLiteral("127.0.0.5")}, {Key::AutoQueryMinutes, QStringLiteral("9")},
-            {Key::SavePassword, QStringLiteral("1")}, {Key::Password, QStringLiteral("pw")}});
-        const QByteArray before = fileBytes(env.settingsFile());
-        rereadFromDisk(env);
-        const QString report = runInChild(Limit::TinyFiles, [] {
-            Report r;
-            frmMain w;
-            r.check(w.txtAddr->currentText() == QStringLiteral("127.0.0.5") && w.txtMinutes->text() == QStringLiteral("9")
-                    && w.txtPassword->text() == QStringLiteral("pw"),
-                QStringLiteral("restored: ") + describe(shown(w)));
-            w.txtAddr->setEditText(QStringLiteral("127.0.0.6"));
-            w.ckSavePwd->setValue(0);
-            w.close();
-            r.check(MessageBox::takeShown().isEmpty(), "no message");
-            return r.text();
-        });
-        QVERIFY2(report.isEmpty(), qPrintable(report));
-        QCOMPARE(fileBytes(env.settingsFile()), before);
     }
 };
 
