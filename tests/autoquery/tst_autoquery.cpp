@@ -138,9 +138,7 @@ private slots:
     void unitHandling()
     {
         TestEnv env;
-        LoopbackServer server;
         frmMain w;
-        aimAt(w, server);
 
         // Checked, 120 minutes, then seconds chosen from the list: clamped to 59, 1000 ms ticks.
         w.ckQueryStat->setValue(1);
@@ -152,11 +150,7 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(w.tmrMain->interval(), 1000);
         QVERIFY(w.tmrMain->isActive());
-        // The clamped text was accepted as a new interval: the next tick queries, then every
-        // 59th. (The ticks are driven by hand here, so the running timer is stopped.)
-        w.tmrMain->stop();
-        QCOMPARE(queryingTicks(w, 60), QList<int>({1, 60}));
-        QVERIFY(server.waitForDatagrams(2));
+        QCOMPARE(w.TickCounter, qint16(59));  // the clamped text was accepted as a new interval
 
         QTest::keyClick(w.cboMinsSecs, Qt::Key_Up);  // back to minutes
         QCOMPARE(w.tmrMain->interval(), 60000);

@@ -1,7 +1,11 @@
 #pragma once
-// Tools for the settings tests: reading the settings file back from the disk, and running
+// Tools for the settings tests: storing values and reading the settings file back from the disk, and running
 // part of a test as an unprivileged user or with a tiny file size limit.
 #include "TestEnv.h"
+#include "settings/SettingsStore.h"
+
+#include <QComboBox>
+#include <QtTest>
 
 #include <QByteArray>
 #include <QDir>
@@ -56,6 +60,20 @@ inline QString rawValue(const TestEnv& env, const QString& group, const QString&
     QSettings s(copy, QSettings::IniFormat);
     const QVariant v = s.value(group + QLatin1Char('/') + key);
     return v.isValid() ? v.toString() : QStringLiteral("<absent>");
+}
+
+inline void store(const QList<QPair<QString, QString>>& values)
+{
+    for (const auto& [key, value] : values)
+        QVERIFY(SaveProgramSetting(key, value));
+}
+
+inline QStringList items(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out.append(box->itemText(i));
+    return out;
 }
 
 constexpr uid_t NobodyId = 65534;

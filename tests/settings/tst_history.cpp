@@ -19,14 +19,6 @@ namespace {
 const QString Group = QStringLiteral("telmorax/Settings");
 const QString QueryGroup = QStringLiteral("telmorax/QueryServer");
 
-QStringList items(const QComboBox* box)
-{
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i)
-        out.append(box->itemText(i));
-    return out;
-}
-
 // The slots as they are on the disk; "<absent>" for a key never written.
 QStringList rawSlots(const TestEnv& env, QString (*slotKey)(int), int count)
 {
@@ -89,10 +81,8 @@ private slots:
     {
         TestEnv env;
         // A middle slot free, and one address in two slots.
-        for (const auto& [key, value] : QList<QPair<QString, QString>>{{QStringLiteral("ServerAddr1"), QStringLiteral("a")},
-                 {QStringLiteral("ServerAddr3"), QStringLiteral("c")}, {QStringLiteral("ServerAddr4"), QStringLiteral("a")},
-                 {QStringLiteral("Port2"), QStringLiteral("27960")}})
-            QVERIFY(SaveProgramSetting(key, value));
+        store({{QStringLiteral("ServerAddr1"), QStringLiteral("a")}, {QStringLiteral("ServerAddr3"), QStringLiteral("c")},
+            {QStringLiteral("ServerAddr4"), QStringLiteral("a")}, {QStringLiteral("Port2"), QStringLiteral("27960")}});
         frmMain w;
         QCOMPARE(items(w.txtAddr), (QStringList{QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("a")}));
         QCOMPARE(items(w.txtPort), QStringList{QStringLiteral("27960")});
