@@ -5,17 +5,11 @@
 #include "settings/SettingsStore.h"
 
 #include <QComboBox>
-#include <QtTest>
-
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
 #include <QSettings>
-#include <QString>
+#include <QtTest>
 #include <functional>
 
 #include <csignal>
-#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -46,9 +40,7 @@ inline QByteArray fileBytes(const QString& path)
 inline int modeOf(const QString& path)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return int(st.st_mode & 07777);
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 // A value read straight from the file, without the program's store.
@@ -57,9 +49,7 @@ inline QString rawValue(const TestEnv& env, const QString& group, const QString&
     static int serial = 0;
     const QString copy = env.programFolder() + QStringLiteral("/copy%1.ini").arg(++serial);
     QFile::copy(env.settingsFile(), copy);
-    QSettings s(copy, QSettings::IniFormat);
-    const QVariant v = s.value(group + QLatin1Char('/') + key);
-    return v.isValid() ? v.toString() : QStringLiteral("<absent>");
+    return QSettings(copy, QSettings::IniFormat).value(group + QLatin1Char('/') + key, QStringLiteral("<absent>")).toString();
 }
 
 inline void store(const QList<QPair<QString, QString>>& values)

@@ -50,7 +50,6 @@ private slots:
         QVERIFY2(text.contains("[telmorax]"), text.constData());
         QVERIFY2(text.contains("Settings\\ServerAddr=a.example"), text.constData());
         QVERIFY2(text.contains("QueryServer\\ServerAddr=other"), text.constData());
-        QCOMPARE(rawValue(env, QStringLiteral("telmorax/Settings"), Key::ServerPort), QString());
 
         // Only that one file counts: a file of the maker's other programs, or one for all
         // users, never lends its values.
@@ -120,7 +119,7 @@ private slots:
         // A config folder that does not exist yet is made, private at every level.
         TestEnv env;
         const QString deep = env.configHome() + QStringLiteral("/new/config");
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, deep);
+        useConfigFolder(deep);
         const mode_t old = ::umask(0);
         const bool saved = SaveSetting(App, Section, Key::ServerAddr, QStringLiteral("y"));
         ::umask(old);
