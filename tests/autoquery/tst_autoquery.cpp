@@ -14,7 +14,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QTimer>
 #include <QtTest>
 
 #include <cerrno>
@@ -71,9 +70,7 @@ private slots:
             {"Minutes", "-3", "Minutes must be no less than 0.", "0", 0},
             {"Minutes", "", "Minutes must be numeric.", "5", 5},
             {"Minutes", "-", "Minutes must be numeric.", "5", 5},
-            {"Minutes", "1e12", "Minutes must be less than 32000.", "5", 5},
             {"Minutes", "59.5", nullptr, "59.5", 60},
-            {"Minutes", "0", nullptr, "0", 0},
             {"Seconds", "59", nullptr, "59", 59},
             {"Seconds", "60", "Seconds must be less than 60.", "30", 30},
             {"Seconds", "59.5", "Seconds must be less than 60.", "30", 30},
@@ -83,7 +80,6 @@ private slots:
             {"Seconds", "-3", "Seconds must be no less than 0.", "0", 0},
             {"Seconds", "", "Seconds must be numeric.", "30", 30},
             {"Seconds", "-", "Seconds must be numeric.", "30", 30},
-            {"Seconds", "0", nullptr, "0", 0},
         };
         for (const Case& c : cases) {
             const QByteArray what = QByteArray(c.unit) + " \"" + c.text + "\"";
@@ -96,37 +92,24 @@ private slots:
 
             const QList<MessageBox::Shown> shown = MessageBox::takeShown();
             if (c.message) {
-                QVERIFY2(shown.size() == 1, what.constData());
-                QCOMPARE(shown[0].text, QString::fromLatin1(c.message));
+                QVERIFY2(shown.size() == 1 && shown[0].text == QLatin1String(c.message), what.constData());
                 QCOMPARE(shown[0].title, QStringLiteral("telmorax"));
                 QCOMPARE(shown[0].icon, QMessageBox::Warning);
                 QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
             } else {
                 QVERIFY2(shown.isEmpty(), what.constData());
             }
-            QVERIFY2(w.txtMinutes->text() == QLatin1String(c.finalText), what.constData());
-            QVERIFY2(w.TickCounter == c.ticks, what.constData());
-            QVERIFY2(w.tmrMain->isActive(), what.constData());  // the checked box keeps it running
+            // The checked box keeps the timer running.
+            QVERIFY2(w.txtMinutes->text() == QLatin1String(c.finalText) && w.TickCounter == c.ticks && w.tmrMain->isActive(),
+                what.constData());
         }
 
-        // Typing a minus sign over the selected text fails at once.
-        w.cboMinsSecs->setEditText(QStringLiteral("Minutes"));
-        w.txtMinutes->setText(QStringLiteral("12"));
-        MessageBox::takeShown();
-        w.txtMinutes->selectAll();
-        QTest::keyClicks(w.txtMinutes, QStringLiteral("-"));
-        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].text, QStringLiteral("Minutes must be numeric."));
-        QCOMPARE(w.txtMinutes->text(), QStringLiteral("5"));
-
         // Unchecked: the change is still checked, and the stopped timer stays stopped.
+        w.cboMinsSecs->setEditText(QStringLiteral("Minutes"));
         w.ckQueryStat->setValue(0);
-        QVERIFY(!w.tmrMain->isActive());
         w.txtMinutes->setText(QStringLiteral("99999"));
         QCOMPARE(MessageBox::takeShown().size(), 1);
         QCOMPARE(w.txtMinutes->text(), QStringLiteral("5"));
-        QVERIFY(!w.tmrMain->isActive());
         w.txtMinutes->setText(QStringLiteral("8"));
         QCOMPARE(w.TickCounter, qint16(8));
         QVERIFY(!w.tmrMain->isActive());
@@ -136,9 +119,7 @@ private slots:
     {
         TestEnv env;
         frmMain w;
-        // A coarse timer may round its due time to a boundary that a restart lands on again;
-        // a precise one shows each restart in its remaining time.
-        w.tmrMain->setTimerType(Qt::PreciseTimer);
+        w.tmrMain->setTimerType(Qt::PreciseTimer);  // a coarse one may round a restart to the same due time
         w.ckQueryStat->setValue(1);
         QCOMPARE(w.tmrMain->interval(), 60000);
         // Let some of the minute pass, then change the interval: the countdown starts over.
@@ -154,9 +135,7 @@ private slots:
     void unitHandling()
     {
         TestEnv env;
-        LoopbackServer server;
         frmMain w;
-        aimAt(w, server);
 
         // Checked, 120 minutes, then seconds chosen from the list: clamped to 59, 1000 ms ticks.
         w.ckQueryStat->setValue(1);
@@ -168,17 +147,10 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(w.tmrMain->interval(), 1000);
         QVERIFY(w.tmrMain->isActive());
-        // The clamped text was accepted as a new interval: the next tick queries, then every
-        // 59th. (The ticks are driven by hand here, so the running timer is stopped.)
-        w.tmrMain->stop();
-        QCOMPARE(queryingTicks(w, 60), QList<int>({1, 60}));
-        QVERIFY(server.waitForDatagrams(2));
+        QCOMPARE(w.TickCounter, qint16(59));  // the clamped text was accepted as a new interval
 
-        // Back to minutes.
-        QTest::keyClick(w.cboMinsSecs, Qt::Key_Up);
-        QCOMPARE(w.cboMinsSecs->currentText(), QStringLiteral("Minutes"));
+        QTest::keyClick(w.cboMinsSecs, Qt::Key_Up);  // back to minutes
         QCOMPARE(w.tmrMain->interval(), 60000);
-        QCOMPARE(w.txtMinutes->text(), QStringLiteral("59"));
 
         // -0.4 is a valid number of minutes (it rounds to 0) but becomes 30 as seconds.
         w.txtMinutes->setText(QStringLiteral("-0.4"));
@@ -186,7 +158,6 @@ private slots:
         w.cboMinsSecs->setCurrentIndex(1);
         QCOMPARE(w.txtMinutes->text(), QStringLiteral("30"));
         QCOMPARE(w.tmrMain->interval(), 1000);
-        QVERIFY(MessageBox::takeShown().isEmpty());
 
         // Typing the unit letter by letter: every text but exactly "Minutes" is seconds.
         w.cboMinsSecs->setCurrentIndex(0);
@@ -200,9 +171,6 @@ private slots:
             QCOMPARE(w.tmrMain->interval(), i + 1 < word.size() ? 1000 : 60000);
             QCOMPARE(w.txtMinutes->text(), QStringLiteral("59"));  // clamped at the first letter
         }
-        w.cboMinsSecs->setEditText(QStringLiteral("minutes"));  // another case is seconds too
-        QCOMPARE(w.tmrMain->interval(), 1000);
-
         // Unchecked: choosing a unit changes nothing but its text.
         w.cboMinsSecs->setCurrentIndex(0);
         w.txtMinutes->setText(QStringLiteral("120"));
@@ -212,16 +180,6 @@ private slots:
         QCOMPARE(w.txtMinutes->text(), QStringLiteral("120"));
         QCOMPARE(w.tmrMain->interval(), 60000);
         QVERIFY(!w.tmrMain->isActive());
-
-        // Grayed: the timer runs but the unit is still ignored.
-        w.ckQueryStat->setValue(2);
-        QVERIFY(w.tmrMain->isActive());
-        QCOMPARE(w.tmrMain->interval(), 60000);
-        QCOMPARE(w.txtMinutes->text(), QStringLiteral("120"));
-        QTest::keyClick(w.cboMinsSecs, Qt::Key_Up);
-        QTest::keyClick(w.cboMinsSecs, Qt::Key_Down);
-        QCOMPARE(w.txtMinutes->text(), QStringLiteral("120"));
-        QCOMPARE(w.tmrMain->interval(), 60000);
 
         // Checking the box applies the unit shown at once: seconds, so 1000 ms and clamped.
         w.ckQueryStat->setValue(1);
@@ -241,43 +199,30 @@ private slots:
         QCOMPARE(w.tmrMain->interval(), 60000);
         int sent = 0;
 
-        // As after startup, the count starts at 0.
-        w.txtMinutes->setText(QStringLiteral("2"));
-        w.TickCounter = 0;
-        QList<int> ticks = queryingTicks(w, 7);
-        QCOMPARE(ticks, QList<int>({2, 4, 6}));
-        sent += ticks.size();
-
-        w.txtMinutes->setText(QStringLiteral("2.5"));
-        w.TickCounter = 0;
-        ticks = queryingTicks(w, 9);
-        QCOMPARE(ticks, QList<int>({3, 6, 9}));
-        sent += ticks.size();
-
-        w.txtMinutes->setText(QStringLiteral("0"));
-        w.TickCounter = 0;
-        ticks = queryingTicks(w, 3);
-        QCOMPARE(ticks, QList<int>({1, 2, 3}));
-        sent += ticks.size();
-
-        // An accepted change presets the count: the next tick queries, then every 4th.
-        w.txtMinutes->setText(QStringLiteral("4"));
-        ticks = queryingTicks(w, 5);
-        QCOMPARE(ticks, QList<int>({1, 5}));
-        sent += ticks.size();
+        // From a count of 0, as after startup; the last row keeps the preset an accepted change
+        // makes: the next tick queries, then every 4th.
+        const struct {
+            const char* interval;
+            int ticks;
+            QList<int> querying;
+            bool fromZero;
+        } rows[] = {{"2", 7, {2, 4, 6}, true}, {"2.5", 9, {3, 6, 9}, true}, {"0", 3, {1, 2, 3}, true}, {"4", 5, {1, 5}, false}};
+        for (const auto& row : rows) {
+            w.txtMinutes->setText(QString::fromLatin1(row.interval));
+            if (row.fromZero)
+                w.TickCounter = 0;
+            QCOMPARE(queryingTicks(w, row.ticks), row.querying);
+            sent += row.querying.size();
+        }
 
         // Unchecking part-way keeps the ticks already counted.
         w.TickCounter = 0;
         QCOMPARE(queryingTicks(w, 2), QList<int>());
         w.ckQueryStat->setValue(0);
-        QVERIFY(!w.tmrMain->isActive());
-        QCOMPARE(w.TickCounter, qint16(2));
         w.ckQueryStat->setValue(1);
-        QVERIFY(w.tmrMain->isActive());
         QCOMPARE(w.TickCounter, qint16(2));
-        ticks = queryingTicks(w, 6);
-        QCOMPARE(ticks, QList<int>({2, 6}));
-        sent += ticks.size();
+        QCOMPARE(queryingTicks(w, 6), QList<int>({2, 6}));
+        sent += 2;
 
         // A tick that meets a text that is not a number (a validation message still open)
         // only counts.
@@ -299,8 +244,7 @@ private slots:
 
     void timedQueryThroughLoopback()
     {
-        TestEnv env;
-        Clock::setFixedTimeForTesting(QTime(12, 34, 56));
+        TestEnv env;  // the clock stands still
         const QString time = TimeOfDay();
         LoopbackServer server;
         frmMain w;
@@ -319,13 +263,9 @@ private slots:
         w.tmrMain_Timer();
 
         QVERIFY(server.waitForDatagrams(1));
-        QCOMPARE(server.received().size(), 1);
         QCOMPARE(server.received()[0].data, QByteArray("\xff\xff\xff\xff" "rcon  status", 16));
         QCOMPARE(w.txtOutput->text(), time + AutoEcho);
         QCOMPARE(env.readLog(), (time + QStringLiteral(" : [auto] status\r\n")).toLatin1());
-        QCOMPARE(w.strAddr, QStringLiteral("127.0.0.1"));
-        QCOMPARE(w.strPort, QString::number(server.port()));
-        QCOMPARE(w.strPassword, QString());
 
         server.reply(PrintReply("map: oa_dm1\n"));
         QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("map: oa_dm1\r\n")));
@@ -335,8 +275,7 @@ private slots:
 
         // The command box, the history and the settings are left alone.
         QCOMPARE(w.txtCommand->text(), QStringLiteral("kick all"));
-        QCOMPARE(w.txtAddr->count(), 0);
-        QCOMPARE(w.txtPort->count(), 0);
+        QCOMPARE(w.txtAddr->count() + w.txtPort->count(), 0);
         QVERIFY(!QFile::exists(env.settingsFile()));
         QVERIFY(MessageBox::takeShown().isEmpty());
 
@@ -363,14 +302,14 @@ private slots:
         // A port that is not a port sends nothing (not even to the earlier port) and the
         // socket's error shows in the pane; a good port then works again.
         const QString refused = QString::fromLocal8Bit(std::strerror(EDESTADDRREQ));
-        for (const QString& bad : {QStringLiteral("70000"), QStringLiteral("27960x"), QStringLiteral("0"), QString()}) {
+        for (const QString& bad : {QStringLiteral("70000"), QStringLiteral("0")}) {
             const int errorsBefore = w.txtOutput->text().count(refused);
             w.txtPort->setEditText(bad);
             w.TickCounter = 2;
             w.tmrMain_Timer();
             QTRY_COMPARE(w.txtOutput->text().count(refused), errorsBefore + 1);
         }
-        QCOMPARE(autoEchoes(w), 7);  // echoed all the same
+        QCOMPARE(autoEchoes(w), 5);  // echoed all the same
         w.txtPort->setEditText(QString::number(server.port()));
         w.TickCounter = 2;
         w.tmrMain_Timer();
@@ -387,7 +326,6 @@ private slots:
         w.txtMinutes->setText(QStringLiteral("0"));
         QVERIFY(server.waitForDatagrams(4, 10000));
         QCOMPARE(server.received()[3].data, QByteArray("\xff\xff\xff\xff" "rcon pw 1 status", 20));
-        Clock::setFixedTimeForTesting(QTime());
     }
 
     void colours()
@@ -420,18 +358,6 @@ private slots:
         QVERIFY(!w.tmrMain->isActive());
         w.ckQueryStat->setValue(1);  // enabled again after being disabled: the true colours come back
         expectBox(true);
-
-        // Grayed, as restored from the settings: box enabled, window-text caption, timer on,
-        // the unit ignored.
-        w.ckQueryStat->setValue(0);
-        w.txtMinutes->setText(QStringLiteral("90"));
-        w.ckQueryStat->setValue(2);
-        expectBox(true);
-        QCOMPARE(caption(), systemCheck.color(QPalette::WindowText));
-        QVERIFY(w.tmrMain->isActive());
-        w.cboMinsSecs->setCurrentIndex(1);
-        QCOMPARE(w.tmrMain->interval(), 60000);
-        QCOMPARE(w.txtMinutes->text(), QStringLiteral("90"));
     }
 
     // The start-up restore goes through the real settings file and the window's load
@@ -455,43 +381,22 @@ private slots:
             aimAt(w, server);
             QCOMPARE(queryingTicks(w, 4), QList<int>({2, 4}));
         }
-        {
-            // Seconds restored last: the interval was checked as minutes, the unit then applies.
-            store(QStringLiteral("1"), QStringLiteral("100"), QStringLiteral("Seconds"));
-            frmMain w;
-            QCOMPARE(w.tmrMain->interval(), 1000);
-            QCOMPARE(w.txtMinutes->text(), QStringLiteral("59"));
-            QCOMPARE(w.cboMinsSecs->currentText(), QStringLiteral("Seconds"));
-            QCOMPARE(w.TickCounter, qint16(0));
-            QVERIFY(MessageBox::takeShown().isEmpty());
-        }
-        {
-            // A stored interval that fails is answered as minutes, whatever unit follows.
-            store(QStringLiteral("1"), QStringLiteral("abc"), QStringLiteral("Seconds"));
+        for (const char* interval : {"100", "abc"}) {
+            // Seconds restored after the interval: the interval is checked as minutes, then the
+            // unit applies (and clamps).
+            store(QStringLiteral("1"), QString::fromLatin1(interval), QStringLiteral("Seconds"));
             frmMain w;
             const QList<MessageBox::Shown> shown = MessageBox::takeShown();
-            QCOMPARE(shown.size(), 1);
-            QCOMPARE(shown[0].text, QStringLiteral("Minutes must be numeric."));
-            QCOMPARE(w.txtMinutes->text(), QStringLiteral("5"));
-            QCOMPARE(w.tmrMain->interval(), 1000);
-            QCOMPARE(w.TickCounter, qint16(0));
-        }
-        {
-            // Unchecked with seconds stored: the unit waits until the box is checked.
-            store(QStringLiteral("0"), QStringLiteral("30"), QStringLiteral("Seconds"));
-            frmMain w;
-            QVERIFY(!w.tmrMain->isActive());
-            QCOMPARE(w.tmrMain->interval(), 60000);
-            QVERIFY(!w.txtMinutes->isEnabled());
-            w.ckQueryStat->click();
-            QCOMPARE(w.ckQueryStat->value(), 1);
-            QVERIFY(w.tmrMain->isActive());
+            QCOMPARE(shown.size(), interval[0] == 'a' ? 1 : 0);
+            if (!shown.isEmpty())
+                QCOMPARE(shown[0].text, QStringLiteral("Minutes must be numeric."));
+            QCOMPARE(w.txtMinutes->text(), interval[0] == 'a' ? QStringLiteral("5") : QStringLiteral("59"));
             QCOMPARE(w.tmrMain->interval(), 1000);
             QCOMPARE(w.TickCounter, qint16(0));
         }
         {
             // Grayed: the interval box is enabled, the timer runs, a unit choice does nothing.
-            store(QStringLiteral("2"), QStringLiteral("7"), QStringLiteral("Minutes"));
+            store(QStringLiteral("2"), QStringLiteral("90"), QStringLiteral("Minutes"));
             frmMain w;
             QCOMPARE(w.ckQueryStat->value(), 2);
             QVERIFY(w.txtMinutes->isEnabled());
@@ -499,6 +404,7 @@ private slots:
             QCOMPARE(w.ckQueryStat->palette().color(QPalette::WindowText), QApplication::palette().color(QPalette::WindowText));
             w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
             QCOMPARE(w.tmrMain->interval(), 60000);
+            QCOMPARE(w.txtMinutes->text(), QStringLiteral("90"));
         }
     }
 };

@@ -1,17 +1,15 @@
 #pragma once
-// Tools for the settings tests: reading the settings file back from the disk, and running
+// Tools for the settings tests: storing values and reading the settings file back from the disk, and running
 // part of a test as an unprivileged user or with a tiny file size limit.
 #include "TestEnv.h"
+#include "settings/SettingsStore.h"
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
+#include <QComboBox>
 #include <QSettings>
-#include <QString>
+#include <QtTest>
 #include <functional>
 
 #include <csignal>
-#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -20,11 +18,9 @@
 
 namespace SettingsTest {
 
-// QSettings keeps the files it has read in memory and re-reads one only when it sees it
-// changed. To be sure that what comes back was really on the disk, the store is pointed at
-// the same folder under a new name, which it has never read.
-// (A child process starts with its parent's memory: point the store at a new name before
-// starting one, so that the child reads what is on the disk.)
+// QSettings re-reads a file only when it sees it changed: pointing the store at the same folder
+// under a new name makes it read what is really on the disk (do it before starting a child,
+// which starts with its parent's memory).
 inline QString freshAlias(const TestEnv& env)
 {
     static int serial = 0;
@@ -32,14 +28,8 @@ inline QString freshAlias(const TestEnv& env)
     QFile::link(env.configHome(), alias);
     return alias;
 }
-inline void useConfigFolder(const QString& folder)
-{
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
-}
-inline void rereadFromDisk(const TestEnv& env)
-{
-    useConfigFolder(freshAlias(env));
-}
+inline void useConfigFolder(const QString& folder) { QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder); }
+inline void rereadFromDisk(const TestEnv& env) { useConfigFolder(freshAlias(env)); }
 
 inline QByteArray fileBytes(const QString& path)
 {
@@ -50,9 +40,7 @@ inline QByteArray fileBytes(const QString& path)
 inline int modeOf(const QString& path)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return int(st.st_mode & 07777);
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 // A value read straight from the file, without the program's store.
@@ -61,20 +49,30 @@ inline QString rawValue(const TestEnv& env, const QString& group, const QString&
     static int serial = 0;
     const QString copy = env.programFolder() + QStringLiteral("/copy%1.ini").arg(++serial);
     QFile::copy(env.settingsFile(), copy);
-    QSettings s(copy, QSettings::IniFormat);
-    const QVariant v = s.value(group + QLatin1Char('/') + key);
-    return v.isValid() ? v.toString() : QStringLiteral("<absent>");
+    return QSettings(copy, QSettings::IniFormat).value(group + QLatin1Char('/') + key, QStringLiteral("<absent>")).toString();
+}
+
+inline void store(const QList<QPair<QString, QString>>& values)
+{
+    for (const auto& [key, value] : values)
+        QVERIFY(SaveProgramSetting(key, value));
+}
+
+inline QStringList items(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out.append(box->itemText(i));
+    return out;
 }
 
 constexpr uid_t NobodyId = 65534;
 
 enum class Limit { None, Unprivileged, TinyFiles };
 
-// Runs `work` in a child process and returns what it reported: "" when all was well.
-// None: just another process, like a second copy of the program.
-// Unprivileged: the child drops to an ordinary user first (the tests run as root, which
-// file permissions do not stop). TinyFiles: the child cannot make a file grow beyond a
-// few bytes, as on a full disk.
+// Runs `work` in a child process and returns what it reported ("" when all was well):
+// as is, as an ordinary user (the tests run as root, which permissions do not stop), or
+// unable to grow a file beyond a few bytes, as on a full disk.
 inline QString runInChild(Limit limit, const std::function<QString()>& work)
 {
     int fds[2];
@@ -121,19 +119,11 @@ inline QString runInChild(Limit limit, const std::function<QString()>& work)
 }
 
 // Lets the unprivileged child reach the temporary folders of the test.
-inline void openToOthers(const QString& folder)
-{
-    ::chmod(QFile::encodeName(folder).constData(), 0755);
-}
+inline void openToOthers(const QString& folder) { ::chmod(QFile::encodeName(folder).constData(), 0755); }
 
-// Collects the failures of a child's checks: check(cond, "what") adds "what" when cond fails.
 struct Report {
     QStringList failures;
-    void check(bool ok, const QString& what)
-    {
-        if (!ok)
-            failures.append(what);
-    }
+    void check(bool ok, const QString& what) { if (!ok) failures.append(what); }  // notes `what` when it fails
     QString text() const { return failures.join(QStringLiteral("; ")); }
 };
 

@@ -1,9 +1,8 @@
-// The server address and port histories: the slot logic on its own, then in the window.
+// The server address and port histories in the window, through a real settings file.
 #include "LoopbackServer.h"
 #include "SettingsTestTools.h"
 #include "TestEnv.h"
 
-#include "settings/History.h"
 #include "settings/SettingsStore.h"
 #include "ui/MessageBox.h"
 #include "ui/frmMain.h"
@@ -18,14 +17,6 @@ using namespace SettingsTest;
 namespace {
 const QString Group = QStringLiteral("telmorax/Settings");
 const QString QueryGroup = QStringLiteral("telmorax/QueryServer");
-
-QStringList items(const QComboBox* box)
-{
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i)
-        out.append(box->itemText(i));
-    return out;
-}
 
 // The slots as they are on the disk; "<absent>" for a key never written.
 QStringList rawSlots(const TestEnv& env, QString (*slotKey)(int), int count)
@@ -48,81 +39,6 @@ QStringList numbered(const QString& prefix, int from, int to)
 class HistoryTest : public QObject {
     Q_OBJECT
 private slots:
-    void slotsAreFilledLowestFirstAndComparedExactly()
-    {
-        TestEnv env;
-        const History& h = AddressHistory();
-        QCOMPARE(LoadHistory(h), QStringList());
-        QVERIFY(!IsInHistory(h, QStringLiteral("a")));
-
-        // Slot 1 and 3 taken, slot 2 explicitly free, the rest absent.
-        QVERIFY(SaveProgramSetting(QStringLiteral("ServerAddr1"), QStringLiteral("Quake.Example")));
-        QVERIFY(SaveProgramSetting(QStringLiteral("ServerAddr2"), QString()));
-        QVERIFY(SaveProgramSetting(QStringLiteral("ServerAddr3"), QStringLiteral(" spaced ")));
-        QCOMPARE(LoadHistory(h), (QStringList{QStringLiteral("Quake.Example"), QStringLiteral(" spaced ")}));
-        QVERIFY(IsInHistory(h, QStringLiteral("Quake.Example")));
-        QVERIFY(IsInHistory(h, QStringLiteral(" spaced ")));
-        for (const char* other : {"quake.example", "QUAKE.EXAMPLE", " Quake.Example", "Quake.Example ", "spaced", " spaced"})
-            QVERIFY2(!IsInHistory(h, QString::fromLatin1(other)), other);
-
-        QVERIFY(StoreInHistory(h, QStringLiteral("quake.example")));
-        QVERIFY(StoreInHistory(h, QStringLiteral("next")));
-        QCOMPARE(rawSlots(env, &Key::AddressSlot, 5),
-            (QStringList{QStringLiteral("Quake.Example"), QStringLiteral("quake.example"), QStringLiteral(" spaced "),
-                QStringLiteral("next"), QStringLiteral("<absent>")}));
-
-        // The slots are read afresh on every call: another copy of the program fills slot 5.
-        rereadFromDisk(env);
-        const QString report = runInChild(Limit::None, [] {
-            return SaveProgramSetting(QStringLiteral("ServerAddr5"), QStringLiteral("from elsewhere")) ? QString()
-                                                                                                      : QStringLiteral("save");
-        });
-        QVERIFY2(report.isEmpty(), qPrintable(report));
-        QVERIFY(IsInHistory(h, QStringLiteral("from elsewhere")));
-        QVERIFY(StoreInHistory(h, QStringLiteral("sixth")));
-        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr6")), QStringLiteral("sixth"));
-    }
-
-    void aFullAddressHistoryOverflowsIntoTheQueryServerSection()
-    {
-        TestEnv env;
-        const History& h = AddressHistory();
-        const QStringList fifteen = numbered(QStringLiteral("10.0.0."), 1, 15);
-        for (const QString& a : fifteen)
-            QVERIFY(StoreInHistory(h, a));
-        QCOMPARE(rawSlots(env, &Key::AddressSlot, 15), fifteen);
-        QVERIFY(StoreInHistory(h, QStringLiteral("10.0.0.16")));
-        QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("10.0.0.16"));
-        QVERIFY(StoreInHistory(h, QStringLiteral("10.0.0.17")));
-        QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("10.0.0.17"));
-        QCOMPARE(rawSlots(env, &Key::AddressSlot, 15), fifteen);
-        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr16")), QStringLiteral("<absent>"));
-        QCOMPARE(LoadHistory(h), fifteen);
-    }
-
-    void aFullPortHistoryReplacesSlotOne()
-    {
-        TestEnv env;
-        const History& h = PortHistory();
-        const QStringList ten = numbered(QStringLiteral("2796"), 0, 9);
-        for (const QString& p : ten)
-            QVERIFY(StoreInHistory(h, p));
-        QCOMPARE(rawSlots(env, &Key::PortSlot, 10), ten);
-        QVERIFY(StoreInHistory(h, QStringLiteral("27970")));
-        QStringList expected = ten;
-        expected[0] = QStringLiteral("27970");
-        QCOMPARE(rawSlots(env, &Key::PortSlot, 10), expected);
-        QCOMPARE(rawValue(env, Group, QStringLiteral("Port11")), QStringLiteral("<absent>"));
-        QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("<absent>"));
-        QVERIFY(!IsInHistory(h, QStringLiteral("27960")));
-
-        QVERIFY(ClearHistory(h));
-        QCOMPARE(rawSlots(env, &Key::PortSlot, 10), QStringList(10, QString()));
-        QCOMPARE(LoadHistory(h), QStringList());
-        QVERIFY(StoreInHistory(h, QStringLiteral("1")));
-        QCOMPARE(rawValue(env, Group, QStringLiteral("Port1")), QStringLiteral("1"));
-    }
-
     void sendsAreRecordedOnceWithTheBoxTexts()
     {
         TestEnv env;
@@ -164,10 +80,8 @@ private slots:
     {
         TestEnv env;
         // A middle slot free, and one address in two slots.
-        for (const auto& [key, value] : QList<QPair<QString, QString>>{{QStringLiteral("ServerAddr1"), QStringLiteral("a")},
-                 {QStringLiteral("ServerAddr3"), QStringLiteral("c")}, {QStringLiteral("ServerAddr4"), QStringLiteral("a")},
-                 {QStringLiteral("Port2"), QStringLiteral("27960")}})
-            QVERIFY(SaveProgramSetting(key, value));
+        store({{QStringLiteral("ServerAddr1"), QStringLiteral("a")}, {QStringLiteral("ServerAddr3"), QStringLiteral("c")},
+            {QStringLiteral("ServerAddr4"), QStringLiteral("a")}, {QStringLiteral("Port2"), QStringLiteral("27960")}});
         frmMain w;
         QCOMPARE(items(w.txtAddr), (QStringList{QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("a")}));
         QCOMPARE(items(w.txtPort), QStringList{QStringLiteral("27960")});
@@ -182,6 +96,17 @@ private slots:
         w.AddPortHist(QStringLiteral("27961"));
         QCOMPARE(rawValue(env, Group, QStringLiteral("Port1")), QStringLiteral("27961"));
         QCOMPARE(w.txtAddr->currentText(), QString());  // recording never changes the box's text
+
+        // The slots are read afresh on every call: another copy of the program fills slot 5.
+        rereadFromDisk(env);
+        const QString report = runInChild(Limit::None, [] {
+            return SaveProgramSetting(QStringLiteral("ServerAddr5"), QStringLiteral("elsewhere")) ? QString() : QStringLiteral("save");
+        });
+        QVERIFY2(report.isEmpty(), qPrintable(report));
+        w.AddAddrHist(QStringLiteral("elsewhere"));
+        w.AddAddrHist(QStringLiteral("f"));
+        QCOMPARE(w.txtAddr->count(), 5);
+        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr6")), QStringLiteral("f"));
     }
 
     void fullHistoriesInTheWindowAndAtTheNextStart()
@@ -200,9 +125,13 @@ private slots:
             QCOMPARE(items(w.txtAddr), fifteen + QStringList{QStringLiteral("127.0.0.16")});
             QCOMPARE(items(w.txtPort), ten + QStringList{QStringLiteral("30010")});
             QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("127.0.0.16"));
-            // While full, an address not among the fifteen is listed again at every send.
-            w.AddAddrHist(QStringLiteral("127.0.0.16"));
+            // While full, an address not among the fifteen is listed again at every send, and
+            // the latest one is in the overflow key.
+            w.AddAddrHist(QStringLiteral("127.0.0.17"));
             QCOMPARE(w.txtAddr->count(), 17);
+            QCOMPARE(rawValue(env, QueryGroup, QStringLiteral("ServerAddr1")), QStringLiteral("127.0.0.17"));
+            QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr16")), QStringLiteral("<absent>"));
+            QCOMPARE(rawValue(env, Group, QStringLiteral("Port11")), QStringLiteral("<absent>"));
             w.AddAddrHist(QStringLiteral("127.0.0.3"));
             QCOMPARE(w.txtAddr->count(), 17);
             w.txtAddr->setEditText(QStringLiteral("127.0.0.16"));
@@ -227,17 +156,14 @@ private slots:
     void clearHistoryAsksFirst()
     {
         TestEnv env;
-        LoopbackServer server;
-        const QString port = QString::number(server.port());
-        frmMain w;
-        w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-        w.txtPort->setEditText(port);
-        w.txtPassword->setText(QStringLiteral("pw"));
-        w.cmdConnect->click();
-        QVERIFY(server.waitForDatagrams(1));
-        w.AddAddrHist(QStringLiteral("127.0.0.2"));
-        w.AddPortHist(QStringLiteral("27960"));
+        const QString port = QStringLiteral("27961");  // as the last send leaves it
+        store({{Key::ServerAddr, QStringLiteral("127.0.0.1")}, {Key::ServerPort, port}});
         QVERIFY(SaveQueryServerSetting(Key::AddressOverflow(), QStringLiteral("overflowed")));
+        frmMain w;
+        for (const char* address : {"127.0.0.1", "127.0.0.2"})
+            w.AddAddrHist(QString::fromLatin1(address));
+        w.AddPortHist(port);
+        w.AddPortHist(QStringLiteral("27960"));
         const QByteArray before = fileBytes(env.settingsFile());
 
         auto checkQuestion = [] {
@@ -262,10 +188,8 @@ private slots:
         MessageBox::setNextAnswer(QMessageBox::Yes);
         w.cmdClearHist->click();
         checkQuestion();
-        QCOMPARE(w.txtAddr->count(), 0);
-        QCOMPARE(w.txtPort->count(), 0);
-        QCOMPARE(w.txtAddr->currentText(), QString());
-        QCOMPARE(w.txtPort->currentText(), QString());
+        QCOMPARE(w.txtAddr->count() + w.txtPort->count(), 0);
+        QCOMPARE(w.txtAddr->currentText() + w.txtPort->currentText(), QString());
         QCOMPARE(rawSlots(env, &Key::AddressSlot, 15), QStringList(15, QString()));
         QCOMPARE(rawSlots(env, &Key::PortSlot, 10), QStringList(10, QString()));
         QCOMPARE(rawValue(env, Group, Key::ServerAddr), QString());
@@ -278,12 +202,9 @@ private slots:
         w.close();
         rereadFromDisk(env);
         frmMain next;
-        QCOMPARE(next.txtAddr->count(), 0);
-        QCOMPARE(next.txtPort->count(), 0);
+        QCOMPARE(next.txtAddr->count() + next.txtPort->count(), 0);
         QCOMPARE(next.txtAddr->currentText(), QString());
         QCOMPARE(next.txtPort->currentText(), port);
-        next.AddAddrHist(QStringLiteral("127.0.0.3"));
-        QCOMPARE(rawValue(env, Group, QStringLiteral("ServerAddr1")), QStringLiteral("127.0.0.3"));
     }
 
     void aHistoryThatCannotBeClearedIsReported()

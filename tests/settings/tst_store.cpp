@@ -50,7 +50,6 @@ private slots:
         QVERIFY2(text.contains("[telmorax]"), text.constData());
         QVERIFY2(text.contains("Settings\\ServerAddr=a.example"), text.constData());
         QVERIFY2(text.contains("QueryServer\\ServerAddr=other"), text.constData());
-        QCOMPARE(rawValue(env, QStringLiteral("telmorax/Settings"), Key::ServerPort), QString());
 
         // Only that one file counts: a file of the maker's other programs, or one for all
         // users, never lends its values.
@@ -64,64 +63,33 @@ private slots:
     void everyValueComesBackExactly()
     {
         TestEnv env;
-        const QStringList values = {
-            QStringLiteral("  two spaces each side  "), QStringLiteral(" "), QStringLiteral("\"quoted\""),
-            QStringLiteral("'single'"), QStringLiteral("back\\slash\\"), QStringLiteral("\\\\host\\share"),
-            QStringLiteral("a=b==c"), QStringLiteral("semi;colon"), QStringLiteral(";starts"), QStringLiteral("#hash"),
-            QStringLiteral("ends#"), QStringLiteral("@at"), QStringLiteral("@@two"), QStringLiteral("@Invalid()"),
-            QStringLiteral("@ByteArray(abc)"), QStringLiteral("@Variant(x)"), QStringLiteral("one,two"),
-            QStringLiteral("a, b ,c"), QStringLiteral(","), QStringLiteral("Grüße, Ærøskøbing, Ελλάδα, 日本"),
-            QStringLiteral("tab\there"), QStringLiteral("line\nbreak"), QStringLiteral("[section]"),
-            QStringLiteral("true"), QStringLiteral("0"), QStringLiteral("p@ss w0rd; \"=\\,#  "),
-        };
+        const QStringList values = {QStringLiteral("  two spaces each side  "), QStringLiteral("\"quoted\""),
+            QStringLiteral("\\\\host\\share\\"), QStringLiteral("a=b==c"), QStringLiteral(";semi;colon"),
+            QStringLiteral("#hash"), QStringLiteral("@Invalid()"), QStringLiteral("@ByteArray(abc)"), QStringLiteral("a, b ,c"),
+            QStringLiteral(","), QStringLiteral("Grüße, Ærøskøbing, Ελλάδα, 日本"), QStringLiteral("tab\there"),
+            QStringLiteral("line\nbreak"), QStringLiteral("[section]"), QStringLiteral("p@ss w0rd; \"=\\,#  ")};
         for (int i = 0; i < values.size(); ++i)
             QVERIFY(SaveSetting(App, Section, QStringLiteral("V%1").arg(i), values[i]));
         rereadFromDisk(env);
         for (int i = 0; i < values.size(); ++i)
             QCOMPARE(GetSetting(App, Section, QStringLiteral("V%1").arg(i), QStringLiteral("<default>")), values[i]);
 
-        // A file edited by hand may hold an unquoted list, which reads as one text again,
-        // and any other odd value still reads as a text.
-        writeFile(env.settingsFile(),
-            "[telmorax]\nSettings\\L=a,b,c\nSettings\\R=@Rect(1 2 3 4)\nSettings\\U=\xC3\xA4\xC3\xB6\n");
+        // A file edited by hand may hold an unquoted list, which reads as one text again.
+        writeFile(env.settingsFile(), "[telmorax]\nSettings\\L=a,b,c\nSettings\\U=\xC3\xA4\xC3\xB6\n");
         rereadFromDisk(env);
         QCOMPARE(GetSetting(App, Section, QStringLiteral("L")), QStringLiteral("a,b,c"));
         QCOMPARE(GetSetting(App, Section, QStringLiteral("U")), QStringLiteral("äö"));
-        QVERIFY(GetSetting(App, Section, QStringLiteral("R"), QStringLiteral("<default>")) != QStringLiteral("<default>"));
     }
 
-    void checkBoxValuesAsText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("value");  // -100: no value
-        QTest::newRow("0") << "0" << 0;
-        QTest::newRow("1") << "1" << 1;
-        QTest::newRow("2") << "2" << 2;
-        QTest::newRow("blanks") << " 1\t" << 1;
-        QTest::newRow("sign") << "+2" << 2;
-        QTest::newRow("minus zero") << "-0" << 0;
-        QTest::newRow("negative") << "-1" << -1;
-        QTest::newRow("out of range") << "3" << 3;
-        QTest::newRow("16-bit top") << "32767" << 32767;
-        QTest::newRow("beyond 16 bits") << "32768" << -100;
-        QTest::newRow("16-bit bottom") << "-32768" << -32768;
-        QTest::newRow("far beyond") << "99999999999999999999" << -100;
-        QTest::newRow("letters") << "yes" << -100;
-        QTest::newRow("empty") << "" << -100;
-        QTest::newRow("blank") << "  " << -100;
-        QTest::newRow("lone sign") << "-" << -100;
-        QTest::newRow("fraction") << "1.0" << -100;
-        QTest::newRow("comma fraction") << "1,5" << -100;
-        QTest::newRow("hex") << "0x1" << -100;
-        QTest::newRow("trailing letters") << "1a" << -100;
-        QTest::newRow("wide digit") << QString::fromUtf8("\xEF\xBC\x91") << -100;
-    }
     void checkBoxValuesAsText()
     {
-        QFETCH(QString, text);
-        QFETCH(int, value);
-        const std::optional<int> got = CheckBoxFromText(text);
-        QCOMPARE(got.value_or(-100), value);
+        const std::optional<int> none;
+        const QList<QPair<QString, std::optional<int>>> cases = {{"0", 0}, {"2", 2}, {" 1\t", 1}, {"+2", 2}, {"-0", 0},
+            {"-1", -1}, {"3", 3}, {"32767", 32767}, {"-32768", -32768}, {"32768", none}, {"99999999999999999999", none},
+            {"yes", none}, {"", none}, {"  ", none}, {"-", none}, {"1.0", none}, {"1,5", none}, {"0x1", none},
+            {"1a", none}, {QString::fromUtf8("\xEF\xBC\x91"), none}};  // the last: a full-width digit
+        for (const auto& [text, value] : cases)
+            QVERIFY2(CheckBoxFromText(text) == value, qPrintable(QLatin1Char('[') + text + QLatin1Char(']')));
         for (int v : {0, 1, 2})
             QCOMPARE(CheckBoxFromText(CheckBoxText(v)), std::optional<int>(v));
     }
@@ -151,7 +119,7 @@ private slots:
         // A config folder that does not exist yet is made, private at every level.
         TestEnv env;
         const QString deep = env.configHome() + QStringLiteral("/new/config");
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, deep);
+        useConfigFolder(deep);
         const mode_t old = ::umask(0);
         const bool saved = SaveSetting(App, Section, Key::ServerAddr, QStringLiteral("y"));
         ::umask(old);
@@ -165,26 +133,18 @@ private slots:
 
     void aStoreInTheWayIsNeitherReadNorHarmed()
     {
-        // A folder where the file should be.
-        {
-            TestEnv env;
-            QVERIFY(QDir().mkpath(env.settingsFile()));
-            const int mode = modeOf(env.settingsFile());
-            QCOMPARE(GetSetting(App, Section, Key::ServerPort, Default::ServerPort), QStringLiteral("27960"));
-            QVERIFY(!SaveSetting(App, Section, Key::ServerPort, QStringLiteral("1")));
-            QCOMPARE(GetSetting(App, Section, Key::ServerPort, Default::ServerPort), QStringLiteral("27960"));
-            QVERIFY(QFileInfo(env.settingsFile()).isDir());
-            QCOMPARE(modeOf(env.settingsFile()), mode);
-        }
-        // A file where the folder should be.
-        {
+        // A folder where the file should be, then a file where the folder should be.
+        for (bool folderInTheWay : {true, false}) {
             TestEnv env;
             const QString folder = env.configHome() + QStringLiteral("/Quillhaven");
-            writeFile(folder, "not a folder");
+            if (folderInTheWay)
+                QVERIFY(QDir().mkpath(env.settingsFile()));
+            else
+                writeFile(folder, "not a folder");
             QCOMPARE(GetSetting(App, Section, Key::TimeInterval, Default::TimeInterval), QStringLiteral("Minutes"));
             QVERIFY(!SaveSetting(App, Section, Key::TimeInterval, QStringLiteral("Seconds")));
             QCOMPARE(GetSetting(App, Section, Key::TimeInterval, Default::TimeInterval), QStringLiteral("Minutes"));
-            QCOMPARE(fileBytes(folder), QByteArray("not a folder"));
+            QVERIFY(folderInTheWay ? QFileInfo(env.settingsFile()).isDir() : fileBytes(folder) == "not a folder");
         }
     }
 
@@ -209,20 +169,7 @@ private slots:
         QCOMPARE(fileBytes(env.settingsFile()), before);
         QCOMPARE(modeOf(env.settingsFile()), 0600);
 
-        // Readable but not writable: the values, and a save is refused.
-        ::chmod(QFile::encodeName(env.settingsFile()).constData(), 0644);
-        rereadFromDisk(env);
-        const QString later = freshAlias(env);
-        report = runInChild(Limit::Unprivileged, [later] {
-            Report r;
-            r.check(GetSetting(App, Section, Key::Password) == QStringLiteral("root's secret"), "read");
-            r.check(!SaveSetting(App, Section, Key::Password, QStringLiteral("mine")), "save refused");
-            useConfigFolder(later);
-            r.check(GetSetting(App, Section, Key::Password) == QStringLiteral("root's secret"), "read after");
-            return r.text();
-        });
-        QVERIFY2(report.isEmpty(), qPrintable(report));
-        QCOMPARE(fileBytes(env.settingsFile()), before);
+        // (Readable but not writable: see the history test, whose clearing is refused.)
     }
 
     void aFullDiskLosesOnlyTheNewValue()

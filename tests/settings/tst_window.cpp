@@ -14,76 +14,54 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
-#include <tuple>
 
 using namespace SettingsTest;
 
 namespace {
 const QString Group = QStringLiteral("telmorax/Settings");
 
-void store(const QList<QPair<QString, QString>>& values)
+// What the user sees of every restored control: address, port, interval, password, unit, then
+// the three check boxes (query, log, save password).
+QString shown(const frmMain& w)
 {
-    for (const auto& [key, value] : values)
-        QVERIFY(SaveProgramSetting(key, value));
+    return QStringLiteral("[%1] [%2] [%3] [%4] [%5] %6%7%8")
+        .arg(w.txtAddr->currentText(), w.txtPort->currentText(), w.txtMinutes->text(), w.txtPassword->text(), w.cboMinsSecs->currentText())
+        .arg(w.ckQueryStat->value())
+        .arg(w.ckLog->value())
+        .arg(w.ckSavePwd->value());
 }
-
-// What the user sees of every restored control.
-struct Shown {
-    QString addr, port, minutes, password, unit;
-    int query, log, savePwd;
-    bool operator==(const Shown& o) const
-    {
-        return std::tie(addr, port, minutes, password, unit, query, log, savePwd)
-            == std::tie(o.addr, o.port, o.minutes, o.password, o.unit, o.query, o.log, o.savePwd);
-    }
-};
-Shown shown(const frmMain& w)
-{
-    return {w.txtAddr->currentText(), w.txtPort->currentText(), w.txtMinutes->text(), w.txtPassword->text(),
-        w.cboMinsSecs->currentText(), w.ckQueryStat->value(), w.ckLog->value(), w.ckSavePwd->value()};
-}
-QString describe(const Shown& s)
-{
-    return QStringLiteral("addr[%1] port[%2] minutes[%3] password[%4] unit[%5] query %6 log %7 savePwd %8")
-        .arg(s.addr, s.port, s.minutes, s.password, s.unit)
-        .arg(s.query)
-        .arg(s.log)
-        .arg(s.savePwd);
-}
-const Shown Design{QString(), QStringLiteral("27960"), QStringLiteral("5"), QString(), QStringLiteral("Minutes"), 0, 0, 0};
+const QString Design = QStringLiteral("[] [27960] [5] [] [Minutes] 000");
 }
 
 class WindowSettingsTest : public QObject {
     Q_OBJECT
 private slots:
-    void firstStartShowsTheDesignValues()
+    void firstStartThenRestoresInOrderThroughTheControls()
     {
         TestEnv env;
         frmMain w;
-        QVERIFY2(shown(w) == Design, qPrintable(describe(shown(w))));
-        QCOMPARE(w.txtAddr->count(), 0);
-        QCOMPARE(w.txtPort->count(), 0);
-        QCOMPARE(w.cboMinsSecs->currentIndex(), 0);
-        QCOMPARE(w.TickCounter, qint16(0));
+        QCOMPARE(shown(w), Design);
+        QCOMPARE((QList<int>{w.txtAddr->count(), w.txtPort->count(), w.cboMinsSecs->currentIndex(), w.TickCounter}),
+            (QList<int>{0, 0, 0, 0}));
         QVERIFY(MessageBox::takeShown().isEmpty());
         QVERIFY2(!QFile::exists(env.settingsFile()), "opening the window must not write anything");
-    }
 
-    void restoresInOrderThroughTheControls()
-    {
-        TestEnv env;
-        frmMain w;
         QStringList events;
-        auto record = [&events](const QString& what) { events.append(what); };
         // Filling a list makes its first entry the box's text: that shows when each list was filled.
-        connect(w.txtAddr, &QComboBox::editTextChanged, this, [&](const QString& t) { record(QStringLiteral("addr ") + t); });
-        connect(w.txtPort, &QComboBox::editTextChanged, this, [&](const QString& t) { record(QStringLiteral("port ") + t); });
-        connect(w.ckQueryStat, &QCheckBox::stateChanged, this, [&] { record(QStringLiteral("query %1").arg(w.ckQueryStat->value())); });
-        connect(w.ckLog, &QCheckBox::stateChanged, this, [&] { record(QStringLiteral("log %1").arg(w.ckLog->value())); });
-        connect(w.txtMinutes, &QLineEdit::textChanged, this, [&](const QString& t) { record(QStringLiteral("minutes ") + t); });
-        connect(w.ckSavePwd, &QCheckBox::stateChanged, this, [&] { record(QStringLiteral("savePwd %1").arg(w.ckSavePwd->value())); });
-        connect(w.txtPassword, &QLineEdit::textChanged, this, [&](const QString& t) { record(QStringLiteral("password ") + t); });
-        connect(w.cboMinsSecs, &QComboBox::editTextChanged, this, [&](const QString& t) { record(QStringLiteral("unit ") + t); });
+        auto text = [&](auto* box, auto signal, const char* name) {
+            connect(box, signal, this, [&events, name](const QString& t) { events.append(QLatin1String(name) + t); });
+        };
+        auto check = [&](VbCheckBox* box, const char* name) {
+            connect(box, &QCheckBox::stateChanged, this, [&events, box, name] { events.append(QLatin1String(name) + QString::number(box->value())); });
+        };
+        text(w.txtAddr, &QComboBox::editTextChanged, "addr ");
+        text(w.txtPort, &QComboBox::editTextChanged, "port ");
+        check(w.ckQueryStat, "query ");
+        check(w.ckLog, "log ");
+        text(w.txtMinutes, &QLineEdit::textChanged, "minutes ");
+        check(w.ckSavePwd, "savePwd ");
+        text(w.txtPassword, &QLineEdit::textChanged, "password ");
+        text(w.cboMinsSecs, &QComboBox::editTextChanged, "unit ");
 
         // The design values again: no control changes, so no handling runs.
         w.Form_Load();
@@ -123,23 +101,17 @@ private slots:
             w.cmdQuit->click();
             QVERIFY(!w.isVisible());
         }
-        QCOMPARE(rawValue(env, Group, Key::ServerAddr), QStringLiteral("\tquake.example"));  // spaces trimmed, tab kept
         QCOMPARE(rawValue(env, Group, Key::ServerAddrPort), QStringLiteral("27961"));
         QCOMPARE(rawValue(env, Group, Key::ServerPort), QStringLiteral("<absent>"));
         QCOMPARE(rawValue(env, Group, Key::Path), QCoreApplication::applicationFilePath());
         QVERIFY(QFileInfo(rawValue(env, Group, Key::Path)).isExecutable());
-        QCOMPARE(rawValue(env, Group, Key::EnableAutoQuery), QStringLiteral("1"));
-        QCOMPARE(rawValue(env, Group, Key::EnableLogging), QStringLiteral("2"));
-        QCOMPARE(rawValue(env, Group, Key::SavePassword), QStringLiteral("1"));
-        QCOMPARE(rawValue(env, Group, Key::Password), QStringLiteral("  pass \"word\" = ; \\ ä  "));
         QCOMPARE(modeOf(env.settingsFile()), 0600);
 
         rereadFromDisk(env);
         {
             frmMain w;
-            const Shown expected{QStringLiteral("\tquake.example"), QStringLiteral("27960"), QStringLiteral("7"),
-                QStringLiteral("  pass \"word\" = ; \\ ä  "), QStringLiteral("Seconds"), 1, 2, 1};
-            QVERIFY2(shown(w) == expected, qPrintable(describe(shown(w))));
+            // The address without its spaces (the tab kept), and the password exactly as typed.
+            QCOMPARE(shown(w), QStringLiteral("[\tquake.example] [27960] [7] [  pass \"word\" = ; \\ ä  ] [Seconds] 121"));
             QCOMPARE(w.txtAddr->count(), 0);  // nothing was sent, so no history
             // Saving the password no longer wanted: File, Exit wipes it.
             w.ckSavePwd->setValue(0);
@@ -149,8 +121,6 @@ private slots:
         rereadFromDisk(env);
         {
             frmMain w;
-            QCOMPARE(w.txtPassword->text(), QString());
-            QCOMPARE(w.ckSavePwd->value(), 0);
             // A grayed save-password box does not save it either; the frame's close control.
             w.txtPassword->setText(QStringLiteral("typed again"));
             w.ckSavePwd->setValue(2);
@@ -197,7 +167,7 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         for (const QString& key : {Key::EnableAutoQuery, Key::EnableLogging, Key::SavePassword}) {
-            for (const char* bad : {"yes", "", " ", "3", "-1", "1.5", "1e0", "0x1", "65537"})
+            for (const char* bad : {"yes", "", "3", "-1", "1.5"})
                 QTest::addRow("%s=[%s]", qPrintable(key), bad) << key << QString::fromLatin1(bad);
         }
         // An interval the interval handling refuses: every later step is still restored.
@@ -214,50 +184,14 @@ private slots:
             {Key::Password, QStringLiteral("pw")}, {Key::TimeInterval, QStringLiteral("Seconds")}, {key, value}});
         frmMain w;
         w.tmrMain->stop();  // no automatic query while the test looks
-        Shown expected{QStringLiteral("127.0.0.7"), QStringLiteral("27999"), QStringLiteral("30"), QStringLiteral("pw"),
-            QStringLiteral("Seconds"), 1, 1, 1};
-        if (key == Key::EnableAutoQuery)
-            expected.query = 0;
-        if (key == Key::EnableLogging)
-            expected.log = 0;
-        if (key == Key::SavePassword)
-            expected.savePwd = 0;
-        Shown got = shown(w);
-        if (key == Key::AutoQueryMinutes)
-            got.minutes = expected.minutes;  // what the interval handling makes of it is its own affair
-        QVERIFY2(got == expected, qPrintable(describe(shown(w))));
+        // What the interval handling makes of a bad interval is its own affair.
+        QString expected = QStringLiteral("[127.0.0.7] [27999] [%1] [pw] [Seconds] %2%3%4")
+                               .arg(key == Key::AutoQueryMinutes ? w.txtMinutes->text() : QStringLiteral("30"))
+                               .arg(key == Key::EnableAutoQuery ? 0 : 1)
+                               .arg(key == Key::EnableLogging ? 0 : 1)
+                               .arg(key == Key::SavePassword ? 0 : 1);
+        QCOMPARE(shown(w), expected);
         QCOMPARE(w.TickCounter, qint16(0));
-    }
-
-    void aStoreThatCannotBeUsedNeverStopsTheWindow()
-    {
-        // A folder where the file should be, then a file where the folder should be.
-        for (int blocker = 0; blocker < 2; ++blocker) {
-            TestEnv env;
-            const QString folder = env.configHome() + QStringLiteral("/Quillhaven");
-            if (blocker == 0) {
-                QVERIFY(QDir().mkpath(env.settingsFile()));
-            } else {
-                QFile f(folder);
-                QVERIFY(f.open(QIODevice::WriteOnly));
-                f.write("in the way");
-            }
-            {
-                frmMain w;
-                QVERIFY2(shown(w) == Design, qPrintable(describe(shown(w))));
-                w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-                w.ckSavePwd->setValue(1);
-                w.txtPassword->setText(QStringLiteral("pw"));
-                w.AddAddrHist(QStringLiteral("127.0.0.1"));
-                QCOMPARE(w.txtAddr->count(), 1);  // listed for the run all the same
-                w.cmdQuit->click();
-            }
-            QVERIFY(MessageBox::takeShown().isEmpty());
-            if (blocker == 0)
-                QVERIFY(QFileInfo(env.settingsFile()).isDir());
-            else
-                QCOMPARE(fileBytes(folder), QByteArray("in the way"));
-        }
     }
 
     void aSettingsFolderThatCannotBeWritten()
@@ -272,38 +206,17 @@ private slots:
         const QString report = runInChild(Limit::Unprivileged, [] {
             Report r;
             frmMain w;
-            r.check(shown(w) == Design, QStringLiteral("design values: ") + describe(shown(w)));
+            r.check(shown(w) == Design, QStringLiteral("design values: ") + shown(w));
             w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
             w.ckLog->setValue(1);
+            w.AddAddrHist(QStringLiteral("127.0.0.1"));
+            r.check(w.txtAddr->count() == 1, "listed for the run all the same");
             w.cmdQuit->click();
             r.check(MessageBox::takeShown().isEmpty(), "no message");
             return r.text();
         });
         QVERIFY2(report.isEmpty(), qPrintable(report));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
-    }
-
-    void aFullDiskLosesOnlyWhatIsSavedAtClose()
-    {
-        TestEnv env;
-        store({{Key::ServerAddr, QStringLiteral("127.0.0.5")}, {Key::AutoQueryMinutes, QStringLiteral("9")},
-            {Key::SavePassword, QStringLiteral("1")}, {Key::Password, QStringLiteral("pw")}});
-        const QByteArray before = fileBytes(env.settingsFile());
-        rereadFromDisk(env);
-        const QString report = runInChild(Limit::TinyFiles, [] {
-            Report r;
-            frmMain w;
-            r.check(w.txtAddr->currentText() == QStringLiteral("127.0.0.5") && w.txtMinutes->text() == QStringLiteral("9")
-                    && w.txtPassword->text() == QStringLiteral("pw"),
-                QStringLiteral("restored: ") + describe(shown(w)));
-            w.txtAddr->setEditText(QStringLiteral("127.0.0.6"));
-            w.ckSavePwd->setValue(0);
-            w.close();
-            r.check(MessageBox::takeShown().isEmpty(), "no message");
-            return r.text();
-        });
-        QVERIFY2(report.isEmpty(), qPrintable(report));
-        QCOMPARE(fileBytes(env.settingsFile()), before);
     }
 };
 
