@@ -25,7 +25,6 @@ public:
     // commands stay.
     void stopRecall();
 
-    bool recalling() const { return m_position >= 0; }
     const QStringList& commands() const { return m_commands; }
 
 private:

@@ -14,22 +14,35 @@ const QString LogFileName = QStringLiteral("telmorax.log");
 constexpr QFileDevice::Permissions OwnerOnlyFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 constexpr QFileDevice::Permissions OwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
+// "telmorax.log" in the program's folder, writable or not.
+QString programLogFilePath()
+{
+    return CheckPath(ProgramInfo::programFolder()) + LogFileName;
+}
+
+// The user's own folder of the program, under the XDG data folder.
+QString userFolder()
+{
+    return CheckPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + ProgramInfo::Maker
+        + QLatin1Char('/') + ProgramInfo::Title;
+}
+
 QString userLogFilePath()
 {
-    return CheckPath(ProgramUserFolder()) + LogFileName;
+    return CheckPath(userFolder()) + LogFileName;
 }
 
 // Opens the log for appending, writes the bytes, closes it.
 bool appendBytes(const QByteArray& bytes)
 {
     const bool inProgramFolder = ProgramFolderWritable();
-    QFile file(inProgramFolder ? ProgramLogFilePath() : userLogFilePath());
+    QFile file(inProgramFolder ? programLogFilePath() : userLogFilePath());
     bool opened = false;
     if (inProgramFolder) {
         opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
     } else {
         // The user's copy holds what the server printed (and commands): for its owner only.
-        const QString folder = ProgramUserFolder();
+        const QString folder = userFolder();
         if (!QFileInfo::exists(folder)) {
             if (!QDir().mkpath(folder))
                 return false;
@@ -52,17 +65,6 @@ QString CheckPath(const QString& path)
     return path + QLatin1Char('/');
 }
 
-QString ProgramLogFilePath()
-{
-    return CheckPath(ProgramInfo::programFolder()) + LogFileName;
-}
-
-QString ProgramUserFolder()
-{
-    return CheckPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + ProgramInfo::Maker
-        + QLatin1Char('/') + ProgramInfo::Title;
-}
-
 bool ProgramFolderWritable()
 {
     const QByteArray folder = QFile::encodeName(ProgramInfo::programFolder());
@@ -71,7 +73,7 @@ bool ProgramFolderWritable()
 
 QString LogFilePath()
 {
-    return ProgramFolderWritable() ? ProgramLogFilePath() : userLogFilePath();
+    return ProgramFolderWritable() ? programLogFilePath() : userLogFilePath();
 }
 
 bool AppendLogRecord(const QString& record)

@@ -6,14 +6,10 @@ QString CheckPath(const QString& path);
 
 // The log file where this user's records are written: "telmorax.log" in the program's
 // folder when this user can write there, otherwise in the program's own folder under the
-// user's data folder (ProgramUserFolder()).
+// user's XDG data folder (~/.local/share/Quillhaven/telmorax by default,
+// created with the first record, readable by its owner only).
 QString LogFilePath();
 
-// "telmorax.log" in the program's folder, writable or not.
-QString ProgramLogFilePath();
-// The user's own folder of the program: Quillhaven/telmorax under the XDG data folder
-// (~/.local/share by default). Created, readable by its owner only, with the first record.
-QString ProgramUserFolder();
 // True when this user may create and write files in the program's folder.
 bool ProgramFolderWritable();
 

@@ -111,11 +111,6 @@ bool SaveSetting(const QString& app, const QString& section, const QString& key,
     return saved;
 }
 
-QString SettingsFileOf(const QString& app)
-{
-    return Store(app).fileName();
-}
-
 QString SettingsSection()
 {
     return ProgramInfo::Title + QStringLiteral("\\Settings");
@@ -148,27 +143,10 @@ QString CheckBoxText(int value)
 
 std::optional<int> CheckBoxFromText(const QString& text)
 {
-    const QString t = text.trimmed();
-    int i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-'))) {
-        negative = t[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i == t.size())
-        return std::nullopt;
-    int value = 0;
-    for (; i < t.size(); ++i) {
-        const char16_t c = t[i].unicode();
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + (c - u'0');
-        if (value > 32768)
-            return std::nullopt;
-    }
-    if (negative)
-        value = -value;
-    if (value > 32767)
+    // Plain decimal digits with an optional sign; blanks around are ignored.
+    bool ok = false;
+    const short value = text.toShort(&ok, 10);
+    if (!ok)
         return std::nullopt;
     return value;
 }
@@ -181,11 +159,6 @@ QString GetProgramSetting(const QString& key, const QString& defaultValue)
 bool SaveProgramSetting(const QString& key, const QString& value)
 {
     return SaveSetting(ProgramInfo::Maker, SettingsSection(), key, value);
-}
-
-QString GetQueryServerSetting(const QString& key, const QString& defaultValue)
-{
-    return GetSetting(ProgramInfo::Maker, QueryServerSection(), key, defaultValue);
 }
 
 bool SaveQueryServerSetting(const QString& key, const QString& value)

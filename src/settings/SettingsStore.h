@@ -16,9 +16,6 @@
 QString GetSetting(const QString& app, const QString& section, const QString& key, const QString& defaultValue = QString());
 bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value);
 
-// The file the store keeps an application's values in.
-QString SettingsFileOf(const QString& app);
-
 // The program's two sections.
 QString SettingsSection();     // "telmorax\Settings": the window's fields and options, and the histories
 QString QueryServerSection();  // "telmorax\QueryServer": only the overflow of a full address history
@@ -64,5 +61,4 @@ std::optional<int> CheckBoxFromText(const QString& text);
 // Shorthands for this program's store.
 QString GetProgramSetting(const QString& key, const QString& defaultValue = QString());
 bool SaveProgramSetting(const QString& key, const QString& value);
-QString GetQueryServerSetting(const QString& key, const QString& defaultValue = QString());
 bool SaveQueryServerSetting(const QString& key, const QString& value);

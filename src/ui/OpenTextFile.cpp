@@ -15,15 +15,11 @@ bool OpenTextFile(QWidget* parent, const QString& path, QMessageBox::Icon missin
         return false;
     }
     if (!Launcher::openFile(path)) {
-        MessageBox::show(parent, EditorFailedMessage(path), title, QMessageBox::Ok, QMessageBox::Warning);
+        MessageBox::show(parent, QStringLiteral("No text editor could be started to open %1.").arg(path), title,
+            QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
     return true;
-}
-
-QString EditorFailedMessage(const QString& path)
-{
-    return QStringLiteral("No text editor could be started to open %1.").arg(path);
 }
 
 QString ProgramFile(const QString& fileName)

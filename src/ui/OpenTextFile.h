@@ -10,8 +10,5 @@ class QWidget;
 bool OpenTextFile(QWidget* parent, const QString& path, QMessageBox::Icon missingIcon,
     const QString& missingMessage, const QString& title);
 
-// The message shown when no text editor could be started for `path`.
-QString EditorFailedMessage(const QString& path);
-
 // A file of the program's folder.
 QString ProgramFile(const QString& fileName);
