@@ -1,0 +1,52 @@
+#pragma once
+#include <QColor>
+#include <QString>
+#include <QVector>
+
+// Quake colour codes, read as the engine reads them: "^" followed by an ASCII letter or
+// digit is a code, and its colour index is (character - '0') AND 7, so "^1" red, "^7"
+// white, "^9" red again, "^a" red. Any other "^" is text ("^^", "^ ", a "^" at the end).
+// "^^1" is a "^" and then the code "^1", as in the game.
+namespace ColourCodes {
+
+// The colour of text that follows no code (the surface's own text colour).
+constexpr int Plain = -1;
+
+// A stretch of the text without codes drawn in one colour.
+struct Run {
+    int start = 0;   // position in the text without codes
+    int length = 0;
+    int colour = Plain;  // 0..7, or Plain
+};
+
+// A code taken out: the character after its "^", and where it stood in the text without codes.
+struct Code {
+    int position = 0;
+    QChar character;
+};
+
+struct Reading {
+    QString text;          // the input without its codes
+    QVector<Run> runs;     // cover text from start to end, in order, no empty run
+    QVector<Code> codes;   // in input order
+    int colourAtEnd = Plain;
+};
+
+// Reads text that starts in colour `colour`. A line end (CR or LF) brings back Plain.
+Reading Read(const QString& input, int colour = Plain);
+
+// The text without its codes.
+QString Strip(const QString& input);
+
+// The colour index of a code character (any ASCII letter or digit).
+inline int IndexOf(QChar c) { return (c.unicode() - '0') & 7; }
+
+// The eight colours drawn on the output pane's dark blue (0, 0, 192): each a tint of the
+// game's colour with a contrast ratio of at least 4.5 to 1 against that background.
+QColor PaneColour(int index);
+
+// WCAG relative luminance and contrast ratio (1 to 21).
+double RelativeLuminance(const QColor& c);
+double ContrastRatio(const QColor& a, const QColor& b);
+
+}

@@ -1,0 +1,44 @@
+#include "console/ServerAddress.h"
+
+namespace {
+// A port part: ASCII digits only, 1..65535; leading zeros allowed.
+bool readPort(const QString& text, QString* port)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return false;
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    const qlonglong n = text.toLongLong();
+    if (n < 1 || n > 65535)
+        return false;
+    *port = QString::number(n);
+    return true;
+}
+}
+
+ServerAddress SplitServerAddress(const QString& text)
+{
+    ServerAddress a;
+    a.host = text;
+    if (text.startsWith(QLatin1Char('['))) {
+        const int close = text.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return a;
+        const QString rest = text.mid(close + 1);
+        if (rest.isEmpty()) {
+            a.host = text.mid(1, close - 1);
+        } else if (rest.startsWith(QLatin1Char(':'))) {
+            a.host = text.mid(1, close - 1);
+            a.badPort = !readPort(rest.mid(1), &a.port);
+        }
+        return a;
+    }
+    if (text.count(QLatin1Char(':')) == 1) {
+        const int colon = text.indexOf(QLatin1Char(':'));
+        a.host = text.left(colon);
+        a.badPort = !readPort(text.mid(colon + 1), &a.port);
+    }
+    return a;
+}

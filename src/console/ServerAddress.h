@@ -1,0 +1,14 @@
+#pragma once
+#include <QString>
+
+// A server as admins write it: "host", "host:port", "[IPv6]", "[IPv6]:port", or a bare IPv6
+// address ("::1", "2001:db8::7"), which has two or more colons and is taken whole.
+struct ServerAddress {
+    QString host;          // what the socket is aimed at; empty when the text names none
+    QString port;          // the port the text carried, in decimal; empty when it carried none
+    bool badPort = false;  // the text carried a port part that is not a whole number 1..65535
+};
+
+// Splits an address box's text (already trimmed). Text of no form above is the host as it
+// stands, for the resolver to judge.
+ServerAddress SplitServerAddress(const QString& text);
