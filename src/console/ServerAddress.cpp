@@ -1,5 +1,7 @@
 #include "console/ServerAddress.h"
 
+#include "console/LocaleNumber.h"
+
 namespace {
 // A port part: ASCII digits only, 1..65535; leading zeros allowed.
 bool readPort(const QString& text, QString* port)
@@ -41,4 +43,29 @@ ServerAddress SplitServerAddress(const QString& text)
         a.badPort = !readPort(text.mid(colon + 1), &a.port);
     }
     return a;
+}
+
+ServerBoxes ReadServerBoxes(const QString& addressText, const QString& portText)
+{
+    static const QString portRange = QStringLiteral("The server port must be a number from 1 to 65535.");
+    ServerBoxes b;
+    const ServerAddress a = SplitServerAddress(addressText);
+    b.host = a.host;
+    b.portText = a.port.isEmpty() ? portText : a.port;
+    if (a.host.isEmpty()) {
+        b.problemBox = ServerBoxes::AddressBox;
+        b.problem = QStringLiteral("You must provide a server address.");
+    } else if (a.badPort) {
+        b.problemBox = ServerBoxes::AddressBox;
+        b.problem = portRange;
+    } else if (b.portText.isEmpty()) {
+        b.problemBox = ServerBoxes::PortBox;
+        b.problem = QStringLiteral("You must provide a server port.  Default: 27960");
+    } else if (const std::optional<int> port = ConvertPort(b.portText)) {
+        b.port = *port;
+    } else {
+        b.problemBox = ServerBoxes::PortBox;
+        b.problem = portRange;
+    }
+    return b;
 }

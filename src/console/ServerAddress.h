@@ -12,3 +12,17 @@ struct ServerAddress {
 // Splits an address box's text (already trimmed). Text of no form above is the host as it
 // stands, for the resolver to judge.
 ServerAddress SplitServerAddress(const QString& text);
+
+// The server that the main window's address and port boxes name, checked in the order Send
+// checks them. The address box may carry the port ("host:port", "[IPv6]:port"); that port
+// then stands in for the port box's.
+struct ServerBoxes {
+    QString host;
+    int port = 0;
+    QString portText;  // the port as it should stand in the port box
+    enum Box { None, AddressBox, PortBox };
+    Box problemBox = None;  // the box to correct; None when host and port are good
+    QString problem;        // the message that says what is wrong; empty when nothing is
+};
+// Both texts trimmed already.
+ServerBoxes ReadServerBoxes(const QString& addressText, const QString& portText);
