@@ -5,9 +5,11 @@
 #include "console/LocaleNumber.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
+#include "console/ServerAddress.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
+#include "ui/ComboText.h"
 #include "ui/MessageBox.h"
 #include "ui/VbCheckBox.h"
 
@@ -144,11 +146,17 @@ void frmMain::GetStatus()
     strPort = TrimSpaces(txtPort->currentText());
     strPassword = TrimSpaces(txtPassword->text());
 
-    udpClient->setRemoteHost(strAddr);
+    // An address that carries its port ("host:27961") is read as Send reads it.
+    const ServerBoxes server = ReadServerBoxes(strAddr, strPort);
+    if (server.portText != strPort) {
+        SetComboText(txtPort, server.portText);
+        strPort = server.portText;
+    }
+    udpClient->setRemoteHost(server.host);
     // A port that is not a real port must not send the password to the port of an earlier
     // request: the send then reports an error in the pane instead.
-    if (const std::optional<int> port = ConvertPort(strPort))
-        udpClient->setRemotePort(*port);
+    if (server.port > 0)
+        udpClient->setRemotePort(server.port);
     else
         udpClient->clearRemotePort();
     udpClient->setLocalPort(udpClient->remotePort());

@@ -1,13 +1,14 @@
 // Command dispatch of the main window: Send, Server Info, Status.
 #include "ui/frmMain.h"
 
-#include "console/LocaleNumber.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
+#include "console/ServerAddress.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
 #include "settings/SettingsStore.h"
+#include "ui/ComboText.h"
 #include "ui/MessageBox.h"
 #include "ui/VbCheckBox.h"
 
@@ -21,23 +22,19 @@ void frmMain::cmdConnect_Click()
     strPort = TrimSpaces(txtPort->currentText());
     strPassword = TrimSpaces(txtPassword->text());
 
-    if (strAddr.isEmpty()) {
-        MessageBox::show(this, QStringLiteral("You must provide a server address."));
-        txtAddr->setFocus();
+    // The address box may carry the port, as server lists write it ("host:27961",
+    // "[2001:db8::7]:27960"): that port goes into the port box before the port is checked.
+    const ServerBoxes server = ReadServerBoxes(strAddr, strPort);
+    if (server.portText != strPort) {
+        SetComboText(txtPort, server.portText);
+        strPort = server.portText;
+    }
+    if (server.problemBox != ServerBoxes::None) {
+        MessageBox::show(this, server.problem);
+        (server.problemBox == ServerBoxes::AddressBox ? static_cast<QWidget*>(txtAddr) : txtPort)->setFocus();
         return;
     }
-    if (strPort.isEmpty()) {
-        MessageBox::show(this, QStringLiteral("You must provide a server port.  Default: 27960"));
-        txtPort->setFocus();
-        return;
-    }
-    // A port that is not a real port never gets the password sent anywhere.
-    const std::optional<int> port = ConvertPort(strPort);
-    if (!port) {
-        MessageBox::show(this, QStringLiteral("The server port must be a number from 1 to 65535."));
-        txtPort->setFocus();
-        return;
-    }
+    strAddr = server.host;
     if (strCommand.isEmpty()) {
         txtCommand->setFocus();
         return;
@@ -49,7 +46,7 @@ void frmMain::cmdConnect_Click()
     }
 
     udpClient->setRemoteHost(strAddr);
-    udpClient->setRemotePort(*port);
+    udpClient->setRemotePort(server.port);
     udpClient->setLocalPort(udpClient->remotePort());
     udpClient->sendData(BuildRequest(strPassword, strCommand));
 
@@ -66,6 +63,9 @@ void frmMain::cmdConnect_Click()
     txtCommand->clear();
     txtCommand->setFocus();
 
+    // The address box keeps the host alone, so the next send reads the same server.
+    if (TrimSpaces(txtAddr->currentText()) != strAddr)
+        SetComboText(txtAddr, strAddr);
     SaveProgramSetting(Key::ServerAddr, TrimSpaces(txtAddr->currentText()));
     SaveProgramSetting(Key::ServerPort, TrimSpaces(txtPort->currentText()));
 

@@ -5,6 +5,7 @@
 #include "console/UdpClient.h"
 #include "settings/History.h"
 #include "settings/SettingsStore.h"
+#include "ui/ComboText.h"
 #include "ui/MessageBox.h"
 #include "ui/VbCheckBox.h"
 
@@ -21,18 +22,6 @@ void restoreCheckBox(VbCheckBox* box, const QString& key)
     if (const std::optional<int> value = CheckBoxFromText(GetProgramSetting(key, Default::CheckBox)))
         box->setValue(*value);
 }
-
-// The text of an editable combo box. A text that is exactly one of the list's items makes
-// that item the current one; any other text goes into the edit field only, and the list is
-// left alone, so no item is picked by accident.
-void setComboText(QComboBox* box, const QString& text)
-{
-    const int item = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (item >= 0)
-        box->setCurrentIndex(item);
-    if (box->currentText() != text)
-        box->setEditText(text);
-}
 }
 
 void frmMain::Form_Load()
@@ -41,14 +30,14 @@ void frmMain::Form_Load()
     // design values; nothing here stops the window from opening.
     LoadAddrHist();
     LoadPortHist();
-    setComboText(txtAddr, GetProgramSetting(Key::ServerAddr, Default::ServerAddr));
-    setComboText(txtPort, GetProgramSetting(Key::ServerPort, Default::ServerPort));
+    SetComboText(txtAddr, GetProgramSetting(Key::ServerAddr, Default::ServerAddr));
+    SetComboText(txtPort, GetProgramSetting(Key::ServerPort, Default::ServerPort));
     restoreCheckBox(ckQueryStat, Key::EnableAutoQuery);
     restoreCheckBox(ckLog, Key::EnableLogging);
     txtMinutes->setText(GetProgramSetting(Key::AutoQueryMinutes, Default::AutoQueryMinutes));
     restoreCheckBox(ckSavePwd, Key::SavePassword);
     txtPassword->setText(GetProgramSetting(Key::Password, Default::Password));
-    setComboText(cboMinsSecs, GetProgramSetting(Key::TimeInterval, Default::TimeInterval));
+    SetComboText(cboMinsSecs, GetProgramSetting(Key::TimeInterval, Default::TimeInterval));
     // The first automatic query comes a full interval after the start, whatever the restored
     // interval preset.
     TickCounter = 0;

@@ -43,9 +43,11 @@ bool OpenArenaServer::start(int timeoutMs)
     for (int attempt = 0; attempt < 3 && !deadline.hasExpired(); ++attempt) {
         m_port = static_cast<quint16>(FreeUdpPort());
         m_output.clear();
-        const QStringList args = {QStringLiteral("+set"), QStringLiteral("dedicated"), QStringLiteral("1"),
-            QStringLiteral("+set"), QStringLiteral("net_enabled"), QStringLiteral("1"),  // IPv4 only
+        QStringList args = {QStringLiteral("+set"), QStringLiteral("dedicated"), QStringLiteral("1"),
+            QStringLiteral("+set"), QStringLiteral("net_enabled"), QString::number(m_ipv6 ? 3 : 1),
             QStringLiteral("+set"), QStringLiteral("net_ip"), QStringLiteral("127.0.0.1"),
+            QStringLiteral("+set"), QStringLiteral("net_ip6"), QStringLiteral("::1"),
+            QStringLiteral("+set"), QStringLiteral("net_port6"), QString::number(m_port),
             QStringLiteral("+set"), QStringLiteral("net_port"), QString::number(m_port),
             QStringLiteral("+set"), QStringLiteral("sv_master1"), QString(),
             QStringLiteral("+set"), QStringLiteral("sv_master2"), QString(),

@@ -17,6 +17,8 @@ public:
     // Starts the server and waits until it answers a status query. False with errorText()
     // set when the server is not installed or does not come up.
     bool start(int timeoutMs = 60000);
+    // Before start(): the server listens on ::1 too, on the same port number.
+    void listenOnIPv6Too() { m_ipv6 = true; }
     void stop();
 
     quint16 port() const { return m_port; }
@@ -39,6 +41,7 @@ private:
     QProcess m_process;
     QString m_password;
     quint16 m_port = 0;
+    bool m_ipv6 = false;
     QString m_error;
     QByteArray m_output;
 };

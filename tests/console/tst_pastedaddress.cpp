@@ -1,0 +1,69 @@
+// Addresses pasted the way server lists write them, against a real server listening on
+// IPv6 loopback: "[::1]:PORT" reaches it, the port moves into the port box, and the address
+// box and the history keep the host alone.
+#include "../log/ExchangeRig.h"
+#include "OpenArenaServer.h"
+#include "TestEnv.h"
+
+#include "console/UdpClient.h"
+#include "settings/SettingsStore.h"
+#include "ui/MessageBox.h"
+
+#include <QtTest>
+
+class PastedAddressTest : public QObject {
+    Q_OBJECT
+private slots:
+    void hostAndPortInTheAddressBox()
+    {
+        TestEnv env;
+        OpenArenaServer server(QStringLiteral("v6-pw"));
+        server.listenOnIPv6Too();
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        const QString port = QString::number(server.port());
+
+        frmMain w;
+        AimAt(w, 27960, server.password(), QStringLiteral("[::1]:") + port);
+        SendCommand(w, QStringLiteral("status"));
+        QVERIFY2(server.waitForOutput(QStringLiteral("Rcon from ::1: status")), qPrintable(server.output().right(300)));
+        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
+        QCOMPARE(w.txtPort->currentText(), port);
+        QCOMPARE(w.txtAddr->currentText(), QStringLiteral("::1"));
+        QCOMPARE(w.txtAddr->itemText(0), QStringLiteral("::1"));
+        QCOMPARE(GetProgramSetting(Key::ServerAddr), QStringLiteral("::1"));
+        QCOMPARE(GetProgramSetting(Key::AddressSlot(1)), QStringLiteral("::1"));
+        QCOMPARE(GetProgramSetting(Key::PortSlot(1)), port);
+
+        // The bare address left in the box reaches the same server on the next send.
+        QTest::qWait(1100);
+        w.txtOutput->setText(QString());
+        SendCommand(w, QStringLiteral("serverinfo"));
+        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("sv_hostname")));
+
+        // A port part that is no port: the port range message, the address box to correct,
+        // nothing sent and the port box left alone.
+        const quint64 sent = w.udpClient->sendCount();
+        MessageBox::takeShown();
+        for (const char* text : {"203.0.113.7:0", "[::1]:65536", "quake.example:abc"}) {
+            w.txtAddr->setEditText(QLatin1String(text));
+            SendCommand(w, QStringLiteral("status"));
+            const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].text, QStringLiteral("The server port must be a number from 1 to 65535."));
+            QCOMPARE(w.txtPort->currentText(), port);
+        }
+        QCOMPARE(w.udpClient->sendCount(), sent);
+
+        // The timed query reads the address box the same way.
+        QTest::qWait(1100);
+        w.txtAddr->setEditText(QStringLiteral("[::1]:") + port);
+        w.txtPort->setEditText(QStringLiteral("1"));
+        w.txtOutput->setText(QString());
+        w.GetStatus();
+        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
+        QCOMPARE(w.txtPort->currentText(), port);
+    }
+};
+
+QTEST_MAIN(PastedAddressTest)
+#include "tst_pastedaddress.moc"
