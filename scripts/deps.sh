@@ -2,6 +2,9 @@
 # Installs, from Debian's packages, whatever the build and the tests need and is missing.
 set -euo pipefail
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools fonts-liberation2 openarena-server desktop-file-utils "$@")
+# The desktop's keyring: QtKeychain, the Secret Service library it loads at run time, and for
+# the tests a keyring daemon, a session bus of their own (dbus-run-session) and secret-tool.
+packages+=(qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon libsecret-tools)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -4,6 +4,7 @@
 #include "console/RconDatagram.h"
 #include "console/UdpClient.h"
 #include "settings/History.h"
+#include "settings/PasswordVault.h"
 #include "settings/SettingsStore.h"
 #include "ui/ComboText.h"
 #include "ui/MessageBox.h"
@@ -12,6 +13,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QTimer>
 
 namespace {
 // A stored check box value goes in through the check box, so that its own handling runs
@@ -37,6 +39,17 @@ void frmMain::Form_Load()
     txtMinutes->setText(GetProgramSetting(Key::AutoQueryMinutes, Default::AutoQueryMinutes));
     restoreCheckBox(ckSavePwd, Key::SavePassword);
     txtPassword->setText(GetProgramSetting(Key::Password, Default::Password));
+    // A password kept in the keyring fills the box when the keyring answers, unless one has
+    // been typed by then; the window does not wait for it.
+    if (!passwordVault) {
+        passwordVault = new PasswordVault(this);
+        connect(passwordVault, &PasswordVault::found, this, [this](const QString& password) {
+            if (!txtPassword->isModified())
+                txtPassword->setText(password);
+        });
+    }
+    if (ckSavePwd->value() == 1)
+        passwordVault->restore(txtPassword->text());
     SetComboText(cboMinsSecs, GetProgramSetting(Key::TimeInterval, Default::TimeInterval));
     // The first automatic query comes a full interval after the start, whatever the restored
     // interval preset.
@@ -47,6 +60,7 @@ void frmMain::Form_Unload()
 {
     // Each value is saved on its own: one that cannot be saved is lost alone.
     udpClient->close();
+    tmrMain->stop();  // no automatic query while the close waits on the keyring
     EndReply();  // a reply still arriving gets its record end in the log
     SaveProgramSetting(Key::ServerAddr, TrimSpaces(txtAddr->currentText()));
     // The port box goes under its own key: the port restored at start is the last one sent.
@@ -57,8 +71,9 @@ void frmMain::Form_Unload()
     SaveProgramSetting(Key::EnableLogging, CheckBoxText(ckLog->value()));
     SaveProgramSetting(Key::SavePassword, CheckBoxText(ckSavePwd->value()));
     SaveProgramSetting(Key::TimeInterval, cboMinsSecs->currentText());
-    // A password saved in an earlier run is wiped unless saving it is still wanted.
-    SaveProgramSetting(Key::Password, ckSavePwd->value() == 1 ? txtPassword->text() : QString());
+    // A password saved in an earlier run is wiped unless saving it is still wanted; a
+    // keyring that takes the password leaves no copy of it here.
+    SaveProgramSetting(Key::Password, passwordVault->store(ckSavePwd->value() == 1, txtPassword->text()));
 }
 
 void frmMain::LoadAddrHist()

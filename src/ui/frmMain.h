@@ -13,6 +13,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class OutputPane;
+class PasswordVault;
 class UdpClient;
 class VbCheckBox;
 
@@ -131,6 +132,7 @@ public:
     void AddAddrHist(const QString& address);
     void AddPortHist(const QString& port);
     void cmdClearHist_Click();
+    PasswordVault* passwordVault = nullptr;  // the saved password's place in the desktop's keyring
 
     // --- log (log/) ---
     QString CheckPath(const QString& path) const;
