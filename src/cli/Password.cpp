@@ -51,7 +51,7 @@ QString askOnTerminal(const QString& prompt)
 Password ReadPassword(const QString& file, const QString& prompt)
 {
     Password p;
-    QString from;
+    QString empty;  // what it means when the password is empty
     if (!file.isEmpty()) {
         QFile f(file);
         if (!f.open(QIODevice::ReadOnly)) {
@@ -62,13 +62,13 @@ Password ReadPassword(const QString& file, const QString& prompt)
         if (info.isFile() && (info.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther)))
             p.warning = QStringLiteral("the password file %1 is readable by other users").arg(file);
         p.text = QString::fromUtf8(f.readLine(4096)).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
-        from = QStringLiteral("the first line of %1").arg(file);
-    } else if (qEnvironmentVariableIsSet("TELMORAX_PASSWORD")) {
+        empty = QStringLiteral("the first line of %1 is empty").arg(file);
+    } else if (!qEnvironmentVariableIsEmpty("TELMORAX_PASSWORD")) {
         p.text = qEnvironmentVariable("TELMORAX_PASSWORD");
-        from = QStringLiteral("TELMORAX_PASSWORD");
+        empty = QStringLiteral("TELMORAX_PASSWORD holds only spaces");
     } else if (::isatty(STDIN_FILENO)) {
         p.text = askOnTerminal(prompt);
-        from = QStringLiteral("the terminal");
+        empty = QStringLiteral("none was typed");
     } else {
         p.error = QStringLiteral("no rcon password: name a file with --password-file or set TELMORAX_PASSWORD "
                                  "(standard input is not a terminal to ask on)");
@@ -76,6 +76,6 @@ Password ReadPassword(const QString& file, const QString& prompt)
     }
     p.text = TrimSpaces(p.text);
     if (p.text.isEmpty())
-        p.error = QStringLiteral("no rcon password: %1 is empty").arg(from);
+        p.error = QStringLiteral("no rcon password: ") + empty;
     return p;
 }

@@ -35,7 +35,7 @@ class CliTest : public QObject {
     QByteArray m_seen;     // everything the children printed, and their argument lists
 
     // Standard input is a pipe, not a terminal: nothing is asked for.
-    Run run(const QStringList& arguments, const QString& password = QString())
+    Run run(const QStringList& arguments, const QString& password = QString(), const std::function<void()>& meanwhile = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TELMORAX_PASSWORD"})
@@ -52,6 +52,8 @@ class CliTest : public QObject {
         if (!p.waitForStarted())
             return r;
         m_seen += readAll(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));  // as the process list shows it
+        if (meanwhile)
+            meanwhile();
         p.waitForFinished(60000);
         const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
         m_seen += out + err;
@@ -93,6 +95,17 @@ private slots:
         QCOMPARE(unanswered.status, 4);
         QVERIFY2(unanswered.err.contains(QStringLiteral("no answer")), qPrintable(unanswered.err));
         QCOMPARE(silent.receiveDatagram().data(), BuildRequest(QStringLiteral("quiet pass"), QStringLiteral("status")));
+
+        // Now it answers: a colour code cut between two datagrams, and a terminal control sequence,
+        // which is shown, not obeyed.
+        const Run answered = run(send + QStringList{QStringLiteral("--color=always")}, QStringLiteral("quiet pass"), [&] {
+            QVERIFY(silent.waitForReadyRead(5000));
+            const QNetworkDatagram request = silent.receiveDatagram();
+            silent.writeDatagram(request.makeReply(QByteArray("\xff\xff\xff\xffprint\nA^")));
+            silent.writeDatagram(request.makeReply(QByteArray("\xff\xff\xff\xffprint\n1red\x1b[2J\n")));
+        });
+        QCOMPARE(answered.status, 0);
+        QCOMPARE(answered.out, QStringLiteral("A\x1b[31mred?[2J\x1b[0m\n"));
     }
 
     void sendsToARealServer()
