@@ -43,6 +43,7 @@ struct Options {
         QStringLiteral("SECONDS")};
     QCommandLineOption passwordFile{QStringLiteral("password-file"),
         QStringLiteral("Read the rcon password from the first line of FILE."), QStringLiteral("FILE")};
+    QCommandLineOption password{QStringLiteral("password"), QString(), QStringLiteral("PASSWORD")};  // refused, with why
     QCommandLineOption log{QStringLiteral("log"),
         QStringLiteral("Append the commands and answers to FILE, in the window's log format."), QStringLiteral("FILE")};
     QCommandLineOption colours{{QStringLiteral("color"), QStringLiteral("colour")},
@@ -55,6 +56,8 @@ struct Options {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // -platform, as Qt reads it
         parser.setApplicationDescription(Description);
         parser.addOptions({help, version, send, wait, passwordFile, log, colours});
+        password.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(password);
         for (const char* name : QtValueOptions) {
             QCommandLineOption qt(QString::fromLatin1(name), QString(), QStringLiteral("value"));
             qt.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -96,6 +99,10 @@ CommandLine ReadCommandLine(const QStringList& arguments)
         c.action = CommandLine::Version;
         return c;
     }
+
+    if (parser.isSet(o.password))
+        return usageError(QStringLiteral("The password is never taken from the command line, where every user of the machine "
+                                         "can read it: use --password-file FILE or TELMORAX_PASSWORD."));
 
     const QStringList servers = parser.positionalArguments();
     if (servers.size() > 1)
