@@ -1,7 +1,10 @@
 #include "app/IdleExit.h"
+#include "cli/CommandLine.h"
+#include "cli/RunWithoutWindow.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QIcon>
 
@@ -9,6 +12,17 @@ int main(int argc, char* argv[])
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    // Arguments other than a server to open need no window, and so no display.
+    CommandLine commandLine;
+    if (argc > 1) {
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments.append(QString::fromLocal8Bit(argv[i]));
+        commandLine = ReadCommandLine(arguments);
+        if (commandLine.action != CommandLine::Window)
+            return RunWithoutWindow(argc, argv, commandLine);
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("telmorax"));
     QApplication::setOrganizationName(QStringLiteral("Quillhaven"));
@@ -22,6 +36,10 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon);
 
     frmMain window;
+    if (!commandLine.host.isEmpty()) {  // the server named, in place of the one last used
+        window.txtAddr->setEditText(commandLine.host);
+        window.txtPort->setEditText(QString::number(commandLine.port));
+    }
     window.show();
     ExitWhenIdleIfAsked(&window, sinceStart);
     return app.exec();

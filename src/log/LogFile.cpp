@@ -10,6 +10,7 @@
 
 namespace {
 bool g_replyOpen = false;
+QString g_logFile;  // set: every record goes to this file
 const QString LogFileName = QStringLiteral("telmorax.log");
 constexpr QFileDevice::Permissions OwnerOnlyFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 constexpr QFileDevice::Permissions OwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
@@ -35,10 +36,12 @@ QString userLogFilePath()
 // Opens the log for appending, writes the bytes, closes it.
 bool appendBytes(const QByteArray& bytes)
 {
-    const bool inProgramFolder = ProgramFolderWritable();
-    QFile file(inProgramFolder ? programLogFilePath() : userLogFilePath());
+    const bool inProgramFolder = g_logFile.isEmpty() && ProgramFolderWritable();
+    QFile file(!g_logFile.isEmpty() ? g_logFile : inProgramFolder ? programLogFilePath() : userLogFilePath());
     bool opened = false;
-    if (inProgramFolder) {
+    if (!g_logFile.isEmpty()) {
+        opened = file.open(QIODevice::WriteOnly | QIODevice::Append, OwnerOnlyFile);
+    } else if (inProgramFolder) {
         opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
     } else {
         // The user's copy holds what the server printed (and commands): for its owner only.
@@ -73,7 +76,14 @@ bool ProgramFolderWritable()
 
 QString LogFilePath()
 {
+    if (!g_logFile.isEmpty())
+        return g_logFile;
     return ProgramFolderWritable() ? programLogFilePath() : userLogFilePath();
+}
+
+void SetLogFile(const QString& path)
+{
+    g_logFile = path;
 }
 
 bool AppendLogRecord(const QString& record)

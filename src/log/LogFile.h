@@ -10,6 +10,10 @@ QString CheckPath(const QString& path);
 // created with the first record, readable by its owner only).
 QString LogFilePath();
 
+// Sends every record to `path` instead (a run from the command line that names its own log),
+// a file created readable by its owner only; empty: back to the place above.
+void SetLogFile(const QString& path);
+
 // True when this user may create and write files in the program's folder.
 bool ProgramFolderWritable();
 

@@ -7,9 +7,10 @@ inline const QString Title = QStringLiteral("telmorax");            // names the
 inline const QString ProductName = QStringLiteral("Quillhaven's Vantorin");
 inline const QString Maker = QStringLiteral("Quillhaven");          // the settings store's application name
 inline const QString Copyright = QStringLiteral("Copyright \u00A9 2026 Quillhaven. All rights reserved.");
-constexpr int VersionMajor = 1;
-constexpr int VersionMinor = 3;
-constexpr int VersionRevision = 0;
+// The project's version, from the build (CMakeLists.txt).
+constexpr int VersionMajor = TELMORAX_VERSION_MAJOR;
+constexpr int VersionMinor = TELMORAX_VERSION_MINOR;
+constexpr int VersionRevision = TELMORAX_VERSION_PATCH;
 
 // The folder of the running executable. Tests may point it elsewhere.
 QString programFolder();

@@ -1,0 +1,180 @@
+#include "cli/CommandLine.h"
+
+#include "console/RconDatagram.h"
+#include "console/ServerAddress.h"
+#include "settings/ProgramInfo.h"
+
+#include <QCommandLineParser>
+#include <QLocale>
+
+namespace {
+const QString Description = QStringLiteral(
+    "Quillhaven's Vantorin: a remote console (rcon) client for Quake 3 Arena dedicated servers.\n"
+    "\n"
+    "With no arguments it opens its window; with HOST[:PORT] it opens the window with that server\n"
+    "filled in. With --send it opens no window (no display needed): it sends the commands to the\n"
+    "server in order, at least 1.1 seconds apart, and prints every datagram of each answer until\n"
+    "the server has been quiet for --wait seconds (the first datagram is awaited for 3 seconds, or\n"
+    "--wait when longer). It reads and writes no settings and no history.\n"
+    "\n"
+    "The rcon password is never taken from the command line: it is the first line of the\n"
+    "--password-file, else the environment variable TELMORAX_PASSWORD, else asked for on the\n"
+    "terminal (without echo) when standard input is one.\n"
+    "\n"
+    "Exit status with --send: 0 every command was answered; 3 the server refused the password;\n"
+    "4 no answer in time; 5 the network refused (port unreachable, host not found); 2 a usage\n"
+    "error or no password. The run stops at the first command that fails, and that command's\n"
+    "status is the program's; the commands after it are not sent.");
+
+// The options of the window that Qt itself reads (-platform, -style, ...): accepted, and left
+// for the window to take, but not listed.
+const char* const QtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "style",
+    "stylesheet", "qwindowgeometry", "qwindowtitle", "qwindowicon", "display", "geometry", "session"};
+const char* const QtFlagOptions[] = {"reverse", "nograb", "dograb", "sync", "widgetcount"};
+
+struct Options {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Print this help and exit.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Print the version and exit.")};
+    QCommandLineOption send{QStringLiteral("send"),
+        QStringLiteral("Send COMMAND to the server named, without a window. Repeat it to send several, in order."),
+        QStringLiteral("COMMAND")};
+    QCommandLineOption wait{QStringLiteral("wait"),
+        QStringLiteral("An answer is over when the server has been quiet this long (0.1 to 60; default 1)."),
+        QStringLiteral("SECONDS")};
+    QCommandLineOption passwordFile{QStringLiteral("password-file"),
+        QStringLiteral("Read the rcon password from the first line of FILE."), QStringLiteral("FILE")};
+    QCommandLineOption password{QStringLiteral("password"), QString(), QStringLiteral("PASSWORD")};  // refused, with why
+    QCommandLineOption log{QStringLiteral("log"),
+        QStringLiteral("Append the commands and answers to FILE, in the window's log format."), QStringLiteral("FILE")};
+    QCommandLineOption colours{{QStringLiteral("color"), QStringLiteral("colour")},
+        QStringLiteral("Colour codes in answers: drawn in the terminal's colours (always), removed (never), or drawn "
+                       "only when standard output is a terminal (auto, the default)."),
+        QStringLiteral("WHEN")};
+
+    explicit Options(QCommandLineParser& parser)
+    {
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // -platform, as Qt reads it
+        parser.setApplicationDescription(Description);
+        parser.addOptions({help, version, send, wait, passwordFile, log, colours});
+        password.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(password);
+        for (const char* name : QtValueOptions) {
+            QCommandLineOption qt(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+            qt.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(qt);
+        }
+        for (const char* name : QtFlagOptions) {
+            QCommandLineOption qt(QString::fromLatin1(name));
+            qt.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(qt);
+        }
+        parser.addPositionalArgument(QStringLiteral("HOST[:PORT]"),
+            QStringLiteral("The server: a name, an IPv4 address, or an IPv6 address ([IPv6]:PORT with a port). "
+                           "The port is 27960 when none is given."),
+            QStringLiteral("[HOST[:PORT]]"));
+    }
+};
+
+CommandLine usageError(const QString& error)
+{
+    CommandLine c;
+    c.action = CommandLine::UsageError;
+    c.error = error;
+    return c;
+}
+}
+
+CommandLine ReadCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const Options o(parser);
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    CommandLine c;
+    if (parser.isSet(o.help)) {
+        c.action = CommandLine::Help;
+        return c;
+    }
+    if (parser.isSet(o.version)) {
+        c.action = CommandLine::Version;
+        return c;
+    }
+
+    if (parser.isSet(o.password))
+        return usageError(QStringLiteral("The password is never taken from the command line, where every user of the machine "
+                                         "can read it: use --password-file FILE or TELMORAX_PASSWORD."));
+
+    const QStringList servers = parser.positionalArguments();
+    if (servers.size() > 1)
+        return usageError(QStringLiteral("Only one server may be named, not %1.").arg(servers.size()));
+    if (!servers.isEmpty()) {
+        const QString text = servers.first().trimmed();
+        const ServerAddress a = SplitServerAddress(text);
+        if (a.host.isEmpty())
+            return usageError(QStringLiteral("No server address in '%1'.").arg(text));
+        if (a.badPort)
+            return usageError(QStringLiteral("The port in '%1' must be a number from 1 to 65535.").arg(text));
+        c.host = a.host;
+        c.port = a.port.isEmpty() ? DefaultServerPort : a.port.toInt();
+    }
+
+    if (!parser.isSet(o.send)) {
+        for (const QCommandLineOption* only : {&o.wait, &o.passwordFile, &o.log, &o.colours}) {
+            if (parser.isSet(*only))
+                return usageError(QStringLiteral("--%1 goes with --send only.").arg(only->names().constFirst()));
+        }
+        return c;  // the window
+    }
+
+    c.action = CommandLine::Send;
+    for (const QString& command : parser.values(o.send)) {
+        if (TrimSpaces(command).isEmpty())
+            return usageError(QStringLiteral("--send needs a command."));
+        c.commands.append(TrimSpaces(command));
+    }
+    if (c.host.isEmpty())
+        return usageError(QStringLiteral("--send needs a server to send to: --send COMMAND HOST[:PORT]."));
+    if (parser.isSet(o.wait)) {
+        bool ok = false;
+        const double seconds = QLocale::c().toDouble(parser.value(o.wait), &ok);
+        if (!ok || !(seconds >= 0.1 && seconds <= 60))
+            return usageError(QStringLiteral("--wait takes a number of seconds from 0.1 to 60, not '%1'.").arg(parser.value(o.wait)));
+        c.quietMs = qRound(seconds * 1000);
+    }
+    c.passwordFile = parser.value(o.passwordFile);
+    c.logFile = parser.value(o.log);
+    if (parser.isSet(o.passwordFile) && c.passwordFile.isEmpty())
+        return usageError(QStringLiteral("--password-file needs a file name."));
+    if (parser.isSet(o.log) && c.logFile.isEmpty())
+        return usageError(QStringLiteral("--log needs a file name."));
+    const QString colours = parser.value(o.colours);
+    if (colours == QLatin1String("always"))
+        c.colours = CommandLine::Always;
+    else if (colours == QLatin1String("never"))
+        c.colours = CommandLine::Never;
+    else if (!colours.isEmpty() && colours != QLatin1String("auto"))
+        return usageError(QStringLiteral("--color takes auto, always or never, not '%1'.").arg(colours));
+    return c;
+}
+
+QString UsageText()
+{
+    QCommandLineParser parser;
+    const Options o(parser);
+    return parser.helpText();
+}
+
+QString ServerText(const QString& host, int port)
+{
+    const bool ipv6 = host.contains(QLatin1Char(':'));
+    return (ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') + QString::number(port);
+}
+
+QString VersionText()
+{
+    return QStringLiteral("%1 %2.%3.%4")
+        .arg(ProgramInfo::Title)
+        .arg(ProgramInfo::VersionMajor)
+        .arg(ProgramInfo::VersionMinor)
+        .arg(ProgramInfo::VersionRevision);
+}

@@ -1,0 +1,88 @@
+#include "cli/RunWithoutWindow.h"
+
+#include "cli/ExitStatus.h"
+#include "cli/Password.h"
+#include "cli/RconRun.h"
+#include "log/LogFile.h"
+#include "settings/ProgramInfo.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+void print(FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+void tell(const QString& line)
+{
+    print(stderr, ProgramInfo::Title + QStringLiteral(": ") + line + QLatin1Char('\n'));
+}
+
+// Colours for `auto`: standard output is a terminal that draws them, and the user has not
+// asked for none (NO_COLOR).
+bool terminalColours()
+{
+    return ::isatty(STDOUT_FILENO) && qEnvironmentVariableIsEmpty("NO_COLOR")
+        && qEnvironmentVariable("TERM") != QLatin1String("dumb");
+}
+
+int send(const CommandLine& c)
+{
+    const Password password = ReadPassword(c.passwordFile, QStringLiteral("Rcon password for %1: ").arg(ServerText(c.host, c.port)));
+    if (!password.warning.isEmpty())
+        tell(QStringLiteral("warning: ") + password.warning);
+    if (!password.error.isEmpty()) {
+        tell(password.error);
+        return ExitStatus::Usage;
+    }
+    if (!c.logFile.isEmpty()) {
+        // A log that cannot be written is said before anything is sent.
+        QFile log(c.logFile);
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            tell(QStringLiteral("cannot write the log %1: %2").arg(c.logFile, log.errorString()));
+            return ExitStatus::Usage;
+        }
+        SetLogFile(c.logFile);
+    }
+    RconRun::Request request;
+    request.host = c.host;
+    request.port = c.port;
+    request.password = password.text;
+    request.commands = c.commands;
+    request.quietMs = c.quietMs;
+    request.colours = c.colours == CommandLine::Always || (c.colours == CommandLine::Auto && terminalColours());
+    request.log = !c.logFile.isEmpty();
+    RconRun run(request);
+    QObject::connect(&run, &RconRun::finished, QCoreApplication::instance(), &QCoreApplication::exit, Qt::QueuedConnection);
+    run.start();
+    return QCoreApplication::exec();
+}
+}
+
+int RunWithoutWindow(int& argc, char* argv[], const CommandLine& commandLine)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(ProgramInfo::Title);
+    switch (commandLine.action) {
+    case CommandLine::Help:
+        print(stdout, UsageText());
+        return 0;
+    case CommandLine::Version:
+        print(stdout, VersionText() + QLatin1Char('\n'));
+        return 0;
+    case CommandLine::Send:
+        return send(commandLine);
+    case CommandLine::UsageError:
+    case CommandLine::Window:
+        break;
+    }
+    tell(commandLine.error);
+    print(stderr, UsageText());
+    return ExitStatus::Usage;
+}

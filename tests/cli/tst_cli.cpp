@@ -1,0 +1,170 @@
+// The program run from a shell or a script: the real telmorax executable as a child process with
+// no display, against a real OpenArena server and a silent socket on 127.0.0.1.
+#include "OpenArenaServer.h"
+#include "TestEnv.h"
+
+#include "console/ColourCodes.h"
+#include "console/RconDatagram.h"
+#include "settings/ProgramInfo.h"
+
+#include <QDir>
+#include <QNetworkDatagram>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+}
+
+class CliTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_home;  // the child's home and XDG folders: nothing may be written there
+    QByteArray m_seen;     // everything the children printed, and their argument lists
+
+    // Standard input is a pipe, not a terminal: nothing is asked for.
+    Run run(const QStringList& arguments, const QString& password = QString(), const std::function<void()>& meanwhile = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TELMORAX_PASSWORD"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("HOME"), m_home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+        if (!password.isEmpty())
+            env.insert(QStringLiteral("TELMORAX_PASSWORD"), password);
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/telmorax"), arguments);
+        Run r;
+        if (!p.waitForStarted())
+            return r;
+        m_seen += readAll(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));  // as the process list shows it
+        if (meanwhile)
+            meanwhile();
+        p.waitForFinished(60000);
+        const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
+        m_seen += out + err;
+        r = {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(out), QString::fromUtf8(err)};
+        return r;
+    }
+
+private slots:
+    void answersWithoutADisplayAndRefusesBadArguments()
+    {
+        const Run help = run({QStringLiteral("--help")});
+        QCOMPARE(help.status, 0);
+        for (const char* option : {"--send <COMMAND>", "--wait", "--password-file", "--log", "--color", "HOST[:PORT]"})
+            QVERIFY2(help.out.contains(QLatin1String(option)), option);
+        const Run version = run({QStringLiteral("--version")});
+        QCOMPARE(version.status, 0);
+        QCOMPARE(version.out, QStringLiteral("telmorax %1.%2.%3\n").arg(ProgramInfo::VersionMajor).arg(ProgramInfo::VersionMinor).arg(ProgramInfo::VersionRevision));
+
+        const QList<QStringList> wrong = {{QStringLiteral("--bogus")}, {QStringLiteral("--send"), QStringLiteral("status")},
+            {QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("--wait"), QStringLiteral("soon"), QStringLiteral("localhost")},
+            {QStringLiteral("localhost:70000")}, {QStringLiteral("--log"), QStringLiteral("x.log"), QStringLiteral("localhost")}};
+        for (const QStringList& arguments : wrong) {
+            const Run r = run(arguments);
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.startsWith(QStringLiteral("telmorax: ")) && r.err.contains(QStringLiteral("\nUsage: ")), qPrintable(r.err));
+            QVERIFY(r.out.isEmpty());
+        }
+
+        // A server that never answers: nothing is sent without a password; with one, the window's
+        // own request goes out, and after three seconds of silence the status says so.
+        QUdpSocket silent;
+        QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
+        const QStringList send = {QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("127.0.0.1:%1").arg(silent.localPort())};
+        const Run none = run(send);
+        QCOMPARE(none.status, 2);
+        QVERIFY2(none.err.contains(QStringLiteral("no rcon password")), qPrintable(none.err));
+        QVERIFY(!silent.hasPendingDatagrams());
+        const Run unanswered = run(send, QStringLiteral("quiet pass"));
+        QCOMPARE(unanswered.status, 4);
+        QVERIFY2(unanswered.err.contains(QStringLiteral("no answer")), qPrintable(unanswered.err));
+        QCOMPARE(silent.receiveDatagram().data(), BuildRequest(QStringLiteral("quiet pass"), QStringLiteral("status")));
+
+        // Now it answers: a colour code cut between two datagrams, and a terminal control sequence,
+        // which is shown, not obeyed.
+        const Run answered = run(send + QStringList{QStringLiteral("--color=always")}, QStringLiteral("quiet pass"), [&] {
+            QVERIFY(silent.waitForReadyRead(5000));
+            const QNetworkDatagram request = silent.receiveDatagram();
+            silent.writeDatagram(request.makeReply(QByteArray("\xff\xff\xff\xffprint\nA^")));
+            silent.writeDatagram(request.makeReply(QByteArray("\xff\xff\xff\xffprint\n1red\x1b[2J\n")));
+        });
+        QCOMPARE(answered.status, 0);
+        QCOMPARE(answered.out, QStringLiteral("A\x1b[31mred?[2J\x1b[0m\n"));
+    }
+
+    void sendsToARealServer()
+    {
+        const QString password = QStringLiteral("cli-%1").arg(QRandomGenerator::global()->generate());
+        OpenArenaServer server(password);
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        server.rcon(QStringLiteral("addbot Sarge 2"));
+        QVERIFY(server.waitForOutput(QStringLiteral("Sarge")));
+        const QString target = QStringLiteral("127.0.0.1:%1").arg(server.port());
+        const QString defaultLog = QCoreApplication::applicationDirPath() + QStringLiteral("/telmorax.log");
+        const qint64 defaultLogSize = QFileInfo(defaultLog).size();
+
+        QTemporaryDir files;
+        const QString passwordFile = files.filePath(QStringLiteral("password"));
+        QFile f(passwordFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(password.toLatin1() + "\nsecond line\n");
+        f.close();
+        const Run status = run({QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("--password-file"), passwordFile, target});
+        QCOMPARE(status.status, 0);
+        QVERIFY2(status.out.startsWith(QStringLiteral("map: oa_dm1\ncl score ping name")), qPrintable(status.out));
+        // The player's row, the "^7" before its address removed: no terminal, no colours.
+        QVERIFY2(status.out.contains(QRegularExpression(QStringLiteral("\n +\\d+ +-?\\d+ +\\d+ Sarge +bot +\\d+ *\n"))), qPrintable(status.out));
+
+        // A long answer: every datagram, in order, as the server sends it to anyone.
+        const QByteArray cvarlist = server.rcon(QStringLiteral("cvarlist"));
+        QVERIFY(cvarlist.count('\n') > 100);
+        const Run all = run({QStringLiteral("--send"), QStringLiteral("cvarlist"), target}, password);
+        QCOMPARE(all.status, 0);
+        QCOMPARE(all.out, ColourCodes::Strip(QString::fromLatin1(cvarlist)));
+        m_seen.replace(all.out.toUtf8(), QByteArray());  // the server's list names its rconpassword
+
+        // Two commands in order, in the terminal's colours, and logged as the window logs.
+        const QString log = files.filePath(QStringLiteral("rcon.log"));
+        const Run said = run({QStringLiteral("--send"), QStringLiteral("say ^1first"), QStringLiteral("--send"), QStringLiteral("say ^2second ^7x"),
+            QStringLiteral("--color=always"), QStringLiteral("--log"), log, target}, password);
+        QCOMPARE(said.status, 0);
+        QCOMPARE(said.out, QStringLiteral("console: \x1b[31mfirst\x1b[0m\nconsole: \x1b[32msecond \x1b[39mx\x1b[0m\n"));
+        const QString logged = QString::fromLatin1(readAll(log));
+        QVERIFY2(QRegularExpression(QStringLiteral("^[^\r\n]+ : say \\^1first\r\nconsole: \\^1first\r\n\r\n"
+                                                   "[^\r\n]+ : say \\^2second \\^7x\r\nconsole: \\^2second \\^7x\r\n\r\n$"))
+                     .match(logged).hasMatch(), qPrintable(logged));
+
+        const Run refused = run({QStringLiteral("--send"), QStringLiteral("status"), target}, QStringLiteral("not it"));
+        QCOMPARE(refused.status, 3);
+        QCOMPARE(refused.out, QStringLiteral("Bad rconpassword.\n"));
+        const Run nobody = run({QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("127.0.0.1:%1").arg(FreeUdpPort())}, password);
+        QCOMPARE(nobody.status, 5);
+        QVERIFY2(nobody.err.contains(QStringLiteral("Connection refused")), qPrintable(nobody.err));
+
+        // The password: in no output, no argument list, no file written; no settings, history or
+        // log of the program's own touched.
+        QVERIFY(!m_seen.contains(password.toLatin1()));
+        QVERIFY(!logged.contains(password));
+        QCOMPARE(QDir(m_home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(QFileInfo(defaultLog).size(), defaultLogSize);
+    }
+};
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"
