@@ -4,6 +4,7 @@
 #include "console/LocaleNumber.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
+#include "console/RecallFile.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
@@ -61,6 +62,7 @@ void frmMain::cmdConnect_Click()
 
     // Only what the user sent from here is offered again by Up in the command box.
     commandRecall.record(strCommand);
+    AddToRecallFile(strCommand);  // kept for the next run too, unless it names a password
 
     strCommand.clear();
     txtCommand->clear();
