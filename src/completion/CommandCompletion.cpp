@@ -80,7 +80,6 @@ NameLists CommandCompletion::currentNames()
 
 void CommandCompletion::updatePopup()
 {
-    m_moved = false;
     QLineEdit* box = m_window->txtCommand;
     const WordToComplete word = FindWordToComplete(box->text().left(box->cursorPosition()));
     const QStringList offered = NamesOffered(currentNames(), word);
@@ -133,7 +132,6 @@ void CommandCompletion::move(int step)
     int row = current.isValid() ? current.row() + step : (step > 0 ? 0 : rows - 1);
     row = (row + rows) % rows;
     popup()->setCurrentIndex(popup()->model()->index(row, 0));
-    m_moved = true;
 }
 
 bool CommandCompletion::keyPress(int key)
@@ -171,7 +169,7 @@ bool CommandCompletion::keyPress(int key)
     case Qt::Key_Enter:
         if (!open)
             return false;
-        if (m_moved && popup()->currentIndex().isValid()) {
+        if (popup()->currentIndex().isValid()) {  // moved to with Up or Down
             take(popup()->currentIndex().data().toString());
             return true;
         }
@@ -188,11 +186,9 @@ bool CommandCompletion::eventFilter(QObject* watched, QEvent* event)
     // the command box, through the window's handling, as if the popup were not there.
     if (watched != popup() || event->type() != QEvent::KeyPress)
         return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown) {
-        m_moved = true;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_PageUp || key == Qt::Key_PageDown)
         return false;
-    }
     QCoreApplication::sendEvent(m_window->txtCommand, event);
     if (!m_window->txtCommand->hasFocus())
         popup()->hide();

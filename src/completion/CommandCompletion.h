@@ -27,8 +27,9 @@ public:
     //   place; with nothing offered Tab is left to move the focus;
     // - Escape: closes the popup (with it closed, the window empties the box);
     // - Up, Down: move in the popup (with it closed, the window recalls commands);
-    // - Enter: takes the entry moved to with Up or Down; otherwise it closes the popup and
-    //   is left to the window, which sends the box's text as it stands.
+    // - Enter: takes the entry moved to with Up or Down (the popup opens with none
+    //   highlighted); otherwise it closes the popup and is left to the window, which sends
+    //   the box's text as it stands.
     bool keyPress(int key);
 
     QCompleter* completer() const { return m_completer; }
@@ -48,7 +49,6 @@ private:
     QCompleter* m_completer;
     QStringListModel* m_model;
     NameRefresh* m_refresh;
-    bool m_moved = false;  // the user went to a popup entry with Up or Down
     QString m_namesFile;   // whose names m_names holds ("" for the reference lists)
     bool m_haveNames = false;
     NameLists m_names;
