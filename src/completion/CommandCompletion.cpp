@@ -89,11 +89,17 @@ void CommandCompletion::updatePopup()
     }
     m_model->setStringList(offered);
 
-    // Under the word, as wide as its longest name.
+    // Under the word, as wide as its longest name. Only the names of nearly the most
+    // characters are measured: measuring text is what costs most here.
+    qsizetype longest = 0;
+    for (const QString& name : offered)
+        longest = qMax(longest, name.size());
     const QFontMetrics names(popup()->font());
     int widest = 0;
-    for (const QString& name : offered)
-        widest = qMax(widest, names.horizontalAdvance(name));
+    for (const QString& name : offered) {
+        if (name.size() + 3 >= longest)
+            widest = qMax(widest, names.horizontalAdvance(name));
+    }
     const QRect caret = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
     const int left = qMax(0, caret.left() - box->fontMetrics().horizontalAdvance(word.prefix));
     const int width = widest + popup()->verticalScrollBar()->sizeHint().width() + 2 * popup()->frameWidth() + 12;
