@@ -3,6 +3,7 @@
 
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
+#include "console/RecallFile.h"
 #include "console/ServerAddress.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
@@ -58,6 +59,7 @@ void frmMain::cmdConnect_Click()
 
     // Only what the user sent from here is offered again by Up in the command box.
     commandRecall.record(strCommand);
+    AddToRecallFile(strCommand);  // kept for the next run too, unless it names a password
 
     strCommand.clear();
     txtCommand->clear();

@@ -1,9 +1,8 @@
 #include "log/LogFile.h"
 #include "settings/ProgramInfo.h"
+#include "settings/UserDataFolder.h"
 
-#include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,7 +11,6 @@ namespace {
 bool g_replyOpen = false;
 QString g_logFile;  // set: every record goes to this file
 const QString LogFileName = QStringLiteral("telmorax.log");
-constexpr QFileDevice::Permissions OwnerOnlyFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 constexpr QFileDevice::Permissions OwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 // "telmorax.log" in the program's folder, writable or not.
@@ -21,16 +19,9 @@ QString programLogFilePath()
     return CheckPath(ProgramInfo::programFolder()) + LogFileName;
 }
 
-// The user's own folder of the program, under the XDG data folder.
-QString userFolder()
-{
-    return CheckPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + ProgramInfo::Maker
-        + QLatin1Char('/') + ProgramInfo::Title;
-}
-
 QString userLogFilePath()
 {
-    return CheckPath(userFolder()) + LogFileName;
+    return CheckPath(UserDataFolder()) + LogFileName;
 }
 
 // Opens the log for appending, writes the bytes, closes it.
@@ -45,12 +36,8 @@ bool appendBytes(const QByteArray& bytes)
         opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
     } else {
         // The user's copy holds what the server printed (and commands): for its owner only.
-        const QString folder = userFolder();
-        if (!QFileInfo::exists(folder)) {
-            if (!QDir().mkpath(folder))
-                return false;
-            QFile::setPermissions(folder, OwnerOnlyFolder);
-        }
+        if (!MakeUserDataFolder())
+            return false;
         opened = file.open(QIODevice::WriteOnly | QIODevice::Append, OwnerOnlyFile);
     }
     if (!opened)

@@ -1,5 +1,6 @@
 #include "ui/frmMain.h"
 
+#include "completion/CommandCompletion.h"
 #include "console/OutputPane.h"
 #include "console/UdpClient.h"
 #include "settings/ProgramInfo.h"
@@ -100,6 +101,7 @@ frmMain::frmMain(QWidget* parent)
     connectEvents();
     setFixedSize(fixedSizeForPanel());
     Form_Load();
+    commandCompletion = new CommandCompletion(this);
 }
 
 frmMain::~frmMain() = default;
@@ -233,6 +235,8 @@ void frmMain::createMenus()
     mnuView->setObjectName(QStringLiteral("mnuView"));
     mnuViewCommands = menuItem(mnuView, "mnuViewCommands", QStringLiteral("&Command List..."));
     mnuViewVariables = menuItem(mnuView, "mnuViewVariables", QStringLiteral("&Variable List..."));
+    separator(mnuView, "sp5");
+    mnuViewRefreshNames = menuItem(mnuView, "mnuViewRefreshNames", QStringLiteral("&Refresh Names From Server"));
 
     mnuFileHelp = bar->addMenu(QStringLiteral("&Help"));
     mnuFileHelp->setObjectName(QStringLiteral("mnuFileHelp"));
@@ -345,6 +349,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
         if (mods == Qt::NoModifier) {
+            if (watched == txtCommand && commandCompletion && commandCompletion->keyPress(key->key()))
+                return true;  // the names popup's keys first
             if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
                 cmdConnect_Click();  // Send is the default button
                 return true;

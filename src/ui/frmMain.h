@@ -12,6 +12,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
+class CommandCompletion;
 class OutputPane;
 class PasswordVault;
 class UdpClient;
@@ -64,6 +65,7 @@ public:
     QMenu* mnuView = nullptr;
     QAction* mnuViewCommands = nullptr;
     QAction* mnuViewVariables = nullptr;
+    QAction* mnuViewRefreshNames = nullptr;
     QMenu* mnuFileHelp = nullptr;
     QAction* mnuHelpUpdate = nullptr;
     QAction* mnuHelpFeedback = nullptr;
@@ -114,6 +116,8 @@ public:
     // A key pressed in the command box: Up and Down recall, Escape empties the box.
     // True when the key was used.
     bool txtCommand_KeyDown(int key);
+    // Name completion in txtCommand, and the commands kept from earlier runs (completion/).
+    CommandCompletion* commandCompletion = nullptr;
 
     // --- automatic status query (autoquery/) ---
     void ckQueryStat_Click();

@@ -92,7 +92,7 @@ private slots:
         viewLogOpens(w, QString());
         const QByteArray expected = LoggedExchange(w, server, 1);
         QTRY_COMPARE(env.readLog(), expected);
-        QVERIFY(!QFileInfo::exists(data.path() + QStringLiteral("/Quillhaven")));
+        QVERIFY(!QFileInfo::exists(data.path() + QStringLiteral("/Quillhaven/telmorax/telmorax.log")));
         viewLogOpens(w, env.logFile());
         qunsetenv("XDG_DATA_HOME");
     }

@@ -15,6 +15,8 @@ TestEnv::TestEnv()
 {
     m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    m_oldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
     // QSettings caches the user folder; point it at the new one explicitly.
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path());
     ProgramInfo::setProgramFolderForTesting(m_program.path());
@@ -34,6 +36,10 @@ TestEnv::~TestEnv()
         qunsetenv("XDG_CONFIG_HOME");
     else
         qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+    if (m_oldDataHome.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", m_oldDataHome);
 }
 
 QString TestEnv::settingsFile() const

@@ -3,8 +3,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A private world for one test: settings under a temporary XDG config folder, the
-// program's folder in a temporary folder (the log goes there), message boxes and program
+// A private world for one test: settings under a temporary XDG config folder, the user's
+// data folder under a temporary XDG data folder, the program's folder in a temporary folder (the log goes there), message boxes and program
 // launches recorded instead of shown, the clock stopped at 12:34:56. Undone when it goes out of scope.
 class TestEnv {
 public:
@@ -22,7 +22,9 @@ public:
 private:
     QTemporaryDir m_config;
     QTemporaryDir m_program;
+    QTemporaryDir m_data;  // XDG_DATA_HOME: the user's folder of the program (recall, names)
     QByteArray m_oldConfigHome;
+    QByteArray m_oldDataHome;
 };
 
 // Finds a UDP port on 127.0.0.1 that nothing holds right now.
