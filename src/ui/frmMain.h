@@ -15,6 +15,7 @@ class QTimer;
 class OutputPane;
 class UdpClient;
 class VbCheckBox;
+class frmPlayers;
 
 // The main window. Its handlers are named after the control and the event; their logic
 // lives in the subsystem folders (console, autoquery, settings, log, ui), each of which
@@ -60,6 +61,7 @@ public:
     QMenu* mnuCommands = nullptr;
     QAction* mnuCommandsStatus = nullptr;
     QAction* mnuCommandsServerInfo = nullptr;
+    QAction* mnuCommandsPlayers = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuViewCommands = nullptr;
     QAction* mnuViewVariables = nullptr;
@@ -144,6 +146,10 @@ public:
     void mnuHelpBug_Click();
     void mnuHelpQuillhavenHome_Click();
     void mnuHelpAbout_Click();
+
+    // --- the Players window (players/): one, created on first use ---
+    frmPlayers* players = nullptr;
+    void mnuCommandsPlayers_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
