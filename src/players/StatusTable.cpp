@@ -43,11 +43,13 @@ QVector<Word> words(const QString& line)
     return out;
 }
 
-// The column header: the client number first, and a name column.
+// The column header: the client number first, then among the rest one name, a ping and an
+// address column.
 bool isHeader(const QStringList& columns)
 {
-    return columns.size() >= 2 && (columns.first() == QLatin1String("cl") || columns.first() == QLatin1String("num"))
-        && columns.count(QStringLiteral("name")) == 1;
+    return !columns.isEmpty() && (columns.first() == QLatin1String("cl") || columns.first() == QLatin1String("num"))
+        && columns.count(QStringLiteral("name")) == 1 && columns.count(QStringLiteral("ping")) == 1
+        && columns.count(QStringLiteral("address")) == 1;
 }
 
 bool isRule(const QString& line)

@@ -6,7 +6,8 @@
 #include <QVector>
 
 // The player table of a server's answer to "status", read from the column header line the
-// server sends, because engines differ:
+// server sends (the client number first, and a name, a ping and an address column among the
+// rest), because engines differ:
 //   OpenArena (ioquake3)  cl score ping name address rate
 //   classic Quake 3       num score ping name lastmsg address qport rate
 // A name may hold spaces and colour codes and is padded to a column, so a row is read from

@@ -484,7 +484,9 @@ void frmPlayers::mnuBan_Click()
     if (ip.isEmpty())
         return;
     const PlayerRow player = *p;
-    if (confirm(QStringLiteral("Ban the address %1 of %2?").arg(ip, describe(player)), QStringLiteral("Ban Address")))
+    const QString question = QStringLiteral("Ban the address %1 of %2?\n\nThe server refuses that address from now on; "
+                                            "a player already on stays until kicked.").arg(ip, describe(player));
+    if (confirm(question, QStringLiteral("Ban Address")))
         send(BanCommand(ip));
 }
 

@@ -63,6 +63,7 @@ private slots:
         p->grdPlayers->selectRow(0);
         QSignalSpy refreshed(p->players, &QAbstractItemModel::modelReset);
         p->cmdRefresh->click();
+        QCOMPARE(p->udpClient->sendCount(), quint64(1));  // held back: less than two seconds since the last
         QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 10000);
         QCOMPARE(names(p), QStringList({QStringLiteral("Big Bad Wolf"), QStringLiteral("Sarge")}));
         QVERIFY(p->SelectedPlayer() && p->SelectedPlayer()->name == QStringLiteral("^1Big ^3Bad Wolf"));
