@@ -3,9 +3,9 @@
 #include <QStyledItemDelegate>
 
 // Draws a player's name in its colours: the colour codes read as the output pane reads them,
-// on the output pane's own dark blue, in the pane's palette, so every colour a name can
-// have stays readable (the game's white and yellow would vanish on a light table). A
-// selected row keeps the blue and is framed in the selection colour.
+// in the pane's palette, on a ground of the pane's own dark blue just as wide as the name,
+// so every colour a name can have stays readable (the game's white and yellow would vanish
+// on a light table) while the row around it shows selection as every other row does.
 class NameDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:

@@ -146,9 +146,9 @@ void frmPlayers::createControls()
     grdPlayers->verticalHeader()->setDefaultSectionSize(grdPlayers->fontMetrics().height() + 8);
     grdPlayers->setContextMenuPolicy(Qt::CustomContextMenu);
     QHeaderView* header = grdPlayers->horizontalHeader();
-    header->setStretchLastSection(true);
+    header->setSectionResizeMode(PlayersModel::Address, QHeaderView::Stretch);
     header->setSortIndicator(PlayersModel::Client, Qt::AscendingOrder);
-    const int widths[PlayersModel::ColumnCount] = {36, 56, 52, 190, 190, 60, 70, 60};
+    const int widths[PlayersModel::ColumnCount] = {36, 56, 52, 200, 160, 60, 70, 60};
     for (int c = 0; c < PlayersModel::ColumnCount; ++c)
         header->resizeSection(c, widths[c]);
     layout->addWidget(grdPlayers, 1);
