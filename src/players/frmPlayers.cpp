@@ -103,8 +103,8 @@ void frmPlayers::createControls()
     warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
     lblProblem->setPalette(warning);
     lblProblem->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblProblem->hide();
-    layout->addWidget(lblProblem);
+    // Its line is there when empty too, so that nothing moves when a problem comes or goes.
+    lblProblem->setMinimumHeight(lblProblem->fontMetrics().height());
 
     auto* top = new QHBoxLayout;
     lblSummary = new QLabel(QStringLiteral("No table read yet."), this);
@@ -127,6 +127,7 @@ void frmPlayers::createControls()
     every->setBuddy(txtRefreshSeconds);
     top->addWidget(txtRefreshSeconds);
     layout->addLayout(top);
+    layout->addWidget(lblProblem);
 
     players = new PlayersModel(this);
     sortedPlayers = new QSortFilterProxyModel(this);
@@ -402,16 +403,16 @@ void frmPlayers::showTable(const StatusTable& table)
     summary += QStringLiteral(" \u00b7 read at ") + m_tableTime;
     lblSummary->setText(summary);
     lblProblem->clear();
-    lblProblem->hide();
 }
 
 void frmPlayers::showProblem(const QString& problem)
 {
     QString text = problem;
+    if (!text.endsWith(QLatin1Char('.')))
+        text += QLatin1Char('.');  // a socket error's description has no full stop of its own
     if (!m_tableTime.isEmpty())
         text += QStringLiteral("  The table below was read at %1.").arg(m_tableTime);
     lblProblem->setText(text);
-    lblProblem->show();
 }
 
 const PlayerRow* frmPlayers::SelectedPlayer() const
@@ -441,7 +442,7 @@ QString frmPlayers::describe(const PlayerRow& player) const
 bool frmPlayers::confirm(const QString& question, const QString& title)
 {
     QString text = question;
-    if (lblProblem->isVisible())
+    if (!lblProblem->text().isEmpty())
         text += QStringLiteral("\n\nThe table was read at %1; %2 may have changed since.").arg(m_tableTime, m_tableServer);
     return MessageBox::show(this, text, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
         == QMessageBox::Yes;

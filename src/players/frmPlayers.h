@@ -41,8 +41,8 @@ public:
     ~frmPlayers() override;
 
     // --- controls; object names are the same ---
-    QLabel* lblProblem = nullptr;   // what keeps the table from being read; hidden when nothing does
     QLabel* lblSummary = nullptr;   // server, map, players and bots, the time the table was read
+    QLabel* lblProblem = nullptr;   // what keeps the table from being read; empty when nothing does
     QPushButton* cmdRefresh = nullptr;
     QSpinBox* txtRefreshSeconds = nullptr;  // 0: no automatic refresh
     QTableView* grdPlayers = nullptr;
