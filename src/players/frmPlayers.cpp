@@ -152,6 +152,9 @@ void frmPlayers::createControls()
     const int widths[PlayersModel::ColumnCount] = {36, 56, 52, 200, 160, 60, 70, 60};
     for (int c = 0; c < PlayersModel::ColumnCount; ++c)
         header->resizeSection(c, widths[c]);
+    // Until a table says otherwise: the columns only classic Quake 3 servers send are hidden.
+    header->hideSection(PlayersModel::LastMsg);
+    header->hideSection(PlayersModel::QPort);
     layout->addWidget(grdPlayers, 1);
 
     auto action = [this](const char* name, const QString& caption, void (frmPlayers::*handler)()) {
