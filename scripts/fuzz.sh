@@ -2,13 +2,13 @@
 # Builds the libFuzzer targets with clang++ (in build-fuzz/) and runs each for a bounded time,
 # at the lowest priority. Inputs that break a property are written to build-fuzz/findings/;
 # copy them into fuzz/regressions/<target>/ once fixed, where the tests replay them.
-#   scripts/fuzz.sh [seconds per target, default 60] [target ...]   (targets: reply number settings)
+#   scripts/fuzz.sh [seconds per target, default 60] [target ...]   (targets: reply number settings players)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(reply number settings)
+[ ${#targets[@]} -gt 0 ] || targets=(reply number settings players)
 
 scripts/deps.sh clang libclang-rt-14-dev
 cmake -S . -B build-fuzz -DTELMORAX_FUZZ=ON -DTELMORAX_BUILD_TESTS=OFF -DTELMORAX_BUILD_BENCH=OFF \

@@ -4,16 +4,20 @@
 # dedicated server that this script starts on 127.0.0.1 and stops again. The address, port
 # and password are typed in, "status" and "serverinfo" are sent with the Enter key, and the window is
 # captured once the reply is shown.
-#   scripts/screenshot.sh [output.png]
+# Then docs/players.png: four bots join the server, Commands, Players... opens the Players
+# window beside the main window, a player is selected and sent a message with the window's
+# Message... button, and both windows are captured together.
+#   scripts/screenshot.sh [output.png] [players.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-docs/screenshot.png}"
+players_out="${2:-docs/players.png}"
 
 if [ -z "${TELMORAX_SCREENSHOT_INNER:-}" ]; then
   scripts/deps.sh xvfb xauth imagemagick xdotool x11-utils
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
   cmake --build build -j 2 --target telmorax
-  TELMORAX_SCREENSHOT_INNER=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$out"
+  TELMORAX_SCREENSHOT_INNER=1 exec xvfb-run -a -s "-screen 0 1440x900x24" "$0" "$out" "$players_out"
 fi
 
 work="$(mktemp -d)"
@@ -81,3 +85,53 @@ sleep 2
 mkdir -p "$(dirname "$out")"
 import -window "$window" "$out"
 echo "Wrote $out"
+
+# Bots join (the server answers about one rcon request a second), two of them named with
+# spaces and colour codes.
+rcon() {
+  python3 - "$port" "$password" "$1" <<'PY'
+import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.settimeout(1)
+s.sendto(b"\xff\xff\xff\xffrcon " + sys.argv[2].encode() + b" " + sys.argv[3].encode(), ("127.0.0.1", int(sys.argv[1])))
+try:
+    s.recv(65536)
+except socket.timeout:
+    pass
+PY
+  sleep 1.2
+}
+rcon "addbot Sarge 2"
+rcon 'addbot Major 2 free 0 "^1Big ^3Bad Wolf"'
+rcon "addbot Angelyss 2"
+rcon 'addbot Grism 2 free 0 "Mr. ^5Blue^7 Sky"'
+
+# Commands, Players... from the keyboard; the Players window goes beside the main window.
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+xdotool key alt+c
+sleep 0.5
+xdotool key p
+players=""
+for _ in $(seq 50); do
+  players="$(xdotool search --name "^Players$" 2>/dev/null | head -n 1 || true)"
+  [ -n "$players" ] && break
+  sleep 0.1
+done
+[ -n "$players" ] || { echo "the Players window did not appear" >&2; exit 1; }
+eval "$(xdotool getwindowgeometry --shell "$window")"
+main_x=$X main_y=$Y main_w=$WIDTH main_h=$HEIGHT
+xdotool windowmove "$players" $((main_x + main_w + 8)) "$main_y"
+xdotool windowsize "$players" 660 "$main_h"
+sleep 3
+# The third row selected, and a message sent to that player with Message... (Alt+M).
+xdotool mousemove --window "$players" 300 112 click 1
+sleep 0.3
+xdotool key alt+m
+sleep 1
+xdotool type --delay 20 "gg; nice rail"
+xdotool key Return
+sleep 2.5
+eval "$(xdotool getwindowgeometry --shell "$players")"
+mkdir -p "$(dirname "$players_out")"
+import -window root -crop "$((X + WIDTH - main_x))x$((main_h > HEIGHT ? main_h : HEIGHT))+${main_x}+${main_y}" +repage "$players_out"
+echo "Wrote $players_out"

@@ -33,6 +33,11 @@ inline const QString EnableLogging = QStringLiteral("EnableLogging");
 inline const QString SavePassword = QStringLiteral("SavePassword");
 inline const QString Password = QStringLiteral("Password");
 inline const QString Port = QStringLiteral("Port");  // only ever set to "" by Clear History; never read
+// The Players window: its size and place and its table's columns (Qt's saved states, in
+// base64), and the seconds between its refreshes.
+inline const QString PlayersGeometry = QStringLiteral("PlayersGeometry");
+inline const QString PlayersColumns = QStringLiteral("PlayersColumns");
+inline const QString PlayersRefreshSeconds = QStringLiteral("PlayersRefreshSeconds");
 
 // History slots: "ServerAddr1".."ServerAddr15" and "Port1".."Port10".
 constexpr int AddressSlots = 15;
@@ -50,6 +55,7 @@ inline const QString TimeInterval = QStringLiteral("Minutes");
 inline const QString CheckBox = QStringLiteral("0");  // EnableAutoQuery, EnableLogging, SavePassword
 inline const QString Password = QString();
 inline const QString Slot = QString();  // a free history slot
+inline const QString PlayersRefreshSeconds = QStringLiteral("10");
 }
 
 // A check box value as it is stored ("0", "1", "2") and read back. Reading accepts a whole

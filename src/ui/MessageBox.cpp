@@ -1,11 +1,14 @@
 #include "ui/MessageBox.h"
 #include "settings/ProgramInfo.h"
 
+#include <QInputDialog>
+
 namespace {
 struct State {
     bool recording = false;
     QList<MessageBox::Shown> shown;
     QList<QMessageBox::StandardButton> answers;
+    QStringList texts;
 };
 State& state()
 {
@@ -30,11 +33,29 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& tex
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+bool MessageBox::askText(QWidget* parent, const QString& prompt, const QString& title, QString* text)
+{
+    const QString caption = title.isEmpty() ? ProgramInfo::Title : title;
+    if (state().recording) {
+        state().shown.append({prompt, caption, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoIcon, QMessageBox::Ok});
+        if (state().texts.isEmpty())
+            return false;
+        *text = state().texts.takeFirst();
+        return true;
+    }
+    bool ok = false;
+    const QString answer = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, QString(), &ok);
+    if (ok)
+        *text = answer;
+    return ok;
+}
+
 void MessageBox::setRecording(bool on)
 {
     state().recording = on;
     state().shown.clear();
     state().answers.clear();
+    state().texts.clear();
 }
 
 QList<MessageBox::Shown> MessageBox::takeShown()
@@ -47,4 +68,9 @@ QList<MessageBox::Shown> MessageBox::takeShown()
 void MessageBox::setNextAnswer(QMessageBox::StandardButton answer)
 {
     state().answers.append(answer);
+}
+
+void MessageBox::setNextText(const QString& text)
+{
+    state().texts.append(text);
 }

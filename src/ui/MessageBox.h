@@ -21,7 +21,13 @@ public:
         QMessageBox::StandardButtons buttons = QMessageBox::Ok, QMessageBox::Icon icon = QMessageBox::NoIcon,
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
+    // A modal box that asks for one line of text, with OK and Cancel; false when cancelled.
+    // Recorded like the others (text: the prompt); the answer is the next one set with
+    // setNextText, and none set is Cancel.
+    static bool askText(QWidget* parent, const QString& prompt, const QString& title, QString* text);
+
     static void setRecording(bool on);
     static QList<Shown> takeShown();  // the boxes shown since the last call, oldest first
     static void setNextAnswer(QMessageBox::StandardButton answer);
+    static void setNextText(const QString& text);
 };

@@ -3,6 +3,7 @@
 #include "completion/CommandCompletion.h"
 #include "console/OutputPane.h"
 #include "console/UdpClient.h"
+#include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
 #include "ui/Fonts.h"
 #include "ui/VbCheckBox.h"
@@ -230,6 +231,7 @@ void frmMain::createMenus()
     mnuCommands->setObjectName(QStringLiteral("mnuCommands"));
     mnuCommandsStatus = menuItem(mnuCommands, "mnuCommandsStatus", QStringLiteral("Get Server &Status"));
     mnuCommandsServerInfo = menuItem(mnuCommands, "mnuCommandsServerInfo", QStringLiteral("Get Server &Info"));
+    mnuCommandsPlayers = menuItem(mnuCommands, "mnuCommandsPlayers", QStringLiteral("&Players..."));
 
     mnuView = bar->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -282,6 +284,7 @@ void frmMain::connectEvents()
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
     connect(mnuCommandsStatus, &QAction::triggered, this, &frmMain::mnuCommandsStatus_Click);
     connect(mnuCommandsServerInfo, &QAction::triggered, this, &frmMain::mnuCommandsServerInfo_Click);
+    connect(mnuCommandsPlayers, &QAction::triggered, this, &frmMain::mnuCommandsPlayers_Click);
     connect(mnuViewCommands, &QAction::triggered, this, &frmMain::mnuViewCommands_Click);
     connect(mnuViewVariables, &QAction::triggered, this, &frmMain::mnuViewVariables_Click);
     connect(mnuHelpUpdate, &QAction::triggered, this, &frmMain::mnuHelpUpdate_Click);
@@ -369,4 +372,23 @@ void frmMain::closeEvent(QCloseEvent* event)
         Form_Unload();
     }
     event->accept();
+}
+
+void frmMain::mnuCommandsPlayers_Click()
+{
+    if (!players) {
+        players = new frmPlayers([this] {
+            return frmPlayers::ServerBoxTexts{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
+        }, this);
+        // A command about a player is sent as if typed here; what the user was typing stays.
+        connect(players, &frmPlayers::commandChosen, this, [this](const QString& command) {
+            const QString typed = txtCommand->text();
+            txtCommand->setText(command);
+            cmdConnect_Click();
+            txtCommand->setText(typed);
+        });
+    }
+    players->show();
+    players->raise();
+    players->activateWindow();
 }

@@ -17,6 +17,7 @@ class OutputPane;
 class PasswordVault;
 class UdpClient;
 class VbCheckBox;
+class frmPlayers;
 
 // The main window. Its handlers are named after the control and the event; their logic
 // lives in the subsystem folders (console, autoquery, settings, log, ui), each of which
@@ -62,6 +63,7 @@ public:
     QMenu* mnuCommands = nullptr;
     QAction* mnuCommandsStatus = nullptr;
     QAction* mnuCommandsServerInfo = nullptr;
+    QAction* mnuCommandsPlayers = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuViewCommands = nullptr;
     QAction* mnuViewVariables = nullptr;
@@ -150,6 +152,10 @@ public:
     void mnuHelpBug_Click();
     void mnuHelpQuillhavenHome_Click();
     void mnuHelpAbout_Click();
+
+    // --- the Players window (players/): one, created on first use ---
+    frmPlayers* players = nullptr;
+    void mnuCommandsPlayers_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -187,7 +187,7 @@ private slots:
         const QList<QStringList> menus = {
             {"mnuFile", "&File", "mnuFileViewLog", "&View Log", "sp4", "", "mnuFileExit", "E&xit"},
             {"mnuCommands", "&Commands", "mnuCommandsStatus", "Get Server &Status", "mnuCommandsServerInfo",
-                "Get Server &Info"},
+                "Get Server &Info", "mnuCommandsPlayers", "&Players..."},
             {"mnuView", "&View", "mnuViewCommands", "&Command List...", "mnuViewVariables", "&Variable List...", "sp5",
                 "", "mnuViewRefreshNames", "&Refresh Names From Server"},
             {"mnuFileHelp", "&Help", "mnuHelpUpdate", "Check For &Updates...", "mnuHelpFeedback",

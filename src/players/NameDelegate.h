@@ -1,0 +1,19 @@
+#pragma once
+#include <QColor>
+#include <QStyledItemDelegate>
+
+// Draws a player's name in its colours: the colour codes read as the output pane reads them,
+// in the pane's palette, on a ground of the pane's own dark blue just as wide as the name,
+// so every colour a name can have stays readable (the game's white and yellow would vanish
+// on a light table) while the row around it shows selection as every other row does.
+class NameDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    static QColor background() { return QColor(0, 0, 192); }  // the output pane's
+    static QColor plainText() { return QColor(255, 255, 0); }  // text before any code
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};

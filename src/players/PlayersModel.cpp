@@ -1,0 +1,84 @@
+#include "players/PlayersModel.h"
+
+#include "console/ColourCodes.h"
+
+namespace {
+QVariant number(int value)
+{
+    return value < 0 ? QVariant(QString()) : QVariant(value);
+}
+}
+
+PlayersModel::PlayersModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+void PlayersModel::setRows(const QVector<PlayerRow>& rows)
+{
+    beginResetModel();
+    m_rows = rows;
+    endResetModel();
+}
+
+int PlayersModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rows.size();
+}
+
+int PlayersModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant PlayersModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return QVariant();
+    const PlayerRow& p = m_rows.at(index.row());
+    const int column = index.column();
+    if (role == Qt::DisplayRole || role == SortRole) {
+        switch (column) {
+        case Client: return p.client;
+        case Score: return p.score;
+        case Ping:
+            if (role == SortRole)  // connecting and dropped players last
+                return p.ping >= 0 ? p.ping : (p.pingText == QLatin1String("CNCT") ? 1000000 : 1000001);
+            return p.pingText;
+        case Name:
+            return role == SortRole ? ColourCodes::Strip(p.name).toCaseFolded() : ColourCodes::Strip(p.name);
+        case Address: return p.address;
+        case Rate: return number(p.rate);
+        case LastMsg: return number(p.lastMsg);
+        case QPort: return number(p.qport);
+        }
+    }
+    if (role == NameWithCodesRole && column == Name)
+        return p.name;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignVCenter | (column == Name || column == Address ? Qt::AlignLeft : Qt::AlignRight));
+    if (role == Qt::ToolTipRole) {
+        if (column == Ping && p.ping < 0)
+            return p.pingText == QLatin1String("CNCT") ? QStringLiteral("Still connecting") : QStringLiteral("Gone; the server frees the slot shortly");
+        if (column == Name && ColourCodes::Strip(p.name) != p.name)
+            return QStringLiteral("With its colour codes: ") + p.name;
+    }
+    return QVariant();
+}
+
+QVariant PlayersModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return QVariant();
+    if (role == Qt::DisplayRole) {
+        static const char* const titles[ColumnCount] = {"#", "Score", "Ping", "Name", "Address", "Rate", "Last msg", "QPort"};
+        return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section]) : QVariant();
+    }
+    if (role == Qt::ToolTipRole) {
+        static const char* const tips[ColumnCount] = {"Client number", "Score", "Ping in milliseconds", "Player name",
+            "Network address (\"bot\" for a bot)", "Rate in bytes a second", "Milliseconds since the last message",
+            "The client's port number for the server"};
+        return section >= 0 && section < ColumnCount ? QString::fromLatin1(tips[section]) : QVariant();
+    }
+    return QVariant();
+}

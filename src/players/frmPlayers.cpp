@@ -1,0 +1,507 @@
+#include "players/frmPlayers.h"
+
+#include "console/ColourCodes.h"
+#include "console/RconDatagram.h"
+#include "console/ServerAddress.h"
+#include "console/TimeOfDay.h"
+#include "console/UdpClient.h"
+#include "players/NameDelegate.h"
+#include "players/PlayerCommands.h"
+#include "players/PlayersModel.h"
+#include "settings/SettingsStore.h"
+#include "ui/MessageBox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QHideEvent>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSortFilterProxyModel>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int MinRequestGapMs = 2000;  // the server answers about one request a second
+constexpr int NoAnswerMs = 2000;
+// A long answer comes in several datagrams, sent back to back; this long without one more
+// and the answer is whole.
+constexpr int AnswerQuietMs = 300;
+// After a command, the server's table has changed by the time of the next request.
+constexpr int RefreshAfterCommandMs = 1000;
+
+QString plural(int n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+// The server as people write it: "host:port", "[IPv6]:port".
+QString serverText(const QString& host, int port)
+{
+    return (host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':')
+        + QString::number(port);
+}
+
+// The column of the server's table that each of the model's columns shows.
+const char* serverColumn(int column)
+{
+    switch (column) {
+    case PlayersModel::Score: return "score";
+    case PlayersModel::Ping: return "ping";
+    case PlayersModel::Address: return "address";
+    case PlayersModel::Rate: return "rate";
+    case PlayersModel::LastMsg: return "lastmsg";
+    case PlayersModel::QPort: return "qport";
+    default: return nullptr;  // always there
+    }
+}
+}
+
+frmPlayers::frmPlayers(ServerBoxReader readBoxes, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_readBoxes(std::move(readBoxes))
+{
+    setObjectName(QStringLiteral("frmPlayers"));
+    setWindowTitle(QStringLiteral("Players"));
+    createControls();
+
+    if (!restoreGeometry(QByteArray::fromBase64(GetProgramSetting(Key::PlayersGeometry).toLatin1())))
+        resize(720, 400);
+    QHeaderView* header = grdPlayers->horizontalHeader();
+    header->restoreState(QByteArray::fromBase64(GetProgramSetting(Key::PlayersColumns).toLatin1()));
+    grdPlayers->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    bool ok = false;
+    const int seconds = GetProgramSetting(Key::PlayersRefreshSeconds, Default::PlayersRefreshSeconds).trimmed().toInt(&ok);
+    txtRefreshSeconds->setValue(ok && seconds >= 0 && seconds <= txtRefreshSeconds->maximum()
+            ? seconds : Default::PlayersRefreshSeconds.toInt());
+    connect(txtRefreshSeconds, &QSpinBox::valueChanged, this, &frmPlayers::restartAutoRefresh);
+}
+
+frmPlayers::~frmPlayers()
+{
+    // The program may end with this window open: it goes with the main window, unhidden.
+    if (isVisible())
+        saveSettings();
+}
+
+void frmPlayers::createControls()
+{
+    auto* layout = new QVBoxLayout(this);
+
+    lblProblem = new QLabel(this);
+    lblProblem->setObjectName(QStringLiteral("lblProblem"));
+    QPalette warning = lblProblem->palette();
+    warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
+    lblProblem->setPalette(warning);
+    lblProblem->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Its line is there when empty too, so that nothing moves when a problem comes or goes.
+    lblProblem->setMinimumHeight(lblProblem->fontMetrics().height());
+
+    auto* top = new QHBoxLayout;
+    lblSummary = new QLabel(QStringLiteral("No table read yet."), this);
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    top->addWidget(lblSummary, 1);
+    cmdRefresh = new QPushButton(QStringLiteral("&Refresh"), this);
+    cmdRefresh->setObjectName(QStringLiteral("cmdRefresh"));
+    top->addWidget(cmdRefresh);
+    auto* every = new QLabel(QStringLiteral("E&very"), this);
+    top->addWidget(every);
+    txtRefreshSeconds = new QSpinBox(this);
+    txtRefreshSeconds->setObjectName(QStringLiteral("txtRefreshSeconds"));
+    txtRefreshSeconds->setRange(0, 3600);
+    txtRefreshSeconds->setSuffix(QStringLiteral(" s"));
+    txtRefreshSeconds->setSpecialValueText(QStringLiteral("never"));
+    txtRefreshSeconds->setAccessibleName(QStringLiteral("Refresh every (seconds, 0 never)"));
+    txtRefreshSeconds->setToolTip(QStringLiteral("Seconds between automatic refreshes; 0 turns them off. "
+                                                 "The window never asks more often than every 2 seconds."));
+    every->setBuddy(txtRefreshSeconds);
+    top->addWidget(txtRefreshSeconds);
+    layout->addLayout(top);
+    layout->addWidget(lblProblem);
+
+    players = new PlayersModel(this);
+    sortedPlayers = new QSortFilterProxyModel(this);
+    sortedPlayers->setSourceModel(players);
+    sortedPlayers->setSortRole(PlayersModel::SortRole);
+    grdPlayers = new QTableView(this);
+    grdPlayers->setObjectName(QStringLiteral("grdPlayers"));
+    grdPlayers->setAccessibleName(QStringLiteral("Players"));
+    grdPlayers->setModel(sortedPlayers);
+    grdPlayers->setItemDelegateForColumn(PlayersModel::Name, new NameDelegate(grdPlayers));
+    grdPlayers->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdPlayers->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdPlayers->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdPlayers->setWordWrap(false);
+    grdPlayers->setSortingEnabled(true);
+    grdPlayers->verticalHeader()->hide();
+    grdPlayers->verticalHeader()->setDefaultSectionSize(grdPlayers->fontMetrics().height() + 8);
+    grdPlayers->setContextMenuPolicy(Qt::CustomContextMenu);
+    QHeaderView* header = grdPlayers->horizontalHeader();
+    header->setSectionResizeMode(PlayersModel::Address, QHeaderView::Stretch);
+    header->setSortIndicator(PlayersModel::Client, Qt::AscendingOrder);
+    const int widths[PlayersModel::ColumnCount] = {36, 56, 52, 200, 160, 60, 70, 60};
+    for (int c = 0; c < PlayersModel::ColumnCount; ++c)
+        header->resizeSection(c, widths[c]);
+    // Until a table says otherwise: the columns only classic Quake 3 servers send are hidden.
+    header->hideSection(PlayersModel::LastMsg);
+    header->hideSection(PlayersModel::QPort);
+    layout->addWidget(grdPlayers, 1);
+
+    auto action = [this](const char* name, const QString& caption, void (frmPlayers::*handler)()) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    mnuKick = action("mnuKick", QStringLiteral("&Kick"), &frmPlayers::mnuKick_Click);
+    mnuMessage = action("mnuMessage", QStringLiteral("&Message..."), &frmPlayers::mnuMessage_Click);
+    mnuBan = action("mnuBan", QStringLiteral("&Ban Address"), &frmPlayers::mnuBan_Click);
+    mnuCopyName = action("mnuCopyName", QStringLiteral("Copy &Name"), &frmPlayers::mnuCopyName_Click);
+    mnuCopyAddress = action("mnuCopyAddress", QStringLiteral("Copy &Address"), &frmPlayers::mnuCopyAddress_Click);
+    // Keys on the table: Delete kicks (after the question), Ctrl+C copies the name.
+    mnuKick->setShortcut(QKeySequence::Delete);
+    mnuCopyName->setShortcut(QKeySequence::Copy);
+    for (QAction* a : {mnuKick, mnuCopyName}) {
+        a->setShortcutContext(Qt::WidgetShortcut);
+        grdPlayers->addAction(a);
+    }
+
+    auto* bottom = new QHBoxLayout;
+    auto button = [this, bottom](const char* name, QAction* a) {
+        auto* b = new QPushButton(a->text(), this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, a, &QAction::trigger);
+        connect(a, &QAction::changed, b, [a, b] { b->setEnabled(a->isEnabled()); });
+        bottom->addWidget(b);
+        return b;
+    };
+    cmdKick = button("cmdKick", mnuKick);
+    cmdMessage = button("cmdMessage", mnuMessage);
+    cmdBan = button("cmdBan", mnuBan);
+    cmdCopyName = button("cmdCopyName", mnuCopyName);
+    cmdCopyAddress = button("cmdCopyAddress", mnuCopyAddress);
+    bottom->addStretch(1);
+    cmdClose = new QPushButton(QStringLiteral("&Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setAutoDefault(false);
+    bottom->addWidget(cmdClose);
+    layout->addLayout(bottom);
+
+    udpClient = new UdpClient(this);
+    udpClient->setObjectName(QStringLiteral("udpClient"));
+    auto timer = [this](int ms, void (frmPlayers::*handler)()) {
+        auto* t = new QTimer(this);
+        t->setSingleShot(ms > 0);
+        t->setInterval(ms);
+        connect(t, &QTimer::timeout, this, handler);
+        return t;
+    };
+    m_autoRefresh = timer(0, &frmPlayers::Refresh);
+    m_pace = timer(MinRequestGapMs, &frmPlayers::ask);
+    m_noAnswer = timer(NoAnswerMs, &frmPlayers::answerOver);
+    m_quiet = timer(AnswerQuietMs, &frmPlayers::answerOver);
+
+    connect(cmdRefresh, &QPushButton::clicked, this, &frmPlayers::Refresh);
+    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this, &QWidget::close);
+    connect(grdPlayers->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmPlayers::updateActions);
+    connect(grdPlayers, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = grdPlayers->indexAt(at);
+        if (!index.isValid())
+            return;
+        grdPlayers->selectRow(index.row());
+        QMenu menu(this);
+        menu.addActions({mnuKick, mnuMessage, mnuBan});
+        menu.addSeparator();
+        menu.addActions({mnuCopyName, mnuCopyAddress});
+        menu.exec(grdPlayers->viewport()->mapToGlobal(at));
+    });
+    connect(udpClient, &UdpClient::dataArrival, this, &frmPlayers::udpClient_DataArrival);
+    connect(udpClient, &UdpClient::error, this, [this](int, const QString& description) { udpClient_Error(description); });
+    updateActions();
+}
+
+void frmPlayers::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    restartAutoRefresh();
+    Refresh();
+}
+
+void frmPlayers::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (event->spontaneous())
+        return;  // minimised: still open
+    saveSettings();
+    m_autoRefresh->stop();
+    m_pace->stop();
+    m_askAgain = false;
+    if (m_asking)
+        endRequest();
+}
+
+void frmPlayers::saveSettings()
+{
+    SaveProgramSetting(Key::PlayersGeometry, QString::fromLatin1(saveGeometry().toBase64()));
+    SaveProgramSetting(Key::PlayersColumns, QString::fromLatin1(grdPlayers->horizontalHeader()->saveState().toBase64()));
+    SaveProgramSetting(Key::PlayersRefreshSeconds, QString::number(txtRefreshSeconds->value()));
+}
+
+void frmPlayers::restartAutoRefresh()
+{
+    const int seconds = txtRefreshSeconds->value();
+    if (seconds <= 0 || !isVisible()) {
+        m_autoRefresh->stop();
+        return;
+    }
+    m_autoRefresh->start(qMax(seconds * 1000, MinRequestGapMs));
+}
+
+void frmPlayers::Refresh()
+{
+    if (!isVisible())
+        return;
+    if (m_asking) {
+        m_askAgain = true;  // when this answer is in
+        return;
+    }
+    if (m_pace->isActive())
+        return;
+    if (m_sinceRequest.isValid() && m_sinceRequest.elapsed() < MinRequestGapMs) {
+        m_pace->start(MinRequestGapMs - static_cast<int>(m_sinceRequest.elapsed()));
+        return;
+    }
+    ask();
+}
+
+void frmPlayers::ask()
+{
+    const ServerBoxTexts boxes = m_readBoxes();
+    const ServerBoxes server = ReadServerBoxes(TrimSpaces(boxes.address), TrimSpaces(boxes.port));
+    if (server.problemBox != ServerBoxes::None) {
+        showProblem(server.problem);
+        return;
+    }
+    if (TrimSpaces(boxes.password).isEmpty()) {
+        showProblem(QStringLiteral("You must provide the rcon password."));
+        return;
+    }
+    m_server = serverText(server.host, server.port);
+    m_answer.clear();
+    m_asking = true;
+    m_sinceRequest.start();
+    udpClient->close();  // whatever a late answer to an earlier request still sends is not heard
+    udpClient->setRemoteHost(server.host);
+    udpClient->setRemotePort(server.port);
+    udpClient->setLocalPort(0);
+    udpClient->sendData(BuildRequest(TrimSpaces(boxes.password), QStringLiteral("status")));
+    m_noAnswer->start();
+}
+
+void frmPlayers::udpClient_DataArrival()
+{
+    if (!m_asking)
+        return;
+    m_answer.append(udpClient->getData());
+    m_noAnswer->stop();
+    m_quiet->start();
+}
+
+void frmPlayers::udpClient_Error(const QString& description)
+{
+    if (!m_asking)
+        return;
+    const QString server = m_server;
+    endRequest();
+    showProblem(server + QStringLiteral(": ") + description);
+}
+
+void frmPlayers::answerOver()
+{
+    const QString server = m_server;
+    const QList<QByteArray> answer = m_answer;
+    endRequest();
+    if (answer.isEmpty()) {
+        showProblem(QStringLiteral("No answer from %1 within %2 seconds.").arg(server).arg(NoAnswerMs / 1000));
+        return;
+    }
+    const QString text = StatusReplyText(answer);
+    const StatusTable table = ReadStatusTable(text);
+    if (!table.found) {
+        const QString first = text.section(QLatin1Char('\n'), 0, 0).trimmed();
+        showProblem(first.isEmpty() ? server + QStringLiteral(" sent an answer without a player table.")
+                                    : server + QStringLiteral(" answered: ") + first);
+        return;
+    }
+    m_tableServer = server;
+    showTable(table);
+}
+
+void frmPlayers::endRequest()
+{
+    m_asking = false;
+    m_noAnswer->stop();
+    m_quiet->stop();
+    m_answer.clear();
+    udpClient->close();
+    if (m_askAgain) {
+        m_askAgain = false;
+        Refresh();
+    }
+}
+
+void frmPlayers::showTable(const StatusTable& table)
+{
+    // The selected player (by client number and name) and the scroll position stay.
+    const PlayerRow* selected = SelectedPlayer();
+    const int client = selected ? selected->client : -1;
+    const QString name = selected ? selected->name : QString();
+    const int vertical = grdPlayers->verticalScrollBar()->value();
+    const int horizontal = grdPlayers->horizontalScrollBar()->value();
+
+    players->setRows(table.rows);
+    for (int c = 0; c < PlayersModel::ColumnCount; ++c) {
+        const char* column = serverColumn(c);
+        grdPlayers->setColumnHidden(c, column && !table.hasColumn(column));
+    }
+    for (int r = 0; r < table.rows.size(); ++r) {
+        if (table.rows.at(r).client == client && table.rows.at(r).name == name) {
+            const QModelIndex at = sortedPlayers->mapFromSource(players->index(r, PlayersModel::Name));
+            grdPlayers->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            break;
+        }
+    }
+    grdPlayers->verticalScrollBar()->setValue(vertical);
+    grdPlayers->horizontalScrollBar()->setValue(horizontal);
+    updateActions();
+
+    int bots = 0;
+    for (const PlayerRow& row : table.rows)
+        bots += row.isBot();
+    const int people = table.rows.size() - bots;
+    QStringList parts;
+    if (people > 0 || bots == 0)
+        parts << plural(people, "player", "players");
+    if (bots > 0)
+        parts << plural(bots, "bot", "bots");
+    m_tableTime = TimeOfDay();
+    QString summary = m_tableServer;
+    if (!table.map.isEmpty())
+        summary += QStringLiteral(" \u00b7 map ") + table.map;
+    summary += QStringLiteral(" \u00b7 ") + parts.join(QStringLiteral(", "));
+    if (table.skipped > 0)
+        summary += QStringLiteral(" (%1 unreadable)").arg(plural(table.skipped, "row", "rows"));
+    summary += QStringLiteral(" \u00b7 read at ") + m_tableTime;
+    lblSummary->setText(summary);
+    lblProblem->clear();
+}
+
+void frmPlayers::showProblem(const QString& problem)
+{
+    QString text = problem;
+    if (!text.endsWith(QLatin1Char('.')))
+        text += QLatin1Char('.');  // a socket error's description has no full stop of its own
+    if (!m_tableTime.isEmpty())
+        text += QStringLiteral("  The table below was read at %1.").arg(m_tableTime);
+    lblProblem->setText(text);
+}
+
+const PlayerRow* frmPlayers::SelectedPlayer() const
+{
+    const QModelIndexList rows = grdPlayers->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return nullptr;
+    const QModelIndex source = sortedPlayers->mapToSource(rows.first());
+    return source.isValid() ? &players->row(source.row()) : nullptr;
+}
+
+void frmPlayers::updateActions()
+{
+    const PlayerRow* p = SelectedPlayer();
+    const bool hasIp = p && !AddressIp(p->address).isEmpty();
+    for (QAction* a : {mnuKick, mnuMessage, mnuCopyName})
+        a->setEnabled(p != nullptr);
+    mnuBan->setEnabled(hasIp);
+    mnuCopyAddress->setEnabled(hasIp);
+}
+
+QString frmPlayers::describe(const PlayerRow& player) const
+{
+    return QStringLiteral("%1 (client %2)").arg(ColourCodes::Strip(player.name)).arg(player.client);
+}
+
+bool frmPlayers::confirm(const QString& question, const QString& title)
+{
+    QString text = question;
+    if (!lblProblem->text().isEmpty())
+        text += QStringLiteral("\n\nThe table was read at %1; %2 may have changed since.").arg(m_tableTime, m_tableServer);
+    return MessageBox::show(this, text, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+void frmPlayers::send(const QString& command)
+{
+    emit commandChosen(command);
+    QTimer::singleShot(RefreshAfterCommandMs, this, &frmPlayers::Refresh);
+}
+
+void frmPlayers::mnuKick_Click()
+{
+    const PlayerRow* p = SelectedPlayer();
+    if (!p)
+        return;
+    const PlayerRow player = *p;
+    if (confirm(QStringLiteral("Kick %1 off the server?").arg(describe(player)), QStringLiteral("Kick")))
+        send(KickCommand(player.client));
+}
+
+void frmPlayers::mnuMessage_Click()
+{
+    const PlayerRow* p = SelectedPlayer();
+    if (!p)
+        return;
+    const PlayerRow player = *p;
+    QString text;
+    if (!MessageBox::askText(this, QStringLiteral("Message to %1:").arg(describe(player)), QStringLiteral("Message"), &text))
+        return;
+    const QString command = TellCommand(player.client, text);
+    if (!command.isEmpty())
+        send(command);
+}
+
+void frmPlayers::mnuBan_Click()
+{
+    const PlayerRow* p = SelectedPlayer();
+    const QString ip = p ? AddressIp(p->address) : QString();
+    if (ip.isEmpty())
+        return;
+    const PlayerRow player = *p;
+    const QString question = QStringLiteral("Ban the address %1 of %2?\n\nThe server refuses that address from now on; "
+                                            "a player already on stays until kicked.").arg(ip, describe(player));
+    if (confirm(question, QStringLiteral("Ban Address")))
+        send(BanCommand(ip));
+}
+
+void frmPlayers::mnuCopyName_Click()
+{
+    if (const PlayerRow* p = SelectedPlayer())
+        QApplication::clipboard()->setText(ColourCodes::Strip(p->name));
+}
+
+void frmPlayers::mnuCopyAddress_Click()
+{
+    if (const PlayerRow* p = SelectedPlayer())
+        QApplication::clipboard()->setText(p->address);
+}
