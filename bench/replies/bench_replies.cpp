@@ -1,10 +1,12 @@
 // Measures, against a loopback server in this process (its own thread):
-//  - the time from Send to the last datagram of a 10-datagram reply shown in the pane,
-//    beside a bare socket doing the same round trip;
-//  - the cost of one 1000-character append to a pane that holds 31000 characters.
+//  - the time from Send to the last datagram of a 10-datagram reply with colour codes on
+//    screen in the pane, beside a bare socket and a bare Qt client (a QUdpSocket and a
+//    QPlainTextEdit with the pane's font and colours) doing the same round trip;
+//  - the cost of one 1000-character coloured append to a pane that holds 31000 characters.
 // Prints numbers only. Run with QT_QPA_PLATFORM=offscreen where there is no display.
 #include "console/OutputPane.h"
 #include "settings/ProgramInfo.h"
+#include "ui/Fonts.h"
 #include "ui/frmMain.h"
 #include "ui/VbCheckBox.h"
 
@@ -12,9 +14,12 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QNetworkDatagram>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -29,6 +34,14 @@
 namespace {
 constexpr int Parts = 10;
 constexpr int Rounds = 200;
+
+// A line of 98 characters with three colour codes, as in a row of "status" or a "say".
+QByteArray colouredLine(int n)
+{
+    const char letter = char('a' + n % 26);
+    return "^" + QByteArray::number(1 + n % 6) + QByteArray(30, letter) + "^7" + QByteArray(30, letter) + "^3"
+        + QByteArray(32, letter);
+}
 
 // Answers every request with ten datagrams of about 1000 bytes; the last line of the last
 // one carries the round's number.
@@ -45,7 +58,7 @@ void serve(int fd, std::atomic<bool>& stop)
         for (int p = 0; p < Parts; ++p) {
             QByteArray d("\xff\xff\xff\xff" "print\n", 10);
             for (int line = 0; line < 10; ++line)
-                d += QByteArray(98, char('a' + (p + line) % 26)) + '\n';
+                d += colouredLine(p + line) + '\n';
             if (p == Parts - 1)
                 d += "LAST " + QByteArray::number(round) + '\n';
             ::sendto(fd, d.constData(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
@@ -119,9 +132,52 @@ int main(int argc, char** argv)
         print("bare socket: send to last datagram read", stats(us), "us");
     }
 
-    // The window: Send, then the event loop until the last datagram is in the pane.
+    // A bare Qt client with a text box of the pane's size, font and colours, alone on screen;
+    // then the window.
     frmMain w;
+    QPlainTextEdit bare;
+    bare.setReadOnly(true);
+    bare.setFont(Fonts::courierNew(8.25));
+    QPalette palette = bare.palette();
+    palette.setColor(QPalette::Base, QColor(0, 0, 192));
+    palette.setColor(QPalette::Text, QColor(255, 255, 0));
+    bare.setPalette(palette);
+    bare.resize(w.txtOutput->size());
+    bare.show();
+    std::vector<double> bareUs;
+    {
+        QByteArray expected;  // the end of the round's last datagram
+        bool done = false;
+        QUdpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        QObject::connect(&socket, &QUdpSocket::readyRead, [&] {
+            while (socket.hasPendingDatagrams()) {
+                const QByteArray d = socket.receiveDatagram().data();
+                done = done || d.endsWith(expected);
+                if (bare.document()->characterCount() > 32000)
+                    bare.clear();
+                bare.moveCursor(QTextCursor::End);
+                bare.insertPlainText(QString::fromLatin1(d.mid(d.indexOf('\n') + 1)));
+            }
+        });
+        for (int r = 0; r < Rounds; ++r) {
+            expected = "LAST " + QByteArray::number(serverRound) + '\n';
+            done = false;
+            QElapsedTimer t;
+            t.start();
+            socket.write("\xff\xff\xff\xffrcon pw cvarlist", 21);
+            while (!done)
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+            QCoreApplication::processEvents();  // the repaint
+            bareUs.push_back(t.nsecsElapsed() / 1000.0);
+            ++serverRound;
+        }
+        print("bare Qt client: send to last datagram on screen", stats(bareUs), "us");
+    }
+    bare.hide();
     w.show();
+
+    // The window: Send, then the event loop until the last datagram is on screen in the pane.
     w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
     w.txtPort->setEditText(QString::number(port));
     w.txtPassword->setText(QStringLiteral("pw"));
@@ -137,15 +193,17 @@ int main(int argc, char** argv)
             const double click = t.nsecsElapsed() / 1000.0;
             while (!w.txtOutput->text().endsWith(mark))
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
+            QCoreApplication::processEvents();  // the repaint
             us.push_back(t.nsecsElapsed() / 1000.0);
             clickUs.push_back(click);
             afterUs.push_back(us.back() - click);
             ++serverRound;
         }
-        print(logging ? "window, Save Log on: Send to last datagram in the pane" : "window, Save Log off: Send to last datagram in the pane",
+        print(logging ? "window, Save Log on: Send to last datagram on screen" : "window, Save Log off: Send to last datagram on screen",
             stats(us), "us");
         print("  of which the Send handler (settings saved to disk)", stats(clickUs), "us");
         print("  of which from the Send handler's end to the last datagram", stats(afterUs), "us");
+        std::printf("  median ratio to the bare Qt client: %.2f\n", stats(us).median / stats(bareUs).median);
     }
     stop = true;
     server.join();
@@ -154,12 +212,12 @@ int main(int argc, char** argv)
     // One append of 1000 characters (ten lines) to a full pane.
     auto appendCost = [&](int held, const char* what) {
         QString base;
-        while (base.size() < held)
-            base += QString(98, QLatin1Char('x')) + QStringLiteral("\r\n");
+        for (int n = 0; base.size() < held; ++n)
+            base += QString::fromLatin1(colouredLine(n)) + QStringLiteral("\r\n");
         base.truncate(held);
         QString chunk;
         for (int i = 0; i < 10; ++i)
-            chunk += QString(98, QLatin1Char('y')) + QStringLiteral("\r\n");
+            chunk += QString::fromLatin1(colouredLine(i + 7)) + QStringLiteral("\r\n");
         std::vector<double> us, setOnly, caretOnly;
         for (int r = 0; r < Rounds; ++r) {
             w.txtOutput->setText(QString());
@@ -179,9 +237,9 @@ int main(int argc, char** argv)
         print("  of which text change and caret", stats(caretOnly), "us");
     };
     std::printf("\n");
-    appendCost(30999, "append 1000 chars to 30999 (kept whole), caret, repaint");
-    appendCost(31000, "append 1000 chars to 31000 (reaches the cap), caret, repaint");
-    appendCost(1000, "append 1000 chars to 1000, caret, repaint");
+    appendCost(30999, "coloured append 1000 chars to 30999 (kept whole), caret, repaint");
+    appendCost(31000, "coloured append 1000 chars to 31000 (reaches the cap), caret, repaint");
+    appendCost(1000, "coloured append 1000 chars to 1000, caret, repaint");
     ProgramInfo::setProgramFolderForTesting(QString());
     return 0;
 }
