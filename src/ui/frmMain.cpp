@@ -3,6 +3,7 @@
 #include "console/OutputPane.h"
 #include "console/UdpClient.h"
 #include "settings/ProgramInfo.h"
+#include "settings/SettingsStore.h"
 #include "ui/Fonts.h"
 #include "ui/VbCheckBox.h"
 #include "ui/Twips.h"
@@ -102,7 +103,10 @@ frmMain::frmMain(QWidget* parent)
     Form_Load();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    FlushSettings();  // what Send saved is in the file before the window goes
+}
 
 void frmMain::createControls()
 {
@@ -233,6 +237,10 @@ void frmMain::createMenus()
     mnuView->setObjectName(QStringLiteral("mnuView"));
     mnuViewCommands = menuItem(mnuView, "mnuViewCommands", QStringLiteral("&Command List..."));
     mnuViewVariables = menuItem(mnuView, "mnuViewVariables", QStringLiteral("&Variable List..."));
+    separator(mnuView, "sp5");
+    mnuViewShowColours = menuItem(mnuView, "mnuViewShowColours", QStringLiteral("&Show Colours"));
+    mnuViewShowColours->setCheckable(true);
+    mnuViewShowColours->setChecked(true);
 
     mnuFileHelp = bar->addMenu(QStringLiteral("&Help"));
     mnuFileHelp->setObjectName(QStringLiteral("mnuFileHelp"));
@@ -280,6 +288,7 @@ void frmMain::connectEvents()
     connect(mnuCommandsServerInfo, &QAction::triggered, this, &frmMain::mnuCommandsServerInfo_Click);
     connect(mnuViewCommands, &QAction::triggered, this, &frmMain::mnuViewCommands_Click);
     connect(mnuViewVariables, &QAction::triggered, this, &frmMain::mnuViewVariables_Click);
+    connect(mnuViewShowColours, &QAction::toggled, this, &frmMain::mnuViewShowColours_Click);
     connect(mnuHelpUpdate, &QAction::triggered, this, &frmMain::mnuHelpUpdate_Click);
     connect(mnuHelpFeedback, &QAction::triggered, this, &frmMain::mnuHelpFeedback_Click);
     connect(mnuHelpBug, &QAction::triggered, this, &frmMain::mnuHelpBug_Click);

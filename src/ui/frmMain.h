@@ -63,6 +63,7 @@ public:
     QMenu* mnuView = nullptr;
     QAction* mnuViewCommands = nullptr;
     QAction* mnuViewVariables = nullptr;
+    QAction* mnuViewShowColours = nullptr;
     QMenu* mnuFileHelp = nullptr;
     QAction* mnuHelpUpdate = nullptr;
     QAction* mnuHelpFeedback = nullptr;
@@ -99,6 +100,7 @@ public:
     void txtOutput_Change();
     void cmdCopy_Click();
     void cmdClear_Click();
+    void mnuViewShowColours_Click();
     // The reply now arriving: its datagrams make one log record, ended by EndReply() after a
     // quiet time, at the first datagram after a new request, or when the window goes.
     void EndReply();

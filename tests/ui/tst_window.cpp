@@ -188,7 +188,8 @@ private slots:
             {"mnuFile", "&File", "mnuFileViewLog", "&View Log", "sp4", "", "mnuFileExit", "E&xit"},
             {"mnuCommands", "&Commands", "mnuCommandsStatus", "Get Server &Status", "mnuCommandsServerInfo",
                 "Get Server &Info"},
-            {"mnuView", "&View", "mnuViewCommands", "&Command List...", "mnuViewVariables", "&Variable List..."},
+            {"mnuView", "&View", "mnuViewCommands", "&Command List...", "mnuViewVariables", "&Variable List...", "sp5", "",
+                "mnuViewShowColours", "&Show Colours"},
             {"mnuFileHelp", "&Help", "mnuHelpUpdate", "Check For &Updates...", "mnuHelpFeedback",
                 "Submit &Feedback...", "mnuHelpBug", "Submit A &Bug Report...", "sp2", "", "mnuHelpQuillhavenHome",
                 "Visit Quillhaven...", "sp1", "", "mnuHelpAbout", "&About..."},
@@ -211,7 +212,7 @@ private slots:
                 if (!a->isSeparator())
                     QCOMPARE(a->text(), text);
                 QVERIFY(a->shortcut().isEmpty());
-                QVERIFY(!a->isCheckable());
+                QCOMPARE(a->isCheckable(), a == w.mnuViewShowColours);
                 QVERIFY(a->isEnabled());
             }
         }
