@@ -9,8 +9,6 @@
 #include <algorithm>
 
 namespace {
-using ColourCodes::Plain;
-
 // CR LF, a lone CR and a lone LF each end a line on screen. `afterCr`: the text shown just
 // before this piece ends with a CR, so an LF at its start belongs to that line end.
 QString forDisplay(const QString& text, bool afterCr)
@@ -33,7 +31,7 @@ QString forDisplay(const QString& text, bool afterCr)
 QTextCharFormat formatOf(int colour)
 {
     QTextCharFormat format;
-    if (colour != Plain)
+    if (colour != ColourCodes::Plain)
         format.setForeground(ColourCodes::PaneColour(colour));
     return format;
 }
@@ -53,8 +51,8 @@ void drawRuns(QTextCursor& at, const ColourCodes::Reading& reading, const QStrin
 
 OutputPane::OutputPane(QWidget* parent)
     : QPlainTextEdit(parent)
-    , m_lastAppendColour(Plain)
-    , m_endColour(Plain)
+    , m_lastAppendColour(ColourCodes::Plain)
+    , m_endColour(ColourCodes::Plain)
 {
     setReadOnly(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -126,7 +124,7 @@ void OutputPane::setText(const QString& text, Write write)
         return;
     if (m_text.isEmpty() || !text.startsWith(m_text)) {
         // The text kept alone from the latest append keeps the colour it started in.
-        const int colour = text == m_lastAppended ? m_lastAppendColour : Plain;
+        const int colour = text == m_lastAppended ? m_lastAppendColour : ColourCodes::Plain;
         m_text = text;
         m_lastAppended = text;
         m_lastAppendColour = colour;
@@ -138,10 +136,10 @@ void OutputPane::setText(const QString& text, Write write)
 
     const QString added = text.mid(m_text.size());
     const bool continues = write == Write::Continues;
-    const int colour = continues ? m_endColour : Plain;
+    const int colour = continues ? m_endColour : ColourCodes::Plain;
     const ColourCodes::Reading reading = ColourCodes::Read(added, colour, continues && m_text.endsWith(QLatin1Char('^')));
     if (!continues)
-        m_segments.append(Segment{int(m_text.size()), Plain});
+        m_segments.append(Segment{int(m_text.size()), ColourCodes::Plain});
     const int codeBase = m_text.size() - (reading.tookCaret ? 1 : 0);
     for (int k = 0; k < reading.codes.size(); ++k)
         m_codes.append(codeBase + reading.codes.at(k).position + 2 * k);
