@@ -2,7 +2,9 @@
 //  - the time from Send to the last datagram of a 10-datagram reply with colour codes on
 //    screen in the pane, beside a bare socket and a bare Qt client (a QUdpSocket and a
 //    QPlainTextEdit with the pane's font and colours) doing the same round trip;
-//  - the cost of one 1000-character coloured append to a pane that holds 31000 characters.
+//  - the cost of one 1000-character coloured append to a pane that holds 31000 characters,
+//    beside the same append to the bare Qt client's text box.
+// An optional argument gives the number of rounds (200).
 // Prints numbers only. Run with QT_QPA_PLATFORM=offscreen where there is no display.
 #include "console/OutputPane.h"
 #include "settings/ProgramInfo.h"
@@ -217,12 +219,12 @@ int main(int argc, char** argv)
         std::printf("  median ratio to the bare Qt client: %.2f (CPU time: %.2f)\n", stats(times.wall).median / stats(bareTimes.wall).median,
             stats(times.cpu).median / stats(bareTimes.cpu).median);
     }
-    bare.hide();
     stop = true;
     server.join();
     ::close(fd);
 
-    // One append of 1000 characters (ten lines) to a full pane.
+    // One append of 1000 characters (ten lines) to a full pane, and the same in the bare Qt
+    // client's text box (the codes there as text), alternately.
     auto appendCost = [&](int held, const char* what) {
         QString base;
         for (int n = 0; base.size() < held; ++n)
@@ -231,10 +233,14 @@ int main(int argc, char** argv)
         QString chunk;
         for (int i = 0; i < 10; ++i)
             chunk += QString::fromLatin1(colouredLine(i + 7)) + QStringLiteral("\r\n");
-        std::vector<double> us, setOnly, caretOnly;
+        const QString bareBase = QString(base).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        const QString bareChunk = QString(chunk).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        std::vector<double> us, setOnly, caretOnly, bareUs;
         for (int r = 0; r < Rounds; ++r) {
+            // The pane as replies leave it: laid out, scrolled to its end.
             w.txtOutput->setText(QString());
             w.txtOutput->setText(base);
+            w.txtOutput->setSelStart(base.size());
             QCoreApplication::processEvents();
             QElapsedTimer t;
             t.start();
@@ -244,10 +250,20 @@ int main(int argc, char** argv)
             caretOnly.push_back(t.nsecsElapsed() / 1000.0);
             QCoreApplication::processEvents();  // includes the repaint of the pane
             us.push_back(t.nsecsElapsed() / 1000.0);
+
+            bare.setPlainText(bareBase);
+            bare.moveCursor(QTextCursor::End);
+            QCoreApplication::processEvents();
+            t.start();
+            bare.moveCursor(QTextCursor::End);
+            bare.insertPlainText(bareChunk);
+            QCoreApplication::processEvents();
+            bareUs.push_back(t.nsecsElapsed() / 1000.0);
         }
         print(what, stats(us), "us");
         print("  of which the text change alone", stats(setOnly), "us");
         print("  of which text change and caret", stats(caretOnly), "us");
+        print("  the bare Qt client's text box, the same append, repaint", stats(bareUs), "us");
     };
     std::printf("\n");
     appendCost(30999, "coloured append 1000 chars to 30999 (kept whole), caret, repaint");
