@@ -2,8 +2,8 @@
 # Takes docs/screenshot.png: the real program under Xvfb, with settings of its own in a
 # temporary folder (nothing of the user's is read or written), talking to a real OpenArena
 # dedicated server that this script starts on 127.0.0.1 and stops again. The address, port
-# and password are typed in, "status" and "serverinfo" are sent with the Enter key, and the window is
-# captured once the reply is shown.
+# and password are typed in, a bot is added, "status" and a "say" with colour codes are sent
+# with the Enter key, and the window is captured once the reply is shown.
 #   scripts/screenshot.sh [output.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -72,10 +72,14 @@ type_into() {  # x y text: click the box at x,y of the window, select all, type
 type_into 140 33 "127.0.0.1"
 type_into 315 33 "$port"
 type_into 510 33 "$password"
-type_into 250 445 "status"
+type_into 250 445 "addbot Sarge 2"
+xdotool key Return
+sleep 2
+xdotool type --delay 20 "status"
 xdotool key Return
 sleep 1.5
-xdotool type --delay 20 "serverinfo"
+# Colour codes: shown as colours (View, Show Colours).
+xdotool type --delay 20 "say ^1red ^2green"
 xdotool key Return
 sleep 2
 mkdir -p "$(dirname "$out")"
