@@ -2,9 +2,9 @@
 # Takes docs/screenshot.png: the real program under Xvfb, with settings of its own in a
 # temporary folder (nothing of the user's is read or written), talking to a real OpenArena
 # dedicated server that this script starts on 127.0.0.1 and stops again. The address, port
-# and password are typed in, "status" and "serverinfo" are sent with the Enter key, and the window is
-# captured once the reply is shown.
-# Then docs/players.png: four bots join the server, Commands, Players... opens the Players
+# and password are typed in, a bot is added, "status" and a "say" with colour codes are sent
+# with the Enter key, and the window is captured once the reply is shown.
+# Then docs/players.png: more bots join the server, Commands, Players... opens the Players
 # window beside the main window, a player is selected and sent a message with the window's
 # Message... button, and both windows are captured together.
 #   scripts/screenshot.sh [output.png] [players.png]
@@ -76,18 +76,22 @@ type_into() {  # x y text: click the box at x,y of the window, select all, type
 type_into 140 33 "127.0.0.1"
 type_into 315 33 "$port"
 type_into 510 33 "$password"
-type_into 250 445 "status"
+type_into 250 445 "addbot Sarge 2"
+xdotool key Return
+sleep 2
+xdotool type --delay 20 "status"
 xdotool key Return
 sleep 1.5
-xdotool type --delay 20 "serverinfo"
+# Colour codes: shown as colours (View, Show Colours).
+xdotool type --delay 20 "say ^1red ^2green"
 xdotool key Return
 sleep 2
 mkdir -p "$(dirname "$out")"
 import -window "$window" "$out"
 echo "Wrote $out"
 
-# Bots join (the server answers about one rcon request a second), two of them named with
-# spaces and colour codes.
+# More bots join the one added above (the server answers about one rcon request a second),
+# two of them named with spaces and colour codes.
 rcon() {
   python3 - "$port" "$password" "$1" <<'PY'
 import socket, sys
@@ -101,7 +105,6 @@ except socket.timeout:
 PY
   sleep 1.2
 }
-rcon "addbot Sarge 2"
 rcon 'addbot Major 2 free 0 "^1Big ^3Bad Wolf"'
 rcon "addbot Angelyss 2"
 rcon 'addbot Grism 2 free 0 "Mr. ^5Blue^7 Sky"'

@@ -1,10 +1,14 @@
 // Measures, against a loopback server in this process (its own thread):
-//  - the time from Send to the last datagram of a 10-datagram reply shown in the pane,
-//    beside a bare socket doing the same round trip;
-//  - the cost of one 1000-character append to a pane that holds 31000 characters.
+//  - the time from Send to the last datagram of a 10-datagram reply with colour codes on
+//    screen in the pane, beside a bare socket and a bare Qt client (a QUdpSocket and a
+//    QPlainTextEdit with the pane's font and colours) doing the same round trip;
+//  - the cost of one 1000-character coloured append to a pane that holds 31000 characters,
+//    beside the same append to the bare Qt client's text box.
+// An optional argument gives the number of rounds (200).
 // Prints numbers only. Run with QT_QPA_PLATFORM=offscreen where there is no display.
 #include "console/OutputPane.h"
 #include "settings/ProgramInfo.h"
+#include "ui/Fonts.h"
 #include "ui/frmMain.h"
 #include "ui/VbCheckBox.h"
 
@@ -12,9 +16,12 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QNetworkDatagram>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -23,12 +30,21 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 constexpr int Parts = 10;
-constexpr int Rounds = 200;
+int Rounds = 200;  // or the first argument
+
+// A line of 98 characters with three colour codes, as in a row of "status" or a "say".
+QByteArray colouredLine(int n)
+{
+    const char letter = char('a' + n % 26);
+    return "^" + QByteArray::number(1 + n % 6) + QByteArray(30, letter) + "^7" + QByteArray(30, letter) + "^3"
+        + QByteArray(32, letter);
+}
 
 // Answers every request with ten datagrams of about 1000 bytes; the last line of the last
 // one carries the round's number.
@@ -45,7 +61,7 @@ void serve(int fd, std::atomic<bool>& stop)
         for (int p = 0; p < Parts; ++p) {
             QByteArray d("\xff\xff\xff\xff" "print\n", 10);
             for (int line = 0; line < 10; ++line)
-                d += QByteArray(98, char('a' + (p + line) % 26)) + '\n';
+                d += colouredLine(p + line) + '\n';
             if (p == Parts - 1)
                 d += "LAST " + QByteArray::number(round) + '\n';
             ::sendto(fd, d.constData(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
@@ -57,6 +73,13 @@ void serve(int fd, std::atomic<bool>& stop)
 struct Stats {
     double median, mean, min, max;
 };
+
+double threadCpuUs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e6 + ts.tv_nsec / 1e3;
+}
 
 Stats stats(std::vector<double> v)
 {
@@ -82,6 +105,8 @@ int main(int argc, char** argv)
     QTemporaryDir config, program;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
+    if (argc > 1)
+        Rounds = std::max(1, atoi(argv[1]));
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
     ProgramInfo::setProgramFolderForTesting(program.path());
 
@@ -119,51 +144,103 @@ int main(int argc, char** argv)
         print("bare socket: send to last datagram read", stats(us), "us");
     }
 
-    // The window: Send, then the event loop until the last datagram is in the pane.
+    // A bare Qt client with a text box of the pane's size, font and colours, beside the
+    // window. Their rounds alternate, so that both see the same load of the machine.
     frmMain w;
     w.show();
     w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
     w.txtPort->setEditText(QString::number(port));
     w.txtPassword->setText(QStringLiteral("pw"));
-    for (int logging = 0; logging <= 1; ++logging) {
-        w.ckLog->setValue(logging);
-        std::vector<double> us, clickUs, afterUs;
-        for (int r = 0; r < Rounds; ++r) {
-            const QString mark = QStringLiteral("LAST %1\r\n").arg(serverRound);
+    QPlainTextEdit bare;
+    bare.setReadOnly(true);
+    bare.setFont(Fonts::courierNew(8.25));
+    QPalette palette = bare.palette();
+    palette.setColor(QPalette::Base, QColor(0, 0, 192));
+    palette.setColor(QPalette::Text, QColor(255, 255, 0));
+    bare.setPalette(palette);
+    bare.resize(w.txtOutput->size());
+    bare.move(w.frameGeometry().right() + 20, w.y());
+    bare.show();
+    QByteArray expected;  // the end of the round's last datagram
+    bool done = false;
+    QUdpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    QObject::connect(&socket, &QUdpSocket::readyRead, [&] {
+        while (socket.hasPendingDatagrams()) {
+            const QByteArray d = socket.receiveDatagram().data();
+            done = done || d.endsWith(expected);
+            if (bare.document()->characterCount() > 32000)
+                bare.clear();
+            bare.moveCursor(QTextCursor::End);
+            bare.insertPlainText(QString::fromLatin1(d.mid(d.indexOf('\n') + 1)));
+        }
+    });
+    struct Times {
+        std::vector<double> wall, cpu, click;
+    } bareTimes, windowTimes[2];
+    for (int r = 0; r < Rounds; ++r) {
+        {
+            expected = "LAST " + QByteArray::number(serverRound++) + '\n';
+            done = false;
+            const double cpu = threadCpuUs();
+            QElapsedTimer t;
+            t.start();
+            socket.write("\xff\xff\xff\xffrcon pw cvarlist", 21);
+            while (!done)
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+            QCoreApplication::processEvents();  // the repaint
+            bareTimes.wall.push_back(t.nsecsElapsed() / 1000.0);
+            bareTimes.cpu.push_back(threadCpuUs() - cpu);
+        }
+        for (int logging = 0; logging <= 1; ++logging) {
+            w.ckLog->setValue(logging);
+            const QString mark = QStringLiteral("LAST %1\r\n").arg(serverRound++);
+            const double cpu = threadCpuUs();
             QElapsedTimer t;
             t.start();
             w.txtCommand->setText(QStringLiteral("cvarlist"));
             w.cmdConnect->click();
-            const double click = t.nsecsElapsed() / 1000.0;
+            windowTimes[logging].click.push_back(t.nsecsElapsed() / 1000.0);
             while (!w.txtOutput->text().endsWith(mark))
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
-            us.push_back(t.nsecsElapsed() / 1000.0);
-            clickUs.push_back(click);
-            afterUs.push_back(us.back() - click);
-            ++serverRound;
+            QCoreApplication::processEvents();  // the repaint
+            windowTimes[logging].wall.push_back(t.nsecsElapsed() / 1000.0);
+            windowTimes[logging].cpu.push_back(threadCpuUs() - cpu);
         }
-        print(logging ? "window, Save Log on: Send to last datagram in the pane" : "window, Save Log off: Send to last datagram in the pane",
-            stats(us), "us");
-        print("  of which the Send handler (settings saved to disk)", stats(clickUs), "us");
-        print("  of which from the Send handler's end to the last datagram", stats(afterUs), "us");
+    }
+    print("bare Qt client: send to last datagram on screen", stats(bareTimes.wall), "us");
+    print("  its CPU time (this thread)", stats(bareTimes.cpu), "us");
+    for (int logging = 0; logging <= 1; ++logging) {
+        const Times& times = windowTimes[logging];
+        print(logging ? "window, Save Log on: Send to last datagram on screen" : "window, Save Log off: Send to last datagram on screen",
+            stats(times.wall), "us");
+        print("  its CPU time (this thread)", stats(times.cpu), "us");
+        print("  of which the Send handler (wall)", stats(times.click), "us");
+        std::printf("  median ratio to the bare Qt client: %.2f (CPU time: %.2f)\n", stats(times.wall).median / stats(bareTimes.wall).median,
+            stats(times.cpu).median / stats(bareTimes.cpu).median);
     }
     stop = true;
     server.join();
     ::close(fd);
 
-    // One append of 1000 characters (ten lines) to a full pane.
+    // One append of 1000 characters (ten lines) to a full pane, and the same in the bare Qt
+    // client's text box (the codes there as text), alternately.
     auto appendCost = [&](int held, const char* what) {
         QString base;
-        while (base.size() < held)
-            base += QString(98, QLatin1Char('x')) + QStringLiteral("\r\n");
+        for (int n = 0; base.size() < held; ++n)
+            base += QString::fromLatin1(colouredLine(n)) + QStringLiteral("\r\n");
         base.truncate(held);
         QString chunk;
         for (int i = 0; i < 10; ++i)
-            chunk += QString(98, QLatin1Char('y')) + QStringLiteral("\r\n");
-        std::vector<double> us, setOnly, caretOnly;
+            chunk += QString::fromLatin1(colouredLine(i + 7)) + QStringLiteral("\r\n");
+        const QString bareBase = QString(base).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        const QString bareChunk = QString(chunk).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        std::vector<double> us, setOnly, caretOnly, bareUs;
         for (int r = 0; r < Rounds; ++r) {
+            // The pane as replies leave it: laid out, scrolled to its end.
             w.txtOutput->setText(QString());
             w.txtOutput->setText(base);
+            w.txtOutput->setSelStart(base.size());
             QCoreApplication::processEvents();
             QElapsedTimer t;
             t.start();
@@ -173,15 +250,25 @@ int main(int argc, char** argv)
             caretOnly.push_back(t.nsecsElapsed() / 1000.0);
             QCoreApplication::processEvents();  // includes the repaint of the pane
             us.push_back(t.nsecsElapsed() / 1000.0);
+
+            bare.setPlainText(bareBase);
+            bare.moveCursor(QTextCursor::End);
+            QCoreApplication::processEvents();
+            t.start();
+            bare.moveCursor(QTextCursor::End);
+            bare.insertPlainText(bareChunk);
+            QCoreApplication::processEvents();
+            bareUs.push_back(t.nsecsElapsed() / 1000.0);
         }
         print(what, stats(us), "us");
         print("  of which the text change alone", stats(setOnly), "us");
         print("  of which text change and caret", stats(caretOnly), "us");
+        print("  the bare Qt client's text box, the same append, repaint", stats(bareUs), "us");
     };
     std::printf("\n");
-    appendCost(30999, "append 1000 chars to 30999 (kept whole), caret, repaint");
-    appendCost(31000, "append 1000 chars to 31000 (reaches the cap), caret, repaint");
-    appendCost(1000, "append 1000 chars to 1000, caret, repaint");
+    appendCost(30999, "coloured append 1000 chars to 30999 (kept whole), caret, repaint");
+    appendCost(31000, "coloured append 1000 chars to 31000 (reaches the cap), caret, repaint");
+    appendCost(1000, "coloured append 1000 chars to 1000, caret, repaint");
     ProgramInfo::setProgramFolderForTesting(QString());
     return 0;
 }

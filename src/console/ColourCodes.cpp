@@ -3,13 +3,13 @@
 #include <cmath>
 
 namespace ColourCodes {
-namespace {
-bool isCodeCharacter(QChar c)
+bool IsCodeCharacter(QChar c)
 {
     const ushort u = c.unicode();
     return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
 }
 
+namespace {
 void addRun(Reading& r, int start, int colour)
 {
     const int length = r.text.size() - start;
@@ -22,14 +22,19 @@ void addRun(Reading& r, int start, int colour)
 }
 }
 
-Reading Read(const QString& input, int colour)
+Reading Read(const QString& input, int colour, bool afterCaret)
 {
+    if (afterCaret && !input.isEmpty() && IsCodeCharacter(input.at(0))) {
+        Reading r = Read(QLatin1Char('^') + input, colour);
+        r.tookCaret = true;
+        return r;
+    }
     Reading r;
     r.text.reserve(input.size());
     int runStart = 0;
     for (int i = 0; i < input.size(); ++i) {
         const QChar c = input.at(i);
-        if (c == QLatin1Char('^') && i + 1 < input.size() && isCodeCharacter(input.at(i + 1))) {
+        if (c == QLatin1Char('^') && i + 1 < input.size() && IsCodeCharacter(input.at(i + 1))) {
             addRun(r, runStart, colour);
             runStart = r.text.size();
             r.codes.append(Code{static_cast<int>(r.text.size()), input.at(i + 1)});

@@ -30,15 +30,22 @@ struct Reading {
     QVector<Run> runs;     // cover text from start to end, in order, no empty run
     QVector<Code> codes;   // in input order
     int colourAtEnd = Plain;
+    // Read on after a "^": it and the first character of the input made a code. The reading
+    // is then that of "^" followed by the input, and takes the "^" back from the text before.
+    bool tookCaret = false;
 };
 
 // Reads text that starts in colour `colour`. A line end (CR or LF) brings back Plain.
-Reading Read(const QString& input, int colour = Plain);
+// `afterCaret`: the input goes on from a text whose last character is a "^" (read as text
+// there, with nothing after it), so a code character at its start completes a code.
+Reading Read(const QString& input, int colour = Plain, bool afterCaret = false);
 
 // The text without its codes.
 QString Strip(const QString& input);
 
-// The colour index of a code character (any ASCII letter or digit).
+// Whether a character after "^" makes a code (an ASCII letter or digit).
+bool IsCodeCharacter(QChar c);
+// The colour index of a code character.
 inline int IndexOf(QChar c) { return (c.unicode() - '0') & 7; }
 
 // The eight colours drawn on the output pane's dark blue (0, 0, 192): each a tint of the

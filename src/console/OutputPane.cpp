@@ -1,11 +1,58 @@
 #include "console/OutputPane.h"
 
+#include "console/ColourCodes.h"
+
 #include <QScrollBar>
-#include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
+
+#include <algorithm>
+
+namespace {
+// CR LF, a lone CR and a lone LF each end a line on screen. `afterCr`: the text shown just
+// before this piece ends with a CR, so an LF at its start belongs to that line end.
+QString forDisplay(const QString& text, bool afterCr)
+{
+    QString out;
+    out.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            out += QLatin1Char('\n');
+        } else if (c != QLatin1Char('\n') || i > 0 || !afterCr) {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QTextCharFormat formatOf(int colour)
+{
+    QTextCharFormat format;
+    if (colour != ColourCodes::Plain)
+        format.setForeground(ColourCodes::PaneColour(colour));
+    return format;
+}
+
+// Draws the runs of a reading at the cursor, one insert per run; `before` is the text
+// shown before the reading.
+void drawRuns(QTextCursor& at, const ColourCodes::Reading& reading, const QString& before)
+{
+    for (const ColourCodes::Run& run : reading.runs) {
+        const bool afterCr = run.start > 0 ? reading.text.at(run.start - 1) == QLatin1Char('\r') : before.endsWith(QLatin1Char('\r'));
+        const QString piece = forDisplay(reading.text.mid(run.start, run.length), afterCr);
+        if (!piece.isEmpty())
+            at.insertText(piece, formatOf(run.colour));
+    }
+}
+}
 
 OutputPane::OutputPane(QWidget* parent)
     : QPlainTextEdit(parent)
+    , m_lastAppendColour(ColourCodes::Plain)
+    , m_endColour(ColourCodes::Plain)
 {
     setReadOnly(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -16,30 +63,41 @@ OutputPane::OutputPane(QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
-QString OutputPane::forDisplay(const QString& text)
+int OutputPane::rawToShown(int textPos) const
 {
-    // CR LF, a lone CR and a lone LF each end a line on screen.
-    QString out;
-    out.reserve(text.size());
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r')) {
-            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            out += QLatin1Char('\n');
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    if (!m_showColours)
+        return textPos;
+    // The codes wholly before the position; a position inside a code is where it stood.
+    const int before = int(std::upper_bound(m_codes.begin(), m_codes.end(), textPos - 2) - m_codes.begin());
+    if (before < m_codes.size() && m_codes.at(before) < textPos)
+        textPos = m_codes.at(before);
+    return textPos - 2 * before;
 }
 
-int OutputPane::toDisplay(int textPos) const
+int OutputPane::shownToRaw(int shownPos) const
 {
+    if (!m_showColours)
+        return shownPos;
+    // Codes just before a shown character count as before it: the caret goes after them.
+    int lo = 0;
+    int hi = m_codes.size();
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (m_codes.at(mid) - 2 * mid <= shownPos)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return shownPos + 2 * lo;
+}
+
+int OutputPane::shownToDisplay(int shownPos) const
+{
+    const QString& s = shown();
     int display = 0;
-    for (int i = 0; i < textPos && i < m_text.size(); ++i) {
-        if (m_text.at(i) == QLatin1Char('\r') && i + 1 < m_text.size() && m_text.at(i + 1) == QLatin1Char('\n')) {
-            if (i + 1 < textPos)
+    for (int i = 0; i < shownPos && i < s.size(); ++i) {
+        if (s.at(i) == QLatin1Char('\r') && i + 1 < s.size() && s.at(i + 1) == QLatin1Char('\n')) {
+            if (i + 1 < shownPos)
                 ++i;  // the pair is one character on screen
         }
         ++display;
@@ -47,11 +105,12 @@ int OutputPane::toDisplay(int textPos) const
     return display;
 }
 
-int OutputPane::toText(int displayPos) const
+int OutputPane::displayToShown(int displayPos) const
 {
+    const QString& s = shown();
     int i = 0;
-    for (int d = 0; d < displayPos && i < m_text.size(); ++d) {
-        if (m_text.at(i) == QLatin1Char('\r') && i + 1 < m_text.size() && m_text.at(i + 1) == QLatin1Char('\n'))
+    for (int d = 0; d < displayPos && i < s.size(); ++d) {
+        if (s.at(i) == QLatin1Char('\r') && i + 1 < s.size() && s.at(i + 1) == QLatin1Char('\n'))
             i += 2;
         else
             ++i;
@@ -59,37 +118,125 @@ int OutputPane::toText(int displayPos) const
     return i;
 }
 
-void OutputPane::setText(const QString& text)
+void OutputPane::setText(const QString& text, Write write)
 {
     if (text == m_text)
         return;
-    const bool append = !m_text.isEmpty() && text.startsWith(m_text);
-    m_lastAppended = append ? text.mid(m_text.size()) : text;
-    // A CR at the old end and an LF at the new start make one line end on screen: lay out afresh.
-    if (append && !(m_text.endsWith(QLatin1Char('\r')) && m_lastAppended.startsWith(QLatin1Char('\n')))) {
-        // Keep the caret, the selection and the view where they are; only the new part is laid out.
-        const int anchor = textCursor().anchor();
-        const int position = textCursor().position();
+    if (m_text.isEmpty() || !text.startsWith(m_text)) {
+        // The text kept alone from the latest append keeps the colour it started in.
+        const int colour = text == m_lastAppended ? m_lastAppendColour : ColourCodes::Plain;
         m_text = text;
-        QTextCursor end(document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(forDisplay(m_lastAppended));
-        if (textCursor().anchor() != anchor || textCursor().position() != position) {
-            QTextCursor kept(document());
-            kept.setPosition(anchor);
-            kept.setPosition(position, QTextCursor::KeepAnchor);
-            setTextCursor(kept);
-        }
-    } else {
-        m_text = text;
-        setPlainText(forDisplay(text));
+        m_lastAppended = text;
+        m_lastAppendColour = colour;
+        m_segments = {Segment{0, colour}};
+        redraw();
+        emit changed();
+        return;
+    }
+
+    const QString added = text.mid(m_text.size());
+    const bool continues = write == Write::Continues;
+    const int colour = continues ? m_endColour : ColourCodes::Plain;
+    const ColourCodes::Reading reading = ColourCodes::Read(added, colour, continues && m_text.endsWith(QLatin1Char('^')));
+    if (!continues)
+        m_segments.append(Segment{int(m_text.size()), ColourCodes::Plain});
+    const int codeBase = m_text.size() - (reading.tookCaret ? 1 : 0);
+    for (int k = 0; k < reading.codes.size(); ++k)
+        m_codes.append(codeBase + reading.codes.at(k).position + 2 * k);
+    m_lastAppended = added;
+    m_lastAppendColour = colour;
+    m_endColour = reading.colourAtEnd;
+    const bool oldEndsWithCr = shown().endsWith(QLatin1Char('\r'));
+    m_text = text;
+
+    // Keep the caret, the selection and the view where they are; only the new part is laid out.
+    // The caret keeps its place by itself (placeCursor), unless something replaced it.
+    const int anchor = textCursor().anchor();
+    const int position = textCursor().position();
+    QTextCursor end(document());
+    end.beginEditBlock();  // laid out once, at its end
+    end.movePosition(QTextCursor::End);
+    if (reading.tookCaret) {
+        m_stripped.chop(1);
+        if (m_showColours)
+            end.deletePreviousChar();  // the "^" shown as text is now part of a code
+    }
+    if (m_showColours)
+        drawRuns(end, reading, m_stripped);
+    else
+        end.insertText(forDisplay(added, oldEndsWithCr), QTextCharFormat());
+    end.endEditBlock();
+    m_stripped += reading.text;
+    if (textCursor().anchor() != anchor || textCursor().position() != position) {
+        const int last = document()->characterCount() - 1;
+        QTextCursor kept(document());
+        kept.setPosition(std::min(anchor, last));
+        kept.setPosition(std::min(position, last), QTextCursor::KeepAnchor);
+        placeCursor(kept);
     }
     emit changed();
 }
 
+void OutputPane::redraw()
+{
+    // The codes are read afresh, segment by segment, each from its own colour.
+    m_stripped.clear();
+    m_codes.clear();
+    QVector<ColourCodes::Reading> readings;
+    for (int i = 0; i < m_segments.size(); ++i) {
+        const int start = m_segments.at(i).start;
+        const int end = i + 1 < m_segments.size() ? m_segments.at(i + 1).start : m_text.size();
+        readings.append(ColourCodes::Read(m_text.mid(start, end - start), m_segments.at(i).colour));
+        const ColourCodes::Reading& r = readings.last();
+        for (int k = 0; k < r.codes.size(); ++k)
+            m_codes.append(start + r.codes.at(k).position + 2 * k);
+        m_endColour = r.colourAtEnd;
+    }
+    if (!m_showColours) {
+        for (const ColourCodes::Reading& r : readings)
+            m_stripped += r.text;
+        setPlainText(forDisplay(m_text, false));
+        placeCursor(QTextCursor(document()));
+        return;
+    }
+    setPlainText(QString());
+    placeCursor(QTextCursor(document()));  // stays at the start
+    QTextCursor at(document());
+    at.beginEditBlock();
+    for (const ColourCodes::Reading& r : readings) {
+        drawRuns(at, r, m_stripped);
+        m_stripped += r.text;
+    }
+    at.endEditBlock();
+}
+
+void OutputPane::placeCursor(QTextCursor cursor)
+{
+    // Text inserted where the caret stands (the end) goes after it.
+    cursor.setKeepPositionOnInsert(true);
+    setTextCursor(cursor);
+}
+
+void OutputPane::setShowColours(bool show)
+{
+    if (show == m_showColours)
+        return;
+    const int anchor = shownToRaw(displayToShown(textCursor().anchor()));
+    const int position = shownToRaw(displayToShown(textCursor().position()));
+    const int scrolled = verticalScrollBar()->value();
+    const bool atBottom = scrolled == verticalScrollBar()->maximum();
+    m_showColours = show;
+    redraw();
+    QTextCursor kept(document());
+    kept.setPosition(shownToDisplay(rawToShown(anchor)));
+    kept.setPosition(shownToDisplay(rawToShown(position)), QTextCursor::KeepAnchor);
+    placeCursor(kept);
+    verticalScrollBar()->setValue(atBottom ? verticalScrollBar()->maximum() : scrolled);
+}
+
 int OutputPane::selStart() const
 {
-    return toText(textCursor().selectionStart());
+    return shownToRaw(displayToShown(textCursor().selectionStart()));
 }
 
 void OutputPane::setSelStart(int position)
@@ -98,15 +245,15 @@ void OutputPane::setSelStart(int position)
     if (position >= m_text.size())
         c.movePosition(QTextCursor::End);  // the common case, without counting the whole text
     else
-        c.setPosition(qBound(0, toDisplay(position), document()->characterCount() - 1));
-    setTextCursor(c);
+        c.setPosition(qBound(0, shownToDisplay(rawToShown(position)), document()->characterCount() - 1));
+    placeCursor(c);
     ensureCursorVisible();
 }
 
 QString OutputPane::selText() const
 {
     const QTextCursor c = textCursor();
-    const int from = toText(c.selectionStart());
-    const int to = toText(c.selectionEnd());
-    return m_text.mid(from, to - from);
+    const int from = displayToShown(c.selectionStart());
+    const int to = displayToShown(c.selectionEnd());
+    return shown().mid(from, to - from);
 }

@@ -68,8 +68,9 @@ void frmMain::cmdConnect_Click()
     // The address box keeps the host alone, so the next send reads the same server.
     if (TrimSpaces(txtAddr->currentText()) != strAddr)
         SetComboText(txtAddr, strAddr);
-    SaveProgramSetting(Key::ServerAddr, TrimSpaces(txtAddr->currentText()));
-    SaveProgramSetting(Key::ServerPort, TrimSpaces(txtPort->currentText()));
+    // Written by a background thread, so that the reply is not kept waiting for the disk.
+    SaveProgramSetting(Key::ServerAddr, TrimSpaces(txtAddr->currentText()), When::Soon);
+    SaveProgramSetting(Key::ServerPort, TrimSpaces(txtPort->currentText()), When::Soon);
 
     AddAddrHist(txtAddr->currentText());
     AddPortHist(txtPort->currentText());

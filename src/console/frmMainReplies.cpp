@@ -7,6 +7,7 @@
 #include "log/LogFile.h"
 #include "ui/VbCheckBox.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QTimer>
@@ -26,13 +27,15 @@ void frmMain::udpClient_DataArrival(qint64 /*bytesTotal*/)
     // every one is shown as it comes, so a line cut between two reads whole again.
     if (replyOpen && udpClient->sendCount() != replySendCount)
         EndReply();  // a new request was sent: this is the start of its answer
+    // The rest of a reply goes on in the colour its last datagram ended in.
+    const OutputPane::Write write = replyOpen ? OutputPane::Write::Continues : OutputPane::Write::New;
     if (!replyOpen) {
         replyOpen = true;
         replyLogged = ckLog->value() == 1;  // decided once, by the first datagram
         replySendCount = udpClient->sendCount();
     }
 
-    txtOutput->setText(txtOutput->text() + strReply);
+    txtOutput->setText(txtOutput->text() + strReply, write);
     txtOutput->setSelStart(txtOutput->text().size());
 
     if (replyLogged)
@@ -87,4 +90,9 @@ void frmMain::cmdCopy_Click()
 void frmMain::cmdClear_Click()
 {
     txtOutput->setText(QString());
+}
+
+void frmMain::mnuViewShowColours_Click()
+{
+    txtOutput->setShowColours(mnuViewShowColours->isChecked());
 }

@@ -14,45 +14,42 @@ const History& PortHistory()
 }
 
 namespace {
-QString readSlot(const History& history, int n)
+// Slot n's entry at index n - 1.
+QStringList readSlots(const History& history)
 {
-    return GetProgramSetting(history.slotKey(n), Default::Slot);
+    QStringList keys;
+    for (int n = 1; n <= history.slotCount; ++n)
+        keys.append(history.slotKey(n));
+    return GetProgramSettings(keys, Default::Slot);
 }
 }
 
 QStringList LoadHistory(const History& history)
 {
-    QStringList entries;
-    for (int n = 1; n <= history.slotCount; ++n) {
-        const QString entry = readSlot(history, n);
-        if (!entry.isEmpty())
-            entries.append(entry);
-    }
+    QStringList entries = readSlots(history);
+    entries.removeAll(QString());
     return entries;
 }
 
 bool IsInHistory(const History& history, const QString& entry)
 {
-    for (int n = 1; n <= history.slotCount; ++n) {
-        if (readSlot(history, n) == entry)
-            return true;
-    }
-    return false;
+    return readSlots(history).contains(entry);
 }
 
-bool StoreInHistory(const History& history, const QString& entry)
+bool StoreInHistory(const History& history, const QString& entry, When when)
 {
+    const QStringList entries = readSlots(history);
     for (int n = 1; n <= history.slotCount; ++n) {
-        if (readSlot(history, n).isEmpty())
-            return SaveProgramSetting(history.slotKey(n), entry);
+        if (entries.at(n - 1).isEmpty())
+            return SaveProgramSetting(history.slotKey(n), entry, when);
     }
     switch (history.whenFull) {
     case History::WhenFull::SaveAsOverflow:
-        return SaveQueryServerSetting(Key::AddressOverflow(), entry);
+        return SaveQueryServerSetting(Key::AddressOverflow(), entry, when);
     case History::WhenFull::ReplaceSlot1:
         break;
     }
-    return SaveProgramSetting(history.slotKey(1), entry);
+    return SaveProgramSetting(history.slotKey(1), entry, when);
 }
 
 bool ClearHistory(const History& history)

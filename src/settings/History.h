@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "settings/SettingsStore.h"
+
 // A history of entries in numbered slots of the settings section: slot 1 is filled first,
 // a slot holding "" (or absent) is free. Entries are kept exactly as they were handed over
 // and compared exactly (letter case and spaces count). Every call reads the slots afresh.
@@ -27,8 +29,8 @@ QStringList LoadHistory(const History& history);
 bool IsInHistory(const History& history, const QString& entry);
 
 // Saves the entry in the first free slot, or where a full history puts it. False when the
-// store refused the write.
-bool StoreInHistory(const History& history, const QString& entry);
+// store refused the write (a write Soon is not refused).
+bool StoreInHistory(const History& history, const QString& entry, When when = When::Now);
 
 // Saves "" in every slot, in slot order, going on past a refused write. True when the
 // store took every one of them.

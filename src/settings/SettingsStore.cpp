@@ -1,4 +1,5 @@
 #include "settings/SettingsStore.h"
+#include "settings/PendingWrites.h"
 #include "settings/ProgramInfo.h"
 
 #include <QFile>
@@ -81,34 +82,67 @@ void makePrivateFile(const QString& fileName, bool create)
     ::fchmod(fd, PrivateFile);
     ::close(fd);
 }
-}
 
-QString GetSetting(const QString& app, const QString& section, const QString& key, const QString& defaultValue)
+// Writes values into the application's file, in order, and syncs it once: the file is
+// replaced in one piece.
+bool writeSettings(const QString& app, const QList<PendingWrites::Value>& values)
 {
-    Store s(app);
-    s.beginGroup(groupOf(section));
-    if (!s.contains(key))
-        return defaultValue;
-    return textOf(s.value(key));
-}
-
-bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value)
-{
-    Store s(app);
-    const QString file = s.fileName();
+    const QString file = Store(app).fileName();
     // The file is made private before the value goes in: the store writes a new copy beside
     // it and takes over the old file's permissions.
     if (makePrivateFolder(QFileInfo(file).absolutePath()))
         makePrivateFile(file, true);
-    s.beginGroup(groupOf(section));
-    s.setValue(key, value);
-    s.endGroup();
+    QSettings s(file, QSettings::IniFormat);
+    for (const PendingWrites::Value& v : values) {
+        s.beginGroup(groupOf(v.section));
+        s.setValue(v.key, v.value);
+        s.endGroup();
+    }
     s.sync();
     // A damaged file still takes the value (its format error comes from reading it);
     // only a write that failed loses it.
     const bool saved = s.status() != QSettings::AccessError;
     makePrivateFile(file, false);
     return saved;
+}
+}
+
+QString GetSetting(const QString& app, const QString& section, const QString& key, const QString& defaultValue)
+{
+    return GetSettings(app, section, {key}, defaultValue).constFirst();
+}
+
+QStringList GetSettings(const QString& app, const QString& section, const QStringList& keys, const QString& defaultValue)
+{
+    // Looked up before the file is read: a value no longer waiting is in the file by then.
+    QList<std::optional<QString>> pending;
+    for (const QString& key : keys)
+        pending.append(PendingWrites::find(app, section, key));
+    Store s(app);
+    s.beginGroup(groupOf(section));
+    QStringList values;
+    for (int i = 0; i < keys.size(); ++i) {
+        if (pending.at(i))
+            values.append(*pending.at(i));
+        else
+            values.append(s.contains(keys.at(i)) ? textOf(s.value(keys.at(i))) : defaultValue);
+    }
+    return values;
+}
+
+bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value, When when)
+{
+    if (when == When::Soon) {
+        PendingWrites::add(app, {section, key, value}, &writeSettings);
+        return true;
+    }
+    PendingWrites::writeNow();  // a value saved Soon before never lands after this one
+    return writeSettings(app, {{section, key, value}});
+}
+
+void FlushSettings()
+{
+    PendingWrites::writeNow();
 }
 
 QString SettingsSection()
@@ -156,12 +190,17 @@ QString GetProgramSetting(const QString& key, const QString& defaultValue)
     return GetSetting(ProgramInfo::Maker, SettingsSection(), key, defaultValue);
 }
 
-bool SaveProgramSetting(const QString& key, const QString& value)
+QStringList GetProgramSettings(const QStringList& keys, const QString& defaultValue)
 {
-    return SaveSetting(ProgramInfo::Maker, SettingsSection(), key, value);
+    return GetSettings(ProgramInfo::Maker, SettingsSection(), keys, defaultValue);
 }
 
-bool SaveQueryServerSetting(const QString& key, const QString& value)
+bool SaveProgramSetting(const QString& key, const QString& value, When when)
 {
-    return SaveSetting(ProgramInfo::Maker, QueryServerSection(), key, value);
+    return SaveSetting(ProgramInfo::Maker, SettingsSection(), key, value, when);
+}
+
+bool SaveQueryServerSetting(const QString& key, const QString& value, When when)
+{
+    return SaveSetting(ProgramInfo::Maker, QueryServerSection(), key, value, when);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // The per-user settings store: string values by application, section and key, kept in the
@@ -13,8 +14,19 @@
 //
 // A store that cannot be read reads as empty (every key gives its default); a value that
 // cannot be saved is lost alone: SaveSetting returns false and nothing else changes.
+//
+// A value is saved Now (in the file, synced to disk, when the call returns) or Soon, so
+// that the caller does not wait for the disk: once no value has been saved Soon for a
+// second, a background thread writes those saved Soon together, the file replaced in one
+// piece. Reads see a value saved Soon at once; saving Now first writes those saved Soon
+// before; FlushSettings() writes them and returns when they are on the disk. The program
+// flushes before it ends.
+enum class When { Now, Soon };
 QString GetSetting(const QString& app, const QString& section, const QString& key, const QString& defaultValue = QString());
-bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value);
+bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value, When when = When::Now);
+// Several keys of one section, in one reading of the file; each as GetSetting gives it.
+QStringList GetSettings(const QString& app, const QString& section, const QStringList& keys, const QString& defaultValue = QString());
+void FlushSettings();
 
 // The program's two sections.
 QString SettingsSection();     // "telmorax\Settings": the window's fields and options, and the histories
@@ -38,6 +50,7 @@ inline const QString Port = QStringLiteral("Port");  // only ever set to "" by C
 inline const QString PlayersGeometry = QStringLiteral("PlayersGeometry");
 inline const QString PlayersColumns = QStringLiteral("PlayersColumns");
 inline const QString PlayersRefreshSeconds = QStringLiteral("PlayersRefreshSeconds");
+inline const QString ShowColours = QStringLiteral("ShowColours");  // "1": colour codes drawn as colours, "0": shown as text
 
 // History slots: "ServerAddr1".."ServerAddr15" and "Port1".."Port10".
 constexpr int AddressSlots = 15;
@@ -56,6 +69,7 @@ inline const QString CheckBox = QStringLiteral("0");  // EnableAutoQuery, Enable
 inline const QString Password = QString();
 inline const QString Slot = QString();  // a free history slot
 inline const QString PlayersRefreshSeconds = QStringLiteral("10");
+inline const QString ShowColours = QStringLiteral("1");
 }
 
 // A check box value as it is stored ("0", "1", "2") and read back. Reading accepts a whole
@@ -66,5 +80,6 @@ std::optional<int> CheckBoxFromText(const QString& text);
 
 // Shorthands for this program's store.
 QString GetProgramSetting(const QString& key, const QString& defaultValue = QString());
-bool SaveProgramSetting(const QString& key, const QString& value);
-bool SaveQueryServerSetting(const QString& key, const QString& value);
+QStringList GetProgramSettings(const QStringList& keys, const QString& defaultValue = QString());
+bool SaveProgramSetting(const QString& key, const QString& value, When when = When::Now);
+bool SaveQueryServerSetting(const QString& key, const QString& value, When when = When::Now);

@@ -10,6 +10,7 @@
 #include "ui/MessageBox.h"
 #include "ui/VbCheckBox.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -51,6 +52,8 @@ void frmMain::Form_Load()
     if (ckSavePwd->value() == 1)
         passwordVault->restore(txtPassword->text());
     SetComboText(cboMinsSecs, GetProgramSetting(Key::TimeInterval, Default::TimeInterval));
+    // Only a stored "0" turns colours off; anything else keeps the default.
+    mnuViewShowColours->setChecked(CheckBoxFromText(GetProgramSetting(Key::ShowColours, Default::ShowColours)) != 0);
     // The first automatic query comes a full interval after the start, whatever the restored
     // interval preset.
     TickCounter = 0;
@@ -74,6 +77,7 @@ void frmMain::Form_Unload()
     // A password saved in an earlier run is wiped unless saving it is still wanted; a
     // keyring that takes the password leaves no copy of it here.
     SaveProgramSetting(Key::Password, passwordVault->store(ckSavePwd->value() == 1, txtPassword->text()));
+    SaveProgramSetting(Key::ShowColours, mnuViewShowColours->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void frmMain::LoadAddrHist()
@@ -91,7 +95,7 @@ void frmMain::AddAddrHist(const QString& address)
     if (IsInHistory(AddressHistory(), address))
         return;
     txtAddr->addItem(address);
-    StoreInHistory(AddressHistory(), address);
+    StoreInHistory(AddressHistory(), address, When::Soon);  // Send does not wait for the disk
 }
 
 void frmMain::AddPortHist(const QString& port)
@@ -99,7 +103,7 @@ void frmMain::AddPortHist(const QString& port)
     if (IsInHistory(PortHistory(), port))
         return;
     txtPort->addItem(port);
-    StoreInHistory(PortHistory(), port);
+    StoreInHistory(PortHistory(), port, When::Soon);
 }
 
 void frmMain::cmdClearHist_Click()

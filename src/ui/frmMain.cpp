@@ -5,6 +5,7 @@
 #include "console/UdpClient.h"
 #include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
+#include "settings/SettingsStore.h"
 #include "ui/Fonts.h"
 #include "ui/VbCheckBox.h"
 #include "ui/Twips.h"
@@ -105,7 +106,10 @@ frmMain::frmMain(QWidget* parent)
     commandCompletion = new CommandCompletion(this);
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    FlushSettings();  // what Send saved is in the file before the window goes
+}
 
 void frmMain::createControls()
 {
@@ -239,6 +243,10 @@ void frmMain::createMenus()
     mnuViewVariables = menuItem(mnuView, "mnuViewVariables", QStringLiteral("&Variable List..."));
     separator(mnuView, "sp5");
     mnuViewRefreshNames = menuItem(mnuView, "mnuViewRefreshNames", QStringLiteral("&Refresh Names From Server"));
+    separator(mnuView, "sp6");
+    mnuViewShowColours = menuItem(mnuView, "mnuViewShowColours", QStringLiteral("&Show Colours"));
+    mnuViewShowColours->setCheckable(true);
+    mnuViewShowColours->setChecked(true);
 
     mnuFileHelp = bar->addMenu(QStringLiteral("&Help"));
     mnuFileHelp->setObjectName(QStringLiteral("mnuFileHelp"));
@@ -287,6 +295,7 @@ void frmMain::connectEvents()
     connect(mnuCommandsPlayers, &QAction::triggered, this, &frmMain::mnuCommandsPlayers_Click);
     connect(mnuViewCommands, &QAction::triggered, this, &frmMain::mnuViewCommands_Click);
     connect(mnuViewVariables, &QAction::triggered, this, &frmMain::mnuViewVariables_Click);
+    connect(mnuViewShowColours, &QAction::toggled, this, &frmMain::mnuViewShowColours_Click);
     connect(mnuHelpUpdate, &QAction::triggered, this, &frmMain::mnuHelpUpdate_Click);
     connect(mnuHelpFeedback, &QAction::triggered, this, &frmMain::mnuHelpFeedback_Click);
     connect(mnuHelpBug, &QAction::triggered, this, &frmMain::mnuHelpBug_Click);

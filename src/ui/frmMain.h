@@ -68,6 +68,7 @@ public:
     QAction* mnuViewCommands = nullptr;
     QAction* mnuViewVariables = nullptr;
     QAction* mnuViewRefreshNames = nullptr;
+    QAction* mnuViewShowColours = nullptr;
     QMenu* mnuFileHelp = nullptr;
     QAction* mnuHelpUpdate = nullptr;
     QAction* mnuHelpFeedback = nullptr;
@@ -104,6 +105,7 @@ public:
     void txtOutput_Change();
     void cmdCopy_Click();
     void cmdClear_Click();
+    void mnuViewShowColours_Click();
     // The reply now arriving: its datagrams make one log record, ended by EndReply() after a
     // quiet time, at the first datagram after a new request, or when the window goes.
     void EndReply();

@@ -47,16 +47,6 @@ private slots:
         QCOMPARE(back, input);
     }
 
-    void continuesAcrossParts()
-    {
-        // A datagram that ends inside a coloured line: the next one carries the colour on.
-        const Reading first = Read(QStringLiteral("^3Sar"));
-        QCOMPARE(first.colourAtEnd, 3);
-        const Reading second = Read(QStringLiteral("ge\nx"), first.colourAtEnd);
-        QCOMPARE(second.runs.first().colour, 3);
-        QCOMPARE(second.colourAtEnd, Plain);
-    }
-
     void paneColoursReadable()
     {
         const QColor background(0, 0, 192);

@@ -33,6 +33,7 @@ inline void rereadFromDisk(const TestEnv& env) { useConfigFolder(freshAlias(env)
 
 inline QByteArray fileBytes(const QString& path)
 {
+    FlushSettings();  // what Send saved in the background is on the disk
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
@@ -47,6 +48,7 @@ inline int modeOf(const QString& path)
 inline QString rawValue(const TestEnv& env, const QString& group, const QString& key)
 {
     static int serial = 0;
+    FlushSettings();
     const QString copy = env.programFolder() + QStringLiteral("/copy%1.ini").arg(++serial);
     QFile::copy(env.settingsFile(), copy);
     return QSettings(copy, QSettings::IniFormat).value(group + QLatin1Char('/') + key, QStringLiteral("<absent>")).toString();
@@ -75,6 +77,7 @@ enum class Limit { None, Unprivileged, TinyFiles };
 // unable to grow a file beyond a few bytes, as on a full disk.
 inline QString runInChild(Limit limit, const std::function<QString()>& work)
 {
+    FlushSettings();  // the child starts with no write of its parent's still to do
     int fds[2];
     if (::pipe(fds) != 0)
         return QStringLiteral("no pipe");

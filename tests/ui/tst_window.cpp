@@ -189,7 +189,8 @@ private slots:
             {"mnuCommands", "&Commands", "mnuCommandsStatus", "Get Server &Status", "mnuCommandsServerInfo",
                 "Get Server &Info", "mnuCommandsPlayers", "&Players..."},
             {"mnuView", "&View", "mnuViewCommands", "&Command List...", "mnuViewVariables", "&Variable List...", "sp5",
-                "", "mnuViewRefreshNames", "&Refresh Names From Server"},
+                "", "mnuViewRefreshNames", "&Refresh Names From Server", "sp6", "",
+                "mnuViewShowColours", "&Show Colours"},
             {"mnuFileHelp", "&Help", "mnuHelpUpdate", "Check For &Updates...", "mnuHelpFeedback",
                 "Submit &Feedback...", "mnuHelpBug", "Submit A &Bug Report...", "sp2", "", "mnuHelpQuillhavenHome",
                 "Visit Quillhaven...", "sp1", "", "mnuHelpAbout", "&About..."},
@@ -212,7 +213,7 @@ private slots:
                 if (!a->isSeparator())
                     QCOMPARE(a->text(), text);
                 QVERIFY(a->shortcut().isEmpty());
-                QVERIFY(!a->isCheckable());
+                QCOMPARE(a->isCheckable(), a == w.mnuViewShowColours);
                 QVERIFY(a->isEnabled());
             }
         }

@@ -1,0 +1,28 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <optional>
+
+// Values of the settings store that are written in the background, so that nobody waits
+// for the disk. They wait here until no other value has come for a moment (a command's
+// reply is shown by then), and are then written together by a thread of their own, the
+// application's file replaced in one piece. Until a value is in its file, it is what the
+// store reads.
+namespace PendingWrites {
+
+struct Value {
+    QString section, key, value;
+};
+// Writes values into an application's file, in the order given, and syncs it once.
+using Writer = bool (*)(const QString& app, const QList<Value>& values);
+
+// A later value for the same key replaces an earlier one still waiting.
+void add(const QString& app, const Value& value, Writer writer);
+
+// The latest value handed over for this application, section and key and not written yet.
+std::optional<QString> find(const QString& app, const QString& section, const QString& key);
+
+// Writes every value waiting now and returns once they are written (or refused by the disk).
+void writeNow();
+
+}

@@ -1,0 +1,104 @@
+// Colour codes in the output pane: a coloured reply through a real socket on loopback is drawn
+// in the colours of its codes, Copy gives the text as seen, the log keeps the codes, and Show
+// Colours switched off shows the codes as text and is remembered at the next start.
+#include "../log/ExchangeRig.h"
+#include "TestEnv.h"
+
+#include "console/ColourCodes.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QtTest>
+
+namespace {
+// One character per character on screen: '.' in the pane's own colour, else the colour's
+// index ('?' for a colour not of the palette); '|' between lines.
+QString coloursOnScreen(const OutputPane* pane)
+{
+    QString out;
+    for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {
+        for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            QChar c = QLatin1Char(format.hasProperty(QTextFormat::ForegroundBrush) ? '?' : '.');
+            for (int i = 0; i < 8 && c == QLatin1Char('?'); ++i)
+                c = format.foreground().color() == ColourCodes::PaneColour(i) ? QLatin1Char('0' + i) : c;
+            out += QString(it.fragment().length(), c);
+        }
+        out += b.next().isValid() ? QStringLiteral("|") : QString();
+    }
+    return out;
+}
+
+// Selects a stretch of what the pane shows and presses Copy.
+QString copyShown(frmMain& w, const QString& from, const QString& to)
+{
+    const QString shown = w.txtOutput->toPlainText();
+    QTextCursor c(w.txtOutput->document());
+    c.setPosition(shown.indexOf(from));
+    c.setPosition(shown.indexOf(to) + to.size(), QTextCursor::KeepAnchor);
+    w.txtOutput->setTextCursor(c);
+    w.cmdCopy->click();
+    return QGuiApplication::clipboard()->text();
+}
+}
+
+class ColoursTest : public QObject {
+    Q_OBJECT
+private slots:
+    void colouredReplyThroughTheSocket()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        {
+            frmMain w;
+            QVERIFY(w.mnuViewShowColours->isChecked());
+            w.ckLog->setValue(1);
+            AimAt(w, server.port());
+            SendCommand(w, QStringLiteral("say ^1red ^2green"));
+            QVERIFY(server.waitForDatagrams(1));
+            // One reply in three datagrams: the colour goes on from one to the next, and the "^"
+            // that ends one and the digit that starts the next make one code.
+            server.reply(PrintReply("console: ^1red ^2gr"));
+            server.reply(PrintReply("een ^"));
+            server.reply(PrintReply("5cyan\nnext ^"));
+            const QString raw = QStringLiteral("console: ^1red ^2green ^5cyan\r\nnext ^");
+            QTRY_COMPARE(w.txtOutput->text(), Echo(QStringLiteral("say ^1red ^2green\r\n")) + raw);
+            QCOMPARE(w.txtOutput->toPlainText(), Echo(QStringLiteral("say red green\nconsole: red green cyan\nnext ^")));
+            const QString time(Echo(QString()).size() + 4, QLatin1Char('.'));  // "12:34:56 : say "
+            QCOMPARE(coloursOnScreen(w.txtOutput), time + "1111" + "22222|" + "........." + "1111222222" + "5555|......");
+            QCOMPARE(copyShown(w, QStringLiteral("console"), QStringLiteral("cyan\n")), QStringLiteral("console: red green cyan\r\n"));
+            QTRY_VERIFY(env.readLog().contains(raw.toLatin1()));
+
+            // Each write starts plain: the echo's "1" after the reply's "^" is no code.
+            SendCommand(w, QStringLiteral("status"));
+            QVERIFY(w.txtOutput->toPlainText().endsWith(QStringLiteral("next ^") + Echo(QStringLiteral("status\n"))));
+            QVERIFY(coloursOnScreen(w.txtOutput).endsWith(QString(Echo(QStringLiteral("status")).size() + 6, QLatin1Char('.')) + "|"));
+
+            // Switched off: the text as it came, codes and all, the selection kept.
+            copyShown(w, QStringLiteral("console"), QStringLiteral("cyan\n"));
+            w.mnuViewShowColours->trigger();
+            QCOMPARE(w.txtOutput->toPlainText(), w.txtOutput->text().replace(QLatin1String("\r\n"), QLatin1String("\n")));
+            QVERIFY(!coloursOnScreen(w.txtOutput).contains(QRegularExpression(QStringLiteral("[^.|]"))));
+            QCOMPARE(w.txtOutput->selText(), raw.left(raw.indexOf(QLatin1Char('\n')) + 1));
+            w.close();
+        }
+        // Remembered at the next start; switched on again, what the pane holds is drawn afresh.
+        frmMain w;
+        QVERIFY(!w.mnuViewShowColours->isChecked());
+        w.txtOutput->setText(QString(31000, QLatin1Char('x')) + QStringLiteral("^3ab"));
+        QCOMPARE(w.txtOutput->toPlainText().right(4), QStringLiteral("^3ab"));
+        w.mnuViewShowColours->trigger();
+        QCOMPARE(w.txtOutput->toPlainText().right(3), QStringLiteral("xab"));
+        QVERIFY(coloursOnScreen(w.txtOutput).endsWith(QStringLiteral(".33")));
+        // The rest of a reply kept alone by the pane's cap keeps the colour it goes on in.
+        w.txtOutput->setText(w.txtOutput->text() + QStringLiteral("cd^7e") + QString(1000, QLatin1Char('y')), OutputPane::Write::Continues);
+        QCOMPARE(w.txtOutput->text().left(5), QStringLiteral("cd^7e"));
+        QVERIFY(coloursOnScreen(w.txtOutput).startsWith(QStringLiteral("3377")));
+    }
+};
+
+QTEST_MAIN(ColoursTest)
+#include "tst_colours.moc"
