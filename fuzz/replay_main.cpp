@@ -1,6 +1,6 @@
 // Runs a fuzz target's checks over saved inputs without libFuzzer: every file named on the
-// command line, and every file inside the folders named there.
-#include <QDir>
+// command line and every file inside the folders named there. Like libFuzzer, it refuses a
+// path that does not exist.
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -10,38 +10,30 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 
-static bool replayFile(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
-        return false;
-    }
-    const QByteArray bytes = f.readAll();
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
-    return true;
-}
-
 int main(int argc, char* argv[])
 {
     if (LLVMFuzzerInitialize)
         LLVMFuzzerInitialize(&argc, &argv);
-    int count = 0;
-    bool ok = true;
+    QStringList files;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (QFileInfo(arg).isDir()) {
-            QDirIterator it(arg, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-            while (it.hasNext()) {
-                ok = replayFile(it.next()) && ok;
-                ++count;
-            }
-        } else if (QFileInfo::exists(arg)) {
-            ok = replayFile(arg) && ok;
-            ++count;
+        if (!QFileInfo::exists(arg)) {
+            std::fprintf(stderr, "no such file or folder: %s\n", argv[i]);
+            return 1;
         }
+        QDirIterator it(arg, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        if (QFileInfo(arg).isFile())
+            files << arg;
     }
-    std::printf("replayed %d inputs\n", count);
-    // An empty replay would prove nothing.
-    return ok && count > 0 ? 0 : 1;
+    for (const QString& path : files) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return std::fprintf(stderr, "cannot read %s\n", qPrintable(path)), 1;
+        const QByteArray bytes = f.readAll();
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
+    }
+    std::printf("replayed %lld inputs\n", static_cast<long long>(files.size()));
+    return files.isEmpty() ? 1 : 0;  // an empty replay would prove nothing
 }
