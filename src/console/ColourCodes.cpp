@@ -32,7 +32,7 @@ Reading Read(const QString& input, int colour)
         if (c == QLatin1Char('^') && i + 1 < input.size() && isCodeCharacter(input.at(i + 1))) {
             addRun(r, runStart, colour);
             runStart = r.text.size();
-            r.codes.append(Code{r.text.size(), input.at(i + 1)});
+            r.codes.append(Code{static_cast<int>(r.text.size()), input.at(i + 1)});
             colour = IndexOf(input.at(i + 1));
             ++i;
             continue;

@@ -21,19 +21,15 @@ void LoopbackServer::drain()
 bool LoopbackServer::waitForDatagrams(int count, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
-    while (m_received.size() < count && !deadline.hasExpired()) {
+    for (drain(); m_received.size() < count && !deadline.hasExpired(); drain())
         QTest::qWait(5);
-        drain();
-    }
     return m_received.size() >= count;
 }
 
 void LoopbackServer::reply(const QByteArray& data)
 {
-    if (m_received.isEmpty())
-        return;
-    const Datagram& last = m_received.last();
-    m_socket.writeDatagram(data, last.sender, last.senderPort);
+    if (!m_received.isEmpty())
+        m_socket.writeDatagram(data, m_received.last().sender, m_received.last().senderPort);
 }
 
 void LoopbackServer::sendTo(const QByteArray& data, const QHostAddress& address, quint16 port)

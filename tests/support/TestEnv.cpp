@@ -5,15 +5,13 @@
 #include "ui/Launcher.h"
 #include "ui/MessageBox.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QUdpSocket>
 
 TestEnv::TestEnv()
+    : m_oldConfigHome(qgetenv("XDG_CONFIG_HOME"))
 {
-    m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     // QSettings caches the user folder; point it at the new one explicitly.
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path());
@@ -49,15 +47,11 @@ QString TestEnv::logFile() const
 QByteArray TestEnv::readLog() const
 {
     QFile f(logFile());
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 int FreeUdpPort()
 {
     QUdpSocket probe;
-    if (!probe.bind(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.localPort();
+    return probe.bind(QHostAddress::LocalHost, 0) ? probe.localPort() : 0;
 }
