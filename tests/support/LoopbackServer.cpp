@@ -20,8 +20,7 @@ void LoopbackServer::drain()
 
 bool LoopbackServer::waitForDatagrams(int count, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    for (drain(); m_received.size() < count && !deadline.hasExpired(); drain())
+    for (QDeadlineTimer deadline(timeoutMs); m_received.size() < count && !deadline.hasExpired(); drain())
         QTest::qWait(5);
     return m_received.size() >= count;
 }
@@ -29,7 +28,7 @@ bool LoopbackServer::waitForDatagrams(int count, int timeoutMs)
 void LoopbackServer::reply(const QByteArray& data)
 {
     if (!m_received.isEmpty())
-        m_socket.writeDatagram(data, m_received.last().sender, m_received.last().senderPort);
+        sendTo(data, m_received.last().sender, m_received.last().senderPort);
 }
 
 void LoopbackServer::sendTo(const QByteArray& data, const QHostAddress& address, quint16 port)
@@ -39,5 +38,5 @@ void LoopbackServer::sendTo(const QByteArray& data, const QHostAddress& address,
 
 QByteArray PrintReply(const QByteArray& text)
 {
-    return QByteArray("\xff\xff\xff\xff" "print\n", 10) + text;
+    return "\xff\xff\xff\xff" "print\n" + text;
 }
