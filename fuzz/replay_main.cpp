@@ -1,6 +1,5 @@
-// Runs a fuzz target's checks over saved inputs without libFuzzer: every file named on the
-// command line and every file inside the folders named there. Like libFuzzer, it refuses a
-// path that does not exist.
+// Runs a fuzz target's checks over saved inputs without libFuzzer: every file inside the
+// folders named on the command line. Like libFuzzer, it refuses a folder that does not exist.
 #include <QDirIterator>
 #include <cstdint>
 #include <cstdio>
@@ -19,8 +18,6 @@ int main(int argc, char* argv[])
             return std::fprintf(stderr, "no such file or folder: %s\n", argv[i]), 1;
         for (QDirIterator it(arg, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
             files << it.next();
-        if (QFileInfo(arg).isFile())
-            files << arg;
     }
     for (const QString& path : files) {
         QFile f(path);

@@ -1,10 +1,6 @@
 // Installing into a temporary prefix, as `cmake --install` does for a user, and starting the
 // installed program the way the desktop's menu does.
 #include <QImage>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -44,7 +40,6 @@ private slots:
         QCOMPARE(QFile::symLinkTarget(prefix.path() + QStringLiteral("/bin/telmorax")), home + QStringLiteral("/telmorax"));
         for (int size : {16, 32, 48, 64, 128, 256})
             QCOMPARE(QImage(prefix.path() + QStringLiteral("/share/icons/hicolor/%1x%1/apps/telmorax.png").arg(size)).size(), QSize(size, size));
-        QVERIFY(readAll(prefix.path() + QStringLiteral("/share/icons/hicolor/scalable/apps/telmorax.svg")).contains("<svg"));
 
         // The desktop entry, accepted by the desktop's own checker, names the installed link.
         const QString desktop = prefix.path() + QStringLiteral("/share/applications/telmorax.desktop");

@@ -9,7 +9,6 @@
 #include "ui/frmMain.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>

