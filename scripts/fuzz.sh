@@ -60,6 +60,9 @@ cmake -S . -B build-fuzz -DTELMORAX_FUZZ=ON -DTELMORAX_BUILD_TESTS=OFF -DTELMORA
 nice -n 19 cmake --build build-fuzz -j 2 --target "${targets[@]/#/fuzz_}"
 
 mkdir -p build-fuzz/findings
+# Temporary files (the settings target writes one per input) in memory when there is room.
+tmp="${TMPDIR:-/tmp}"
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then tmp=/dev/shm; fi
 status=0
 for t in "${targets[@]}"; do
   folders="$(inputs "$t")"
@@ -69,7 +72,7 @@ for t in "${targets[@]}"; do
   work="build-fuzz/corpus/$t"
   mkdir -p "$work"
   echo "== fuzz_$t for ${seconds}s"
-  if ! ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen nice -n 19 "build-fuzz/fuzz/fuzz_$t" \
+  if ! TMPDIR="$tmp" ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen nice -n 19 "build-fuzz/fuzz/fuzz_$t" \
       -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="build-fuzz/findings/$t-" "$work" "${folders[@]}" 2>&1 | tail -n 40; then
     status=1
