@@ -38,6 +38,7 @@ private slots:
         server.reply(PrintReply("ne\n\x80\xff\n"));
         const QString reply = QStringLiteral("first line\r\nsecond line\r\n") + QString::fromLatin1("\x80\xff\r\n");
         QTRY_COMPARE(w.txtOutput->text(), echo + reply);
+        const int timers = w.findChildren<QTimer*>().size();
         QTRY_COMPARE(env.readLog(), (echo + reply + QStringLiteral("\r\n")).toLatin1());
 
         // Copy takes the selection with its CR LF line ends.
@@ -87,6 +88,7 @@ private slots:
             QCOMPARE(w.txtOutput->selStart(), after);
         }
         QTRY_VERIFY(env.readLog().endsWith("\r\n1234567\r\n1234567\r\n" + big + "\r\n\r\n"));
+        QCOMPARE(w.findChildren<QTimer*>().size(), timers);  // nothing piles up datagram by datagram
         w.cmdClear->click();
         QCOMPARE(w.txtOutput->text(), QString());
     }
