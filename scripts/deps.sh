@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and is missing.
 set -euo pipefail
-packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools fonts-liberation2 openarena-server desktop-file-utils "$@")
+# clang and its libFuzzer runtime: the tests build the fuzz targets too.
+packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools fonts-liberation2 openarena-server desktop-file-utils clang libclang-rt-14-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
