@@ -1,16 +1,17 @@
 #pragma once
 // Drives the real window against a stand-in server on loopback.
 #include "LoopbackServer.h"
+#include "TestEnv.h"
 #include "console/OutputPane.h"
 #include "console/TimeOfDay.h"
-#include "ui/frmMain.h"
+#include "ui/MessageBox.h"
 #include "ui/VbCheckBox.h"
+#include "ui/frmMain.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QString>
+#include <QtTest>
 
 // What a request datagram starts with.
 inline QByteArray Request(const QByteArray& passwordAndCommand)

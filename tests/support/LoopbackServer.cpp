@@ -20,20 +20,15 @@ void LoopbackServer::drain()
 
 bool LoopbackServer::waitForDatagrams(int count, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (m_received.size() < count && !deadline.hasExpired()) {
+    for (QDeadlineTimer deadline(timeoutMs); m_received.size() < count && !deadline.hasExpired(); drain())
         QTest::qWait(5);
-        drain();
-    }
     return m_received.size() >= count;
 }
 
 void LoopbackServer::reply(const QByteArray& data)
 {
-    if (m_received.isEmpty())
-        return;
-    const Datagram& last = m_received.last();
-    m_socket.writeDatagram(data, last.sender, last.senderPort);
+    if (!m_received.isEmpty())
+        sendTo(data, m_received.last().sender, m_received.last().senderPort);
 }
 
 void LoopbackServer::sendTo(const QByteArray& data, const QHostAddress& address, quint16 port)
@@ -43,5 +38,5 @@ void LoopbackServer::sendTo(const QByteArray& data, const QHostAddress& address,
 
 QByteArray PrintReply(const QByteArray& text)
 {
-    return QByteArray("\xff\xff\xff\xff" "print\n", 10) + text;
+    return "\xff\xff\xff\xff" "print\n" + text;
 }

@@ -1,7 +1,4 @@
 #pragma once
-#include <QByteArray>
-#include <QHostAddress>
-#include <QList>
 #include <QUdpSocket>
 
 // A stand-in server on 127.0.0.1: records every datagram it receives, and can answer.

@@ -2,7 +2,6 @@
 #include "TestEnv.h"
 
 #include <QDeadlineTimer>
-#include <QFileInfo>
 #include <QNetworkDatagram>
 #include <QStandardPaths>
 #include <QTest>
@@ -21,16 +20,13 @@ OpenArenaServer::~OpenArenaServer()
 
 QString OpenArenaServer::executable()
 {
-    QString found = QStandardPaths::findExecutable(QStringLiteral("openarena-server"));
-    if (found.isEmpty())
-        found = QStandardPaths::findExecutable(QStringLiteral("openarena-server"), {QStringLiteral("/usr/games")});
-    return found;
+    return QStandardPaths::findExecutable(QStringLiteral("openarena-server"),
+        qEnvironmentVariable("PATH").split(QLatin1Char(':')) << QStringLiteral("/usr/games"));
 }
 
 bool OpenArenaServer::start(int timeoutMs)
 {
-    const QString exe = executable();
-    if (exe.isEmpty()) {
+    if (executable().isEmpty()) {
         m_error = QStringLiteral("openarena-server is not installed (the README's test command installs it)");
         return false;
     }
@@ -38,59 +34,38 @@ bool OpenArenaServer::start(int timeoutMs)
     env.insert(QStringLiteral("HOME"), m_home.path());
     m_process.setProcessEnvironment(env);
     m_process.setWorkingDirectory(m_home.path());
-
+    // Another program may take the free port first: a few attempts, each on a port of its own.
     QDeadlineTimer deadline(timeoutMs);
     for (int attempt = 0; attempt < 3 && !deadline.hasExpired(); ++attempt) {
         m_port = static_cast<quint16>(FreeUdpPort());
-        m_output.clear();
-        QStringList args = {QStringLiteral("+set"), QStringLiteral("dedicated"), QStringLiteral("1"),
-            QStringLiteral("+set"), QStringLiteral("net_enabled"), QString::number(m_ipv6 ? 3 : 1),
-            QStringLiteral("+set"), QStringLiteral("net_ip"), QStringLiteral("127.0.0.1"),
-            QStringLiteral("+set"), QStringLiteral("net_ip6"), QStringLiteral("::1"),
-            QStringLiteral("+set"), QStringLiteral("net_port6"), QString::number(m_port),
-            QStringLiteral("+set"), QStringLiteral("net_port"), QString::number(m_port),
-            QStringLiteral("+set"), QStringLiteral("sv_master1"), QString(),
-            QStringLiteral("+set"), QStringLiteral("sv_master2"), QString(),
-            QStringLiteral("+set"), QStringLiteral("sv_master3"), QString(),
-            QStringLiteral("+set"), QStringLiteral("fs_homepath"), m_home.path(),
-            QStringLiteral("+set"), QStringLiteral("rconpassword"), m_password,
-            QStringLiteral("+map"), QStringLiteral("oa_dm1")};
-        m_process.start(exe, args);
-        if (!m_process.waitForStarted(10000)) {
-            m_error = QStringLiteral("openarena-server did not start: ") + m_process.errorString();
-            return false;
-        }
+        // Loopback only (IPv4, and IPv6 when asked), no master servers, a home of its own.
+        const QStringList settings = {"dedicated", "1", "net_enabled", QString::number(m_ipv6 ? 3 : 1), "net_ip", "127.0.0.1",
+            "net_port", QString::number(m_port), "net_ip6", "::1", "net_port6", QString::number(m_port),
+            "sv_master1", "", "sv_master2", "", "sv_master3", "", "fs_homepath", m_home.path(), "rconpassword", m_password};
+        QStringList args;
+        for (int i = 0; i < settings.size(); i += 2)
+            args << QStringLiteral("+set") << settings[i] << settings[i + 1];
+        m_process.start(executable(), args << QStringLiteral("+map") << QStringLiteral("oa_dm1"));
+        m_process.waitForStarted();
         // Up when it answers an out-of-band status query on its port.
         QUdpSocket probe;
         probe.bind(QHostAddress::LocalHost, 0);
-        QDeadlineTimer attemptDeadline(qMin<qint64>(30000, deadline.remainingTime()));
-        while (!attemptDeadline.hasExpired() && m_process.state() == QProcess::Running) {
+        for (QDeadlineTimer up(qMin<qint64>(30000, deadline.remainingTime())); !up.hasExpired() && m_process.state() == QProcess::Running;) {
             probe.writeDatagram(QByteArray("\xff\xff\xff\xffgetstatus", 13), QHostAddress::LocalHost, m_port);
-            if (probe.waitForReadyRead(500)) {
-                while (probe.hasPendingDatagrams())
-                    probe.receiveDatagram();
+            if (probe.waitForReadyRead(500))
                 return true;
-            }
-            output();
         }
-        output();
         stop();
     }
-    m_error = QStringLiteral("openarena-server did not come up; it printed:\n") + QString::fromLatin1(m_output.right(2000));
+    m_error = QStringLiteral("openarena-server did not come up (%1); it printed:\n").arg(m_process.errorString()) + output().right(2000);
     return false;
 }
 
 void OpenArenaServer::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.write("quit\n");
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    m_output += m_process.readAll();
+    m_process.kill();
+    m_process.waitForFinished(5000);
+    output();
 }
 
 QString OpenArenaServer::output()
@@ -101,27 +76,21 @@ QString OpenArenaServer::output()
 
 bool OpenArenaServer::waitForOutput(const QString& text, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!output().contains(text)) {
-        if (deadline.hasExpired() || m_process.state() != QProcess::Running)
-            return output().contains(text);
+    for (QDeadlineTimer deadline(timeoutMs); !output().contains(text) && !deadline.hasExpired();)
         QTest::qWait(20);
-    }
-    return true;
+    return output().contains(text);
 }
 
 QByteArray OpenArenaServer::rcon(const QString& command, int quietMs)
 {
     QUdpSocket s;
     s.bind(QHostAddress::LocalHost, 0);
-    s.writeDatagram(QByteArray("\xff\xff\xff\xffrcon ", 9) + m_password.toLatin1() + ' ' + command.toLatin1(),
-        QHostAddress::LocalHost, m_port);
+    s.writeDatagram("\xff\xff\xff\xffrcon " + m_password.toLatin1() + ' ' + command.toLatin1(), QHostAddress::LocalHost, m_port);
     QByteArray text;
     while (s.waitForReadyRead(quietMs)) {
         while (s.hasPendingDatagrams()) {
             const QByteArray d = s.receiveDatagram().data();
-            const int lf = d.indexOf('\n');
-            text += lf >= 0 ? d.mid(lf + 1) : d;
+            text += d.mid(d.indexOf('\n') + 1);  // the header line goes
         }
     }
     return text;

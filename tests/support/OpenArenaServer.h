@@ -1,7 +1,5 @@
 #pragma once
-#include <QByteArray>
 #include <QProcess>
-#include <QString>
 #include <QTemporaryDir>
 
 // A real Quake 3 engine dedicated server (Debian's openarena-server) on 127.0.0.1 and a

@@ -5,15 +5,13 @@
 #include "ui/Launcher.h"
 #include "ui/MessageBox.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QUdpSocket>
 
 TestEnv::TestEnv()
+    : m_oldConfigHome(qgetenv("XDG_CONFIG_HOME"))
 {
-    m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     m_oldDataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
@@ -32,14 +30,8 @@ TestEnv::~TestEnv()
     Launcher::setRecording(false);
     Clock::setFixedTimeForTesting(QTime());
     ProgramInfo::setProgramFolderForTesting(QString());
-    if (m_oldConfigHome.isNull())
-        qunsetenv("XDG_CONFIG_HOME");
-    else
-        qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
-    if (m_oldDataHome.isNull())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", m_oldDataHome);
+    qputenv("XDG_CONFIG_HOME", m_oldConfigHome);  // empty is the same as unset
+    qputenv("XDG_DATA_HOME", m_oldDataHome);
 }
 
 QString TestEnv::settingsFile() const
@@ -55,15 +47,11 @@ QString TestEnv::logFile() const
 QByteArray TestEnv::readLog() const
 {
     QFile f(logFile());
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 int FreeUdpPort()
 {
     QUdpSocket probe;
-    if (!probe.bind(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.localPort();
+    return probe.bind(QHostAddress::LocalHost, 0) ? probe.localPort() : 0;
 }

@@ -1,6 +1,4 @@
 #pragma once
-#include <QByteArray>
-#include <QString>
 #include <QTemporaryDir>
 
 // A private world for one test: settings under a temporary XDG config folder, the user's

@@ -1,0 +1,171 @@
+// Commands and replies through the real window and its socket, against stand-in servers on
+// loopback: the checks before a send, the request's bytes, replies in several datagrams, the
+// pane's cap, Copy, the errors of sends that cannot reach a server, and command recall.
+#include "../log/ExchangeRig.h"
+
+#include "console/UdpClient.h"
+
+#include <QClipboard>
+
+class ExchangeTest : public QObject {
+    Q_OBJECT
+private slots:
+    // A send: the boxes trimmed of spaces only, one datagram, the echo; a long reply in
+    // several datagrams; Copy; then each check in Send's order, with its message and the box it
+    // sends the user to, while nothing reaches the wire (not even the earlier server); the cap.
+    void sendRepliesAndChecks()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        const QString port = QString::number(server.port());
+        frmMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.ckLog->setValue(1);
+        AimAt(w, server.port(), QStringLiteral(" se cret  "), QStringLiteral("  127.0.0.1 "));
+        w.txtPort->setEditText(QLatin1Char(' ') + port);
+        SendCommand(w, QStringLiteral("   map  oa_dm1\t "));
+        QVERIFY(server.waitForDatagrams(1));
+        QCOMPARE(server.received()[0].data, Request("se cret map  oa_dm1\t"));
+        const QString echo = Echo(QStringLiteral("map  oa_dm1\t")) + QStringLiteral("\r\n");
+        QCOMPARE(w.txtOutput->text(), echo);
+        QVERIFY(w.txtCommand->hasFocus() && w.txtCommand->text().isEmpty());
+
+        // Shown whole and in order, one log record; a stranger's datagrams are not heard.
+        LoopbackServer stranger;
+        stranger.sendTo(PrintReply("stranger\n"), QHostAddress::LocalHost, server.received()[0].senderPort);
+        server.reply(PrintReply("first line\nsecond li"));
+        server.reply(PrintReply("ne\n\x80\xff\n"));
+        const QString reply = QStringLiteral("first line\r\nsecond line\r\n") + QString::fromLatin1("\x80\xff\r\n");
+        QTRY_COMPARE(w.txtOutput->text(), echo + reply);
+        const int timers = w.findChildren<QTimer*>().size();
+        QTRY_COMPARE(env.readLog(), (echo + reply + QStringLiteral("\r\n")).toLatin1());
+
+        // Copy takes the selection with its CR LF line ends.
+        QTextCursor selection(w.txtOutput->document());
+        selection.setPosition(w.txtOutput->toPlainText().indexOf(QStringLiteral("second")));
+        selection.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        w.txtOutput->setTextCursor(selection);
+        w.cmdCopy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), reply.mid(12));
+
+        const QString address = "You must provide a server address.", range = "The server port must be a number from 1 to 65535.";
+        const struct {
+            QString addr, port, command, password, message;
+            QWidget* focus;
+        } cases[] = {{"", "", "", "", address, w.txtAddr}, {"   ", port, "status", "pw", address, w.txtAddr},
+            {"127.0.0.1", "  ", "", "", "You must provide a server port.  Default: 27960", w.txtPort},
+            {"127.0.0.1", "0", "status", "pw", range, w.txtPort}, {"127.0.0.1", "65536", "status", "pw", range, w.txtPort},
+            {"127.0.0.1", port + "x", "status", "pw", range, w.txtPort}, {"127.0.0.1", port, "   ", "", "", w.txtCommand},
+            {"127.0.0.1", port, "status", "  ", "You must provide the rcon password.", w.txtPassword}};
+        for (const auto& c : cases) {
+            w.txtAddr->setEditText(c.addr);
+            w.txtPort->setEditText(c.port);
+            w.txtCommand->setText(c.command);
+            w.txtPassword->setText(c.password);
+            w.cmdQuit->setFocus();
+            w.cmdConnect->click();
+            QCOMPARE(MessageBox::takeShown().value(0).text, c.message);
+            QVERIFY2(c.focus->hasFocus(), qPrintable(c.focus->objectName()));
+            QCOMPARE(w.txtCommand->text() + w.txtOutput->text(), c.command + echo + reply);
+        }
+        AimAt(w, server.port());
+        SendCommand(w, QStringLiteral("barrier"));
+        QVERIFY(server.waitForDatagrams(2));
+        QCOMPARE(server.received()[1].data, Request("pw barrier"));
+
+        // The pane's cap: a change that brings it to 32000 characters empties the old text;
+        // what came last stays unless it alone reaches the cap. The log keeps everything.
+        const QByteArray big(32000, 'z');
+        for (const auto& [before, datagram, after] :
+            QList<std::tuple<int, QByteArray, int>>{{31990, "1234567\n", 31999}, {31991, "1234567\n", 9}, {0, big + "\n", 0}}) {
+            w.txtOutput->setText(QString(before, QLatin1Char('x')));
+            w.strReply.clear();
+            server.reply(PrintReply(datagram));
+            QTRY_COMPARE(w.strReply.size(), datagram.size() + 1);
+            QCOMPARE(w.txtOutput->text().size(), after);
+            QCOMPARE(w.txtOutput->text().count(QLatin1Char('x')), qMax(0, after - 9));
+            QCOMPARE(w.txtOutput->selStart(), after);
+        }
+        QTRY_VERIFY(env.readLog().endsWith("\r\n1234567\r\n1234567\r\n" + big + "\r\n\r\n"));
+        QCOMPARE(w.findChildren<QTimer*>().size(), timers);  // nothing piles up datagram by datagram
+        w.cmdClear->click();
+        QCOMPARE(w.txtOutput->text(), QString());
+    }
+
+    // Nobody at the address and port: the system's own words, once per send. On this machine
+    // the socket would be bound to the server's port and hear its own request (password and
+    // all) as the answer; it sends from another port instead.
+    void sendsThatCannotArrive()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        frmMain w;
+        QSignalSpy errors(w.udpClient, &UdpClient::error);
+        const quint16 port = static_cast<quint16>(FreeUdpPort());
+        for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")}) {
+            AimAt(w, port, QStringLiteral("pw"), host);
+            SendCommand(w, QStringLiteral("status"));
+            QTRY_VERIFY(w.txtOutput->text().endsWith(Echo(QStringLiteral("status")) + QStringLiteral("\r\nConnection refused\r\n")));
+            QCOMPARE(w.udpClient->boundLocalPort() == port, host.endsWith(QLatin1Char('2')));
+        }
+        // A name is resolved, and sends keep their order while it is looked up; a name that
+        // does not resolve is reported in the resolver's words and holds up nothing.
+        const QStringList hosts = {"localhost", "127.0.0.1", "no..such..host", "localhost"};
+        for (int i = 0; i < hosts.size(); ++i) {
+            AimAt(w, server.port(), QStringLiteral("pw"), hosts[i]);
+            SendCommand(w, QString::number(i));
+        }
+        QVERIFY(server.waitForDatagrams(3));
+        QCOMPARE(server.received()[0].data + server.received()[1].data + server.received()[2].data,
+            Request("pw 0") + Request("pw 1") + Request("pw 3"));
+        QTRY_COMPARE(errors.size(), 3);
+        QVERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("3")) + "\r\n" + errors[2][1].toString() + "\r\n"));
+    }
+    // Up and Down in the command box bring back the commands sent with Send in this run.
+    void commandRecall()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        frmMain w;
+        AimAt(w, server.port());
+        // Sent with Enter (trimmed), Server Info, Status twice (kept once); a send that fails
+        // its checks and the automatic query are not kept.
+        w.txtCommand->setText(QStringLiteral("  map_restart  "));
+        QTest::keyClick(w.txtCommand, Qt::Key_Return);
+        w.Command1->click();
+        w.Command2->click();
+        w.Command2->click();
+        SendCommand(w, QStringLiteral("kick 3"));
+        w.GetStatus();
+        w.txtPassword->clear();
+        SendCommand(w, QStringLiteral("banUser x"));
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        w.txtPassword->setText(QStringLiteral("pw"));
+
+        // Up and Down walk through them, the caret at the end; Down past the newest gives back
+        // what was being typed. Typing ends a recall: Up starts again from the newest, keeping
+        // the edited text aside. Escape empties the box.
+        w.txtCommand->setText(QStringLiteral("say hel"));
+        const Qt::Key Up = Qt::Key_Up, Down = Qt::Key_Down, Type = Qt::Key_unknown;
+        const QList<std::pair<Qt::Key, const char*>> walk = {{Up, "kick 3"}, {Up, "status"}, {Up, "serverinfo"},
+            {Up, "map_restart"}, {Up, "map_restart"}, {Down, "serverinfo"}, {Down, "status"}, {Down, "kick 3"},
+            {Down, "say hel"}, {Down, "say hel"}, {Up, "kick 3"}, {Up, "status"}, {Type, " 2"}, {Up, "kick 3"},
+            {Down, "status 2"}, {Qt::Key_Escape, ""}, {Up, "kick 3"}, {Up, "status"}, {Up, "serverinfo"}};
+        for (const auto& [key, text] : walk) {
+            if (key == Type) {
+                QTest::keyClicks(w.txtCommand, QString::fromLatin1(text));
+                continue;
+            }
+            QTest::keyClick(w.txtCommand, key);
+            QCOMPARE(w.txtCommand->text(), QString::fromLatin1(text));
+        }
+        // Recalling sent nothing; Enter sends the recalled command.
+        QTest::keyClick(w.txtCommand, Qt::Key_Return);
+        QVERIFY(server.waitForDatagrams(7));
+        QCOMPARE(server.received()[6].data, Request("pw serverinfo"));
+    }
+};
+
+QTEST_MAIN(ExchangeTest)
+#include "tst_exchange.moc"
