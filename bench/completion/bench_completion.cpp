@@ -3,6 +3,7 @@
 //  - in the real window, one keystroke in the command box: from the key event to the popup
 //    shown (or left closed) and one pass of the event loop after it.
 // Prints numbers only. Run under Xvfb (scripts/bench.sh), or with QT_QPA_PLATFORM=offscreen.
+#include "../BenchStats.h"
 #include "completion/CommandCompletion.h"
 #include "completion/NameLists.h"
 #include "settings/ProgramInfo.h"
@@ -25,25 +26,6 @@
 
 namespace {
 constexpr int Rounds = 300;
-
-struct Stats {
-    double median, mean, min, max;
-};
-
-Stats stats(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    double sum = 0;
-    for (double x : v)
-        sum += x;
-    return {v[v.size() / 2], sum / v.size(), v.front(), v.back()};
-}
-
-void print(const QString& what, const Stats& s, const char* unit)
-{
-    std::printf("%-58s median %9.3f  mean %9.3f  min %9.3f  max %9.3f %s\n", qPrintable(what), s.median, s.mean, s.min,
-        s.max, unit);
-}
 
 // Ten families of names as servers have them (sv_, g_, bot_, ...), 200 each.
 NameLists twoThousandNames()
@@ -96,7 +78,7 @@ int main(int argc, char** argv)
             count = NamesOffered(names, word).size();
             us.push_back(t.nsecsElapsed() / 1000.0);
         }
-        print(QStringLiteral("filter \"%1\" (%2 offered)").arg(QString::fromLatin1(typed)).arg(count), stats(us), "us");
+        print(qPrintable(QStringLiteral("filter \"%1\" (%2 offered)").arg(QString::fromLatin1(typed)).arg(count)), stats(us), "us");
     }
 
     // The window aimed at a server whose 2000 names are kept; one key typed into an empty box.
@@ -127,7 +109,7 @@ int main(int argc, char** argv)
             if (popup->isVisible() != shown)
                 std::printf("unexpected popup state after \"%s%c\"\n", first, typed);
         }
-        print(QString::fromLatin1(what), stats(us), "ms");
+        print(what, stats(us), "ms");
     };
     keystroke("", 's', true, "keystroke \"s\": popup opened with 400 names");
     keystroke("s", 'v', true, "keystroke \"v\" after \"s\": open popup down to 200");

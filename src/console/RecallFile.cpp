@@ -3,14 +3,23 @@
 #include "console/CommandHistory.h"
 #include "settings/UserDataFolder.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QTimer>
+
+#include <utility>
 
 namespace {
 const QString FileName = QStringLiteral("recall.txt");
 const QByteArray Header = QByteArrayLiteral("telmorax recall 1");
 // A hundred commands of a full command box each stay well under this.
 constexpr qint64 MaxBytes = 8 * 1024 * 1024;
+
+// Commands sent but not yet in the file, oldest first.
+QStringList waiting;
+// How long after the last command sent the file is written: by then its reply is shown.
+constexpr int WriteDelayMs = 1000;
 
 bool holdsLineBreak(const QString& command)
 {
@@ -47,16 +56,33 @@ QStringList LoadRecallFile()
     return kept.commands();
 }
 
-bool AddToRecallFile(const QString& command)
+void AddToRecallFile(const QString& command)
 {
     if (command.isEmpty() || NamesPassword(command) || holdsLineBreak(command))
-        return true;
+        return;
+    waiting.append(command);
+    static QTimer* later = nullptr;
+    if (!later) {
+        later = new QTimer(QCoreApplication::instance());
+        later->setSingleShot(true);
+        later->setInterval(WriteDelayMs);
+        QObject::connect(later, &QTimer::timeout, &FlushRecallFile);
+        qAddPostRoutine(&FlushRecallFile);  // however the program ends
+    }
+    later->start();
+}
+
+void FlushRecallFile()
+{
+    if (waiting.isEmpty())
+        return;
     CommandHistory kept;
     for (const QString& old : LoadRecallFile())
         kept.record(old);
-    kept.record(command);
+    for (const QString& command : std::exchange(waiting, {}))
+        kept.record(command);
     QByteArray bytes = Header + '\n';
     for (const QString& c : kept.commands())
         bytes += c.toUtf8() + '\n';
-    return WriteUserDataFile(FileName, bytes);
+    WriteUserDataFile(FileName, bytes);
 }

@@ -15,6 +15,9 @@ bool NamesPassword(const QString& command);
 QStringList LoadRecallFile();
 
 // Adds a command just sent to the file, read afresh so that what another window added stays.
-// A command that names a password, or holds a line break, is not written. False when the
-// file could not be written; it then stays as it was.
-bool AddToRecallFile(const QString& command);
+// A command that names a password, or holds a line break, is not written. The file is
+// written a second after the last command added, so a reply never waits for the disk, or
+// at once by FlushRecallFile(); a file that cannot be written stays as it was.
+void AddToRecallFile(const QString& command);
+// Writes the commands still waiting; the window calls it as it closes.
+void FlushRecallFile();

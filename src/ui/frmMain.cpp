@@ -2,6 +2,7 @@
 
 #include "completion/CommandCompletion.h"
 #include "console/OutputPane.h"
+#include "console/RecallFile.h"
 #include "console/UdpClient.h"
 #include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
@@ -108,7 +109,9 @@ frmMain::frmMain(QWidget* parent)
 
 frmMain::~frmMain()
 {
-    FlushSettings();  // what Send saved is in the file before the window goes
+    // What Send saved, and the commands it sent, are in their files before the window goes.
+    FlushSettings();
+    FlushRecallFile();
 }
 
 void frmMain::createControls()
