@@ -60,7 +60,11 @@ void AddToRecallFile(const QString& command)
 {
     if (command.isEmpty() || NamesPassword(command) || holdsLineBreak(command))
         return;
-    waiting.append(command);
+    // The file keeps the newest commands only: no more than that need wait for it.
+    if (waiting.isEmpty() || waiting.last() != command)
+        waiting.append(command);
+    if (waiting.size() > CommandHistory::Capacity)
+        waiting.removeFirst();
     static QTimer* later = nullptr;
     if (!later) {
         later = new QTimer(QCoreApplication::instance());
