@@ -164,12 +164,6 @@ QString UsageText()
     return parser.helpText();
 }
 
-QString ServerText(const QString& host, int port)
-{
-    const bool ipv6 = host.contains(QLatin1Char(':'));
-    return (ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') + QString::number(port);
-}
-
 QString VersionText()
 {
     return QStringLiteral("%1 %2.%3.%4")

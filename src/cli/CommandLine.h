@@ -33,8 +33,5 @@ CommandLine ReadCommandLine(const QStringList& arguments);
 // What --help prints. Needs the application object, for the program's name.
 QString UsageText();
 
-// A server as messages name it: "host:port", "[IPv6]:port".
-QString ServerText(const QString& host, int port);
-
 // "telmorax 1.3.0", what --version prints (without the line end).
 QString VersionText();

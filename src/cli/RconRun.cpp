@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"
 #include "console/RconDatagram.h"
+#include "console/ServerAddress.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
@@ -48,7 +49,7 @@ void RconRun::start()
 
 QString RconRun::server() const
 {
-    return ServerText(m_request.host, m_request.port);
+    return ServerAddressText(m_request.host, m_request.port);
 }
 
 void RconRun::send()

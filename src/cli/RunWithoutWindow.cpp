@@ -3,6 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/Password.h"
 #include "cli/RconRun.h"
+#include "console/ServerAddress.h"
 #include "log/LogFile.h"
 #include "settings/ProgramInfo.h"
 
@@ -34,7 +35,7 @@ bool terminalColours()
 
 int send(const CommandLine& c)
 {
-    const Password password = ReadPassword(c.passwordFile, QStringLiteral("Rcon password for %1: ").arg(ServerText(c.host, c.port)));
+    const Password password = ReadPassword(c.passwordFile, QStringLiteral("Rcon password for %1: ").arg(ServerAddressText(c.host, c.port)));
     if (!password.warning.isEmpty())
         tell(QStringLiteral("warning: ") + password.warning);
     if (!password.error.isEmpty()) {

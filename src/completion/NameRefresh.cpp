@@ -103,7 +103,7 @@ void NameRefresh::answerOver()
         return finish(QStringLiteral("No names learned: they could not be kept in %1.").arg(UserDataFolder()));
     emit learned();
     finish(QStringLiteral("Names learned from %1: %2 commands, %3 variables.")
-               .arg(serverText())
+               .arg(ServerAddressText(m_host, m_port))
                .arg(tidy.commands.size())
                .arg(tidy.variables.size()));
 }
@@ -115,10 +115,4 @@ void NameRefresh::finish(const QString& note)
     m_window->mnuViewRefreshNames->setEnabled(true);
     if (!note.isEmpty())
         m_window->txtOutput->setText(m_window->txtOutput->text() + note + QStringLiteral("\r\n"));
-}
-
-QString NameRefresh::serverText() const
-{
-    const QString host = m_host.contains(QLatin1Char(':')) ? QLatin1Char('[') + m_host + QLatin1Char(']') : m_host;
-    return host + QLatin1Char(':') + QString::number(m_port);
 }

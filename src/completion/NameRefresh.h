@@ -34,7 +34,6 @@ private:
     void datagram();
     void answerOver();
     void finish(const QString& note);
-    QString serverText() const;
 
     frmMain* m_window;
     QTimer m_timer;

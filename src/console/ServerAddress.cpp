@@ -45,6 +45,12 @@ ServerAddress SplitServerAddress(const QString& text)
     return a;
 }
 
+QString ServerAddressText(const QString& host, int port)
+{
+    const bool ipv6 = host.contains(QLatin1Char(':'));
+    return (ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') + QString::number(port);
+}
+
 ServerBoxes ReadServerBoxes(const QString& addressText, const QString& portText)
 {
     static const QString portRange = QStringLiteral("The server port must be a number from 1 to 65535.");

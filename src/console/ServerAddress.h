@@ -13,6 +13,10 @@ struct ServerAddress {
 // stands, for the resolver to judge.
 ServerAddress SplitServerAddress(const QString& text);
 
+// A server as people write it, and as SplitServerAddress reads it back: "host:port",
+// "[IPv6]:port".
+QString ServerAddressText(const QString& host, int port);
+
 // The server that the main window's address and port boxes name, checked in the order Send
 // checks them. The address box may carry the port ("host:port", "[IPv6]:port"); that port
 // then stands in for the port box's.

@@ -44,13 +44,6 @@ QString plural(int n, const char* one, const char* many)
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
 
-// The server as people write it: "host:port", "[IPv6]:port".
-QString serverText(const QString& host, int port)
-{
-    return (host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':')
-        + QString::number(port);
-}
-
 // The column of the server's table that each of the model's columns shows.
 const char* serverColumn(int column)
 {
@@ -298,7 +291,7 @@ void frmPlayers::ask()
         showProblem(QStringLiteral("You must provide the rcon password."));
         return;
     }
-    m_server = serverText(server.host, server.port);
+    m_server = ServerAddressText(server.host, server.port);
     m_answer.clear();
     m_asking = true;
     m_sinceRequest.start();
