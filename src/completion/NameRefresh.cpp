@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QLineEdit>
 
 namespace {
 // The datagrams of one answer come back to back; this long without one and it is over.
@@ -48,13 +47,8 @@ void NameRefresh::start()
 
 bool NameRefresh::send(const QString& command)
 {
-    // Sent as if typed, but what the user was typing stays in the box.
-    QLineEdit* box = m_window->txtCommand;
-    const QString typed = box->text();
     const quint64 before = m_window->udpClient->sendCount();
-    box->setText(command);
-    m_window->cmdConnect_Click();
-    box->setText(typed);
+    m_window->SendAsTyped(command);
     if (m_window->udpClient->sendCount() == before) {
         m_step = Idle;  // Send refused, and said why
         return false;

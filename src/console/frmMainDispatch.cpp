@@ -109,6 +109,14 @@ void frmMain::Command2_Click()
     cmdConnect_Click();
 }
 
+void frmMain::SendAsTyped(const QString& command)
+{
+    const QString typed = txtCommand->text();
+    txtCommand->setText(command);
+    cmdConnect_Click();
+    txtCommand->setText(typed);
+}
+
 void frmMain::mnuCommandsStatus_Click()
 {
     Command2_Click();

@@ -392,13 +392,7 @@ void frmMain::mnuCommandsPlayers_Click()
         players = new frmPlayers([this] {
             return frmPlayers::ServerBoxTexts{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
         }, this);
-        // A command about a player is sent as if typed here; what the user was typing stays.
-        connect(players, &frmPlayers::commandChosen, this, [this](const QString& command) {
-            const QString typed = txtCommand->text();
-            txtCommand->setText(command);
-            cmdConnect_Click();
-            txtCommand->setText(typed);
-        });
+        connect(players, &frmPlayers::commandChosen, this, &frmMain::SendAsTyped);
     }
     players->show();
     players->raise();

@@ -100,6 +100,9 @@ public:
     void Command2_Click();
     void mnuCommandsStatus_Click();
     void mnuCommandsServerInfo_Click();
+    // Sends `command` through Send as if it had been typed; what the user was typing in the
+    // command box stays there.
+    void SendAsTyped(const QString& command);
     void udpClient_DataArrival(qint64 bytesTotal);
     void udpClient_Error(int number, const QString& description);
     void txtOutput_Change();
