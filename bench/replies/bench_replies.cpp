@@ -6,6 +6,7 @@
 //    beside the same append to the bare Qt client's text box.
 // An optional argument gives the number of rounds (200).
 // Prints numbers only. Run with QT_QPA_PLATFORM=offscreen where there is no display.
+#include "console/ColourCodes.h"
 #include "console/OutputPane.h"
 #include "settings/ProgramInfo.h"
 #include "ui/Fonts.h"
@@ -155,8 +156,8 @@ int main(int argc, char** argv)
     bare.setReadOnly(true);
     bare.setFont(Fonts::courierNew(8.25));
     QPalette palette = bare.palette();
-    palette.setColor(QPalette::Base, QColor(0, 0, 192));
-    palette.setColor(QPalette::Text, QColor(255, 255, 0));
+    palette.setColor(QPalette::Base, ColourCodes::PaneBackground());
+    palette.setColor(QPalette::Text, ColourCodes::PaneText());
     bare.setPalette(palette);
     bare.resize(w.txtOutput->size());
     bare.move(w.frameGeometry().right() + 20, w.y());

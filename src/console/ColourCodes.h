@@ -48,8 +48,13 @@ bool IsCodeCharacter(QChar c);
 // The colour index of a code character.
 inline int IndexOf(QChar c) { return (c.unicode() - '0') & 7; }
 
-// The eight colours drawn on the output pane's dark blue (0, 0, 192): each a tint of the
-// game's colour with a contrast ratio of at least 4.5 to 1 against that background.
+// The output pane's own colours: its dark blue ground, and the yellow of text that follows
+// no code.
+inline QColor PaneBackground() { return QColor(0, 0, 192); }
+inline QColor PaneText() { return QColor(255, 255, 0); }
+
+// The eight colours drawn on the output pane's dark blue: each a tint of the game's colour
+// with a contrast ratio of at least 4.5 to 1 against PaneBackground().
 QColor PaneColour(int index);
 
 // WCAG relative luminance and contrast ratio (1 to 21).

@@ -30,14 +30,14 @@ void NameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);
-    painter->setBrush(background());
+    painter->setBrush(ColourCodes::PaneBackground());
     painter->drawRoundedRect(ground, 3, 3);
     painter->setFont(opt.font);
     painter->setClipRect(ground.adjusted(0, 0, -Margin / 2, 0));
     int x = ground.left() + Margin;
     for (const ColourCodes::Run& run : name.runs) {
         const QString part = name.text.mid(run.start, run.length);
-        painter->setPen(run.colour == ColourCodes::Plain ? plainText() : ColourCodes::PaneColour(run.colour));
+        painter->setPen(run.colour == ColourCodes::Plain ? ColourCodes::PaneText() : ColourCodes::PaneColour(run.colour));
         painter->drawText(QRect(x, ground.top(), ground.right() - x + 1, ground.height()),
             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, part);
         x += metrics.horizontalAdvance(part);

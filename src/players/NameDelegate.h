@@ -1,5 +1,4 @@
 #pragma once
-#include <QColor>
 #include <QStyledItemDelegate>
 
 // Draws a player's name in its colours: the colour codes read as the output pane reads them,
@@ -10,9 +9,6 @@ class NameDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-
-    static QColor background() { return QColor(0, 0, 192); }  // the output pane's
-    static QColor plainText() { return QColor(255, 255, 0); }  // text before any code
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

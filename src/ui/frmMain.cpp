@@ -1,6 +1,7 @@
 #include "ui/frmMain.h"
 
 #include "completion/CommandCompletion.h"
+#include "console/ColourCodes.h"
 #include "console/OutputPane.h"
 #include "console/RecallFile.h"
 #include "console/UdpClient.h"
@@ -146,8 +147,8 @@ void frmMain::createControls()
     txtOutput->setGeometry(twRect(120, 480, 8295, 5415));
     txtOutput->setFont(Fonts::courierNew(8.25));
     QPalette pane = txtOutput->palette();
-    pane.setColor(QPalette::Base, QColor(0, 0, 192));
-    pane.setColor(QPalette::Text, QColor(255, 255, 0));
+    pane.setColor(QPalette::Base, ColourCodes::PaneBackground());
+    pane.setColor(QPalette::Text, ColourCodes::PaneText());
     txtOutput->setPalette(pane);
 
     Label1 = label(client, "Label1", QStringLiteral("Server Address"), twRect(-120, 120, 1335, 255), Qt::AlignRight);

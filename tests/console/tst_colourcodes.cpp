@@ -49,7 +49,7 @@ private slots:
 
     void paneColoursReadable()
     {
-        const QColor background(0, 0, 192);
+        const QColor background = PaneBackground();
         for (int i = 0; i < 8; ++i) {
             QVERIFY2(ContrastRatio(PaneColour(i), background) >= 4.5, qPrintable(QString::number(i)));
             for (int j = 0; j < i; ++j)
