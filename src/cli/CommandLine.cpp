@@ -3,6 +3,7 @@
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
 #include "settings/ProgramInfo.h"
+#include "settings/SettingsStore.h"
 
 #include <QCommandLineParser>
 #include <QLocale>
@@ -115,7 +116,7 @@ CommandLine ReadCommandLine(const QStringList& arguments)
         if (a.badPort)
             return usageError(QStringLiteral("The port in '%1' must be a number from 1 to 65535.").arg(text));
         c.host = a.host;
-        c.port = a.port.isEmpty() ? DefaultServerPort : a.port.toInt();
+        c.port = (a.port.isEmpty() ? Default::ServerPort : a.port).toInt();
     }
 
     if (!parser.isSet(o.send)) {

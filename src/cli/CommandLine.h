@@ -24,8 +24,6 @@ struct CommandLine {
     QString error;
 };
 
-constexpr int DefaultServerPort = 27960;
-
 // Reads the arguments, the program's own name first (as QCoreApplication::arguments()
 // gives them). Needs no application object.
 CommandLine ReadCommandLine(const QStringList& arguments);

@@ -7,25 +7,7 @@
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
-#include "settings/ProgramInfo.h"
 
-#include <cstdio>
-
-namespace {
-void print(FILE* stream, const QString& text)
-{
-    if (text.isEmpty())
-        return;
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    std::fflush(stream);
-}
-
-void tell(const QString& line)
-{
-    print(stderr, ProgramInfo::Title + QStringLiteral(": ") + line + QLatin1Char('\n'));
-}
-}
 
 RconRun::RconRun(const Request& request, QObject* parent)
     : QObject(parent)
@@ -62,7 +44,7 @@ void RconRun::send()
     }
     const QString command = m_request.commands.at(m_next);
     if (m_request.log && !AppendLogRecord(TimeOfDay() + QStringLiteral(" : ") + command))
-        tell(QStringLiteral("cannot write the log %1").arg(LogFilePath()));
+        Tell(QStringLiteral("cannot write the log %1").arg(LogFilePath()));
     m_client->sendData(BuildRequest(m_request.password, command));
     m_sinceSend.start();
     m_state = Awaiting;
@@ -78,7 +60,7 @@ void RconRun::arrived()
         m_answerStatus = ExitStatus::OfAnswer(text);
         m_state = Receiving;
     }
-    print(stdout, m_text.add(text));
+    Print(stdout, m_text.add(text));
     if (m_request.log)
         BeginOrContinueReplyRecord(text);
     if (m_state == Receiving)
@@ -96,7 +78,7 @@ void RconRun::timedOut()
         finish(ExitStatus::NoAnswer);
         return;
     case Receiving:
-        print(stdout, m_text.finish());
+        Print(stdout, m_text.finish());
         if (m_request.log)
             EndOpenRecord();
         if (m_answerStatus != ExitStatus::Answered || ++m_next == m_request.commands.size())
@@ -113,7 +95,7 @@ void RconRun::failed(const QString& description)
 {
     if (m_state == Done)
         return;
-    tell(server() + QStringLiteral(": ") + description);
+    Tell(server() + QStringLiteral(": ") + description);
     if (m_request.log)
         AppendLogRecord(description + QStringLiteral("\r\n"));  // as the window logs a socket error
     finish(ExitStatus::Refused);
@@ -124,18 +106,18 @@ void RconRun::finish(int exitStatus)
     m_state = Done;
     m_timer.stop();
     m_client->close();
-    print(stdout, m_text.finish());
+    Print(stdout, m_text.finish());
     if (m_request.log)
         EndOpenRecord();
     const QString command = m_request.commands.value(m_next);
     if (exitStatus == ExitStatus::BadPassword)
-        tell(QStringLiteral("%1 refused the rcon password; \"%2\" was not run").arg(server(), command));
+        Tell(QStringLiteral("%1 refused the rcon password; \"%2\" was not run").arg(server(), command));
     else if (exitStatus == ExitStatus::NoAnswer)
-        tell(QStringLiteral("no answer from %1 to \"%2\" within %3 seconds")
+        Tell(QStringLiteral("no answer from %1 to \"%2\" within %3 seconds")
                  .arg(server(), command, QString::number(qMax(FirstDatagramMs, m_request.quietMs) / 1000.0)));
     const int unsent = m_request.commands.size() - m_next - 1;
     if (exitStatus != ExitStatus::Answered && unsent > 0)
-        tell(unsent == 1 ? QStringLiteral("the command after it was not sent")
+        Tell(unsent == 1 ? QStringLiteral("the command after it was not sent")
                          : QStringLiteral("the %1 commands after it were not sent").arg(unsent));
     emit finished(exitStatus);
 }

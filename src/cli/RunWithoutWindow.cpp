@@ -3,6 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/Password.h"
 #include "cli/RconRun.h"
+#include "cli/TerminalText.h"
 #include "console/ServerAddress.h"
 #include "log/LogFile.h"
 #include "settings/ProgramInfo.h"
@@ -10,21 +11,9 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include <cstdio>
 #include <unistd.h>
 
 namespace {
-void print(FILE* stream, const QString& text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
-void tell(const QString& line)
-{
-    print(stderr, ProgramInfo::Title + QStringLiteral(": ") + line + QLatin1Char('\n'));
-}
-
 // Colours for `auto`: standard output is a terminal that draws them, and the user has not
 // asked for none (NO_COLOR).
 bool terminalColours()
@@ -37,16 +26,16 @@ int send(const CommandLine& c)
 {
     const Password password = ReadPassword(c.passwordFile, QStringLiteral("Rcon password for %1: ").arg(ServerAddressText(c.host, c.port)));
     if (!password.warning.isEmpty())
-        tell(QStringLiteral("warning: ") + password.warning);
+        Tell(QStringLiteral("warning: ") + password.warning);
     if (!password.error.isEmpty()) {
-        tell(password.error);
+        Tell(password.error);
         return ExitStatus::Usage;
     }
     if (!c.logFile.isEmpty()) {
         // A log that cannot be written is said before anything is sent.
         QFile log(c.logFile);
         if (!log.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-            tell(QStringLiteral("cannot write the log %1: %2").arg(c.logFile, log.errorString()));
+            Tell(QStringLiteral("cannot write the log %1: %2").arg(c.logFile, log.errorString()));
             return ExitStatus::Usage;
         }
         SetLogFile(c.logFile);
@@ -72,10 +61,10 @@ int RunWithoutWindow(int& argc, char* argv[], const CommandLine& commandLine)
     QCoreApplication::setApplicationName(ProgramInfo::Title);
     switch (commandLine.action) {
     case CommandLine::Help:
-        print(stdout, UsageText());
+        Print(stdout, UsageText());
         return 0;
     case CommandLine::Version:
-        print(stdout, VersionText() + QLatin1Char('\n'));
+        Print(stdout, VersionText() + QLatin1Char('\n'));
         return 0;
     case CommandLine::Send:
         return send(commandLine);
@@ -83,7 +72,7 @@ int RunWithoutWindow(int& argc, char* argv[], const CommandLine& commandLine)
     case CommandLine::Window:
         break;
     }
-    tell(commandLine.error);
-    print(stderr, UsageText());
+    Tell(commandLine.error);
+    Print(stderr, UsageText());
     return ExitStatus::Usage;
 }

@@ -1,5 +1,7 @@
 #include "cli/TerminalText.h"
 
+#include "settings/ProgramInfo.h"
+
 namespace {
 QString printable(QString text)
 {
@@ -16,6 +18,20 @@ QString sgr(int parameter)
 {
     return QStringLiteral("\x1b[%1m").arg(parameter);
 }
+}
+
+void Print(FILE* stream, const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+void Tell(const QString& line)
+{
+    Print(stderr, ProgramInfo::Title + QStringLiteral(": ") + line + QLatin1Char('\n'));
 }
 
 int AnsiColour(int index)

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <cstdio>
+
 // The server's answer as printed on standard output, one decoded datagram after another:
 // lines end in LF; control characters other than TAB and LF (which could steer a terminal)
 // become '?'; and the Quake colour codes are either removed or drawn in the terminal's own
@@ -22,6 +24,11 @@ private:
     int m_drawn = ColourCodes::Plain;    // the colour the terminal draws in now
     QString m_held;                       // a "^" that may start a code in the next datagram
 };
+
+// Writes text to a stream (UTF-8) at once.
+void Print(FILE* stream, const QString& text);
+// A line about the run on standard error, after the program's name.
+void Tell(const QString& line);
 
 // The SGR parameter for a colour index: black as grey and white as the terminal's own text
 // colour, so that neither vanishes on a dark or a light terminal; the others as named.
