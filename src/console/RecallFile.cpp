@@ -1,14 +1,11 @@
 #include "console/RecallFile.h"
 
 #include "console/CommandHistory.h"
+#include "settings/PendingWrites.h"
 #include "settings/UserDataFolder.h"
 
-#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QTimer>
-
-#include <utility>
 
 namespace {
 const QString FileName = QStringLiteral("recall.txt");
@@ -16,10 +13,18 @@ const QByteArray Header = QByteArrayLiteral("telmorax recall 1");
 // A hundred commands of a full command box each stay well under this.
 constexpr qint64 MaxBytes = 8 * 1024 * 1024;
 
-// Commands sent but not yet in the file, oldest first.
-QStringList waiting;
-// How long after the last command sent the file is written: by then its reply is shown.
-constexpr int WriteDelayMs = 1000;
+// The file as it will be: the contents waiting to be written, else what it holds.
+QByteArray currentBytes()
+{
+    if (const std::optional<QString> waiting = PendingWrites::find(FileName, QString(), FileName))
+        return waiting->toUtf8();
+    return ReadUserDataFile(FileName, MaxBytes);
+}
+
+bool writeRecall(const QString& /*name*/, const QList<PendingWrites::Value>& values)
+{
+    return WriteUserDataFile(FileName, values.constLast().value.toUtf8());
+}
 
 bool holdsLineBreak(const QString& command)
 {
@@ -41,8 +46,7 @@ bool NamesPassword(const QString& command)
 
 QStringList LoadRecallFile()
 {
-    const QByteArray bytes = ReadUserDataFile(FileName, MaxBytes);
-    QList<QByteArray> lines = bytes.split('\n');
+    QList<QByteArray> lines = currentBytes().split('\n');
     if (lines.isEmpty() || lines.takeFirst() != Header)
         return {};
     CommandHistory kept;
@@ -60,33 +64,13 @@ void AddToRecallFile(const QString& command)
 {
     if (command.isEmpty() || NamesPassword(command) || holdsLineBreak(command))
         return;
-    // The file keeps the newest commands only: no more than that need wait for it.
-    if (waiting.isEmpty() || waiting.last() != command)
-        waiting.append(command);
-    if (waiting.size() > CommandHistory::Capacity)
-        waiting.removeFirst();
-    static QTimer* later = nullptr;
-    if (!later) {
-        later = new QTimer(QCoreApplication::instance());
-        later->setSingleShot(true);
-        later->setInterval(WriteDelayMs);
-        QObject::connect(later, &QTimer::timeout, &FlushRecallFile);
-        qAddPostRoutine(&FlushRecallFile);  // however the program ends
-    }
-    later->start();
-}
-
-void FlushRecallFile()
-{
-    if (waiting.isEmpty())
-        return;
     CommandHistory kept;
     for (const QString& old : LoadRecallFile())
         kept.record(old);
-    for (const QString& command : std::exchange(waiting, {}))
-        kept.record(command);
+    kept.record(command);
     QByteArray bytes = Header + '\n';
     for (const QString& c : kept.commands())
         bytes += c.toUtf8() + '\n';
-    WriteUserDataFile(FileName, bytes);
+    // Written in the background, with the settings Send saves: a reply never waits for it.
+    PendingWrites::add(FileName, {QString(), FileName, QString::fromUtf8(bytes)}, &writeRecall);
 }

@@ -16,8 +16,6 @@ QStringList LoadRecallFile();
 
 // Adds a command just sent to the file, read afresh so that what another window added stays.
 // A command that names a password, or holds a line break, is not written. The file is
-// written a second after the last command added, so a reply never waits for the disk, or
-// at once by FlushRecallFile(); a file that cannot be written stays as it was.
+// written with the settings saved Soon (see SettingsStore.h), in the background a second
+// after the last of them, or by FlushSettings(); a file that cannot be written stays as it was.
 void AddToRecallFile(const QString& command);
-// Writes the commands still waiting; the window calls it as it closes.
-void FlushRecallFile();

@@ -3,17 +3,17 @@
 #include <QString>
 #include <optional>
 
-// Values of the settings store that are written in the background, so that nobody waits
-// for the disk. They wait here until no other value has come for a moment (a command's
-// reply is shown by then), and are then written together by a thread of their own, the
-// application's file replaced in one piece. Until a value is in its file, it is what the
-// store reads.
+// Values of the user's files (the settings store, the recall file) that are written in the
+// background, so that nobody waits for the disk. They wait here until no other value has
+// come for a moment (a command's reply is shown by then), and are then written together by
+// a thread of their own, each file replaced in one piece. Until a value is in its file, it
+// is what its reader reads.
 namespace PendingWrites {
 
 struct Value {
     QString section, key, value;
 };
-// Writes values into an application's file, in the order given, and syncs it once.
+// Writes values into the file that `app` names, in the order given, and syncs it once.
 using Writer = bool (*)(const QString& app, const QList<Value>& values);
 
 // A later value for the same key replaces an earlier one still waiting.

@@ -19,8 +19,8 @@
 // that the caller does not wait for the disk: once no value has been saved Soon for a
 // second, a background thread writes those saved Soon together, the file replaced in one
 // piece. Reads see a value saved Soon at once; saving Now first writes those saved Soon
-// before; FlushSettings() writes them and returns when they are on the disk. The program
-// flushes before it ends.
+// before; FlushSettings() writes them (and the recall file's waiting commands) and returns
+// when they are on the disk. The program flushes before it ends.
 enum class When { Now, Soon };
 QString GetSetting(const QString& app, const QString& section, const QString& key, const QString& defaultValue = QString());
 bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value, When when = When::Now);

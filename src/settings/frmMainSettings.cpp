@@ -2,7 +2,6 @@
 #include "ui/frmMain.h"
 
 #include "console/RconDatagram.h"
-#include "console/RecallFile.h"
 #include "console/UdpClient.h"
 #include "settings/History.h"
 #include "settings/PasswordVault.h"
@@ -66,7 +65,6 @@ void frmMain::Form_Unload()
     udpClient->close();
     tmrMain->stop();  // no automatic query while the close waits on the keyring
     EndReply();  // a reply still arriving gets its record end in the log
-    FlushRecallFile();  // the commands sent, for the next run
     SaveProgramSetting(Key::ServerAddr, TrimSpaces(txtAddr->currentText()));
     // The port box goes under its own key: the port restored at start is the last one sent.
     SaveProgramSetting(Key::ServerAddrPort, TrimSpaces(txtPort->currentText()));

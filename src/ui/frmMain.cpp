@@ -3,7 +3,6 @@
 #include "completion/CommandCompletion.h"
 #include "console/ColourCodes.h"
 #include "console/OutputPane.h"
-#include "console/RecallFile.h"
 #include "console/UdpClient.h"
 #include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
@@ -112,7 +111,6 @@ frmMain::~frmMain()
 {
     // What Send saved, and the commands it sent, are in their files before the window goes.
     FlushSettings();
-    FlushRecallFile();
 }
 
 void frmMain::createControls()
