@@ -1,15 +1,11 @@
 // Installing into a temporary prefix, as `cmake --install` does for a user, and starting the
 // installed program the way the desktop's menu does.
+#include "TestEnv.h"
+
 #include <QImage>
 #include <QtTest>
 
 namespace {
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Runs a program to its end; its output when it failed.
 QString run(const QString& program, const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
@@ -36,7 +32,7 @@ private slots:
         // the icon in every size of the hicolor theme.
         const QString home = prefix.path() + QStringLiteral("/lib/telmorax");
         for (const char* list : {"/commands.txt", "/variables.txt"})
-            QCOMPARE(readAll(home + list), readAll(qEnvironmentVariable("TELMORAX_SOURCE_DIR") + "/data" + list));
+            QCOMPARE(ReadFile(home + list), ReadFile(qEnvironmentVariable("TELMORAX_SOURCE_DIR") + "/data" + list));
         QCOMPARE(QFile::symLinkTarget(prefix.path() + QStringLiteral("/bin/telmorax")), home + QStringLiteral("/telmorax"));
         for (int size : {16, 32, 48, 64, 128, 256})
             QCOMPARE(QImage(prefix.path() + QStringLiteral("/share/icons/hicolor/%1x%1/apps/telmorax.png").arg(size)).size(), QSize(size, size));
@@ -45,7 +41,7 @@ private slots:
         const QString desktop = prefix.path() + QStringLiteral("/share/applications/telmorax.desktop");
         out = run(QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")), {desktop});
         QVERIFY2(out.isEmpty(), qPrintable(out));
-        const QString entry = QString::fromUtf8(readAll(desktop));
+        const QString entry = QString::fromUtf8(ReadFile(desktop));
         QVERIFY(entry.contains(QStringLiteral("\nName=Quillhaven's Vantorin\n")) && entry.contains(QStringLiteral("\nIcon=telmorax\n")));
         const QString exec = QRegularExpression(QStringLiteral("\nExec=\"([^\"]+)\"\n")).match(entry).captured(1);
         QCOMPARE(exec, prefix.path() + QStringLiteral("/bin/telmorax"));

@@ -22,11 +22,6 @@ struct Run {
     QString err;
 };
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 }
 
 class CliTest : public QObject {
@@ -51,7 +46,7 @@ class CliTest : public QObject {
         Run r;
         if (!p.waitForStarted())
             return r;
-        m_seen += readAll(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));  // as the process list shows it
+        m_seen += ReadFile(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));  // as the process list shows it
         if (meanwhile)
             meanwhile();
         p.waitForFinished(60000);
@@ -145,7 +140,7 @@ private slots:
             QStringLiteral("--color=always"), QStringLiteral("--log"), log, target}, password);
         QCOMPARE(said.status, 0);
         QCOMPARE(said.out, QStringLiteral("console: \x1b[31mfirst\x1b[0m\nconsole: \x1b[32msecond \x1b[39mx\x1b[0m\n"));
-        const QString logged = QString::fromLatin1(readAll(log));
+        const QString logged = QString::fromLatin1(ReadFile(log));
         QVERIFY2(QRegularExpression(QStringLiteral("^[^\r\n]+ : say \\^1first\r\nconsole: \\^1first\r\n\r\n"
                                                    "[^\r\n]+ : say \\^2second \\^7x\r\nconsole: \\^2second \\^7x\r\n\r\n$"))
                      .match(logged).hasMatch(), qPrintable(logged));

@@ -12,8 +12,6 @@
 #include <QCompleter>
 #include <QtTest>
 
-#include <sys/stat.h>
-
 namespace {
 using Names = QStringList;
 
@@ -48,12 +46,6 @@ void press(std::initializer_list<Qt::Key> keys)
 {
     for (Qt::Key key : keys)
         QTest::keyClick(static_cast<QWidget*>(nullptr), key);
-}
-
-QString fileMode(const QString& path)
-{
-    struct stat st = {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? QString::number(st.st_mode & 0777, 8) : QString();
 }
 }
 
@@ -150,7 +142,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().endsWith(learned), 20000);
         QVERIFY(w.txtOutput->text().contains(Echo("cmdlist")) && w.txtOutput->text().contains(Echo("cvarlist")));
         QCOMPARE(w.txtCommand->text(), QStringLiteral("typed"));
-        QCOMPARE(fileMode(UserDataFolder() + QStringLiteral("/names-127.0.0.1-%1.txt").arg(server.port())), "600");
+        QCOMPARE(FileMode(UserDataFolder() + QStringLiteral("/names-127.0.0.1-%1.txt").arg(server.port())), 0600);
 
         // Offered for that server only.
         w.type(QStringLiteral("touchF"));
@@ -183,8 +175,8 @@ private slots:
             QCOMPARE(w.commandRecall.commands().size(), 5);
         }
         QVERIFY(!ReadFile(file).contains("s3cret"));
-        QCOMPARE(fileMode(file), QStringLiteral("600"));
-        QCOMPARE(fileMode(UserDataFolder()), QStringLiteral("700"));
+        QCOMPARE(FileMode(file), 0600);
+        QCOMPARE(FileMode(UserDataFolder()), 0700);
         {
             frmMain w;
             QCOMPARE(w.commandRecall.commands(), Names({"status", "map oa_dm1"}));

@@ -39,12 +39,6 @@ inline QString Echo(const QString& command)
     return TimeOfDay() + QStringLiteral(" : ") + command;
 }
 
-inline QByteArray ReadFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // One status exchange with Save Log checked, the `nth` request the server gets; returns
 // what it adds to the log.
 inline QByteArray LoggedExchange(frmMain& w, LoopbackServer& server, int nth)

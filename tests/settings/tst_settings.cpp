@@ -17,12 +17,6 @@ QByteArray nextStart(const TestEnv& env)
     return ReadFile(env.settingsFile());
 }
 
-int modeOf(const QString& path)
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
-}
-
 // What the user sees of every restored control: the boxes, the check boxes, the two lists.
 QString shown(const frmMain& w)
 {
@@ -61,7 +55,7 @@ private slots:
             w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
             w.cmdQuit->click();
         }
-        QCOMPARE(modeOf(env.configHome() + QStringLiteral("/Quillhaven")) * 010000 + modeOf(env.settingsFile()), 0700 * 010000 + 0600);
+        QCOMPARE(FileMode(env.configHome() + QStringLiteral("/Quillhaven")) * 010000 + FileMode(env.settingsFile()), 0700 * 010000 + 0600);
         ::chmod(QFile::encodeName(env.settingsFile()).constData(), 0666);
         nextStart(env);
         {
@@ -73,7 +67,7 @@ private slots:
             w.mnuFileExit->trigger();
         }
         ::umask(umask);
-        QCOMPARE(modeOf(env.settingsFile()), 0600);
+        QCOMPARE(FileMode(env.settingsFile()), 0600);
         QVERIFY(!nextStart(env).contains("w0rd"));
     }
 

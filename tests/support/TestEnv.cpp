@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <QUdpSocket>
 
+#include <sys/stat.h>
+
 TestEnv::TestEnv()
     : m_oldConfigHome(qgetenv("XDG_CONFIG_HOME"))
 {
@@ -46,8 +48,19 @@ QString TestEnv::logFile() const
 
 QByteArray TestEnv::readLog() const
 {
-    QFile f(logFile());
+    return ReadFile(logFile());
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int FileMode(const QString& path)
+{
+    struct stat st = {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 int FreeUdpPort()

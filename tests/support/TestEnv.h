@@ -27,3 +27,8 @@ private:
 
 // Finds a UDP port on 127.0.0.1 that nothing holds right now.
 int FreeUdpPort();
+
+// A file's bytes; empty when it cannot be read.
+QByteArray ReadFile(const QString& path);
+// A file's or folder's permission bits (0600, 0700, ...); -1 when it is not there.
+int FileMode(const QString& path);
