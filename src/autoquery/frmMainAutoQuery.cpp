@@ -5,11 +5,9 @@
 #include "console/LocaleNumber.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
-#include "console/ServerAddress.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
-#include "ui/ComboText.h"
 #include "ui/MessageBox.h"
 #include "ui/VbCheckBox.h"
 
@@ -147,11 +145,7 @@ void frmMain::GetStatus()
     strPassword = TrimSpaces(txtPassword->text());
 
     // An address that carries its port ("host:27961") is read as Send reads it.
-    const ServerBoxes server = ReadServerBoxes(strAddr, strPort);
-    if (server.portText != strPort) {
-        SetComboText(txtPort, server.portText);
-        strPort = server.portText;
-    }
+    const ServerBoxes server = ReadServer();
     udpClient->setRemoteHost(server.host);
     // A port that is not a real port must not send the password to the port of an earlier
     // request: the send then reports an error in the pane instead.

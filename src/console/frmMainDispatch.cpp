@@ -4,7 +4,6 @@
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
 #include "console/RecallFile.h"
-#include "console/ServerAddress.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
@@ -23,13 +22,7 @@ void frmMain::cmdConnect_Click()
     strPort = TrimSpaces(txtPort->currentText());
     strPassword = TrimSpaces(txtPassword->text());
 
-    // The address box may carry the port, as server lists write it ("host:27961",
-    // "[2001:db8::7]:27960"): that port goes into the port box before the port is checked.
-    const ServerBoxes server = ReadServerBoxes(strAddr, strPort);
-    if (server.portText != strPort) {
-        SetComboText(txtPort, server.portText);
-        strPort = server.portText;
-    }
+    const ServerBoxes server = ReadServer();
     if (server.problemBox != ServerBoxes::None) {
         MessageBox::show(this, server.problem);
         (server.problemBox == ServerBoxes::AddressBox ? static_cast<QWidget*>(txtAddr) : txtPort)->setFocus();
@@ -107,6 +100,18 @@ void frmMain::Command2_Click()
 {
     txtCommand->setText(QStringLiteral("status"));
     cmdConnect_Click();
+}
+
+ServerBoxes frmMain::ReadServer()
+{
+    // The address box may carry the port, as server lists write it ("host:27961",
+    // "[2001:db8::7]:27960"): that port goes into the port box before the port is checked.
+    const ServerBoxes server = ReadServerBoxes(strAddr, strPort);
+    if (server.portText != strPort) {
+        SetComboText(txtPort, server.portText);
+        strPort = server.portText;
+    }
+    return server;
 }
 
 void frmMain::SendAsTyped(const QString& command)

@@ -1,5 +1,6 @@
 #pragma once
 #include "console/CommandHistory.h"
+#include "console/ServerAddress.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -100,6 +101,10 @@ public:
     void Command2_Click();
     void mnuCommandsStatus_Click();
     void mnuCommandsServerInfo_Click();
+    // The server the address and port boxes name, from strAddr and strPort (trimmed from
+    // the boxes), checked as Send checks them; a port the address carries goes into the
+    // port box and strPort.
+    ServerBoxes ReadServer();
     // Sends `command` through Send as if it had been typed; what the user was typing in the
     // command box stays there.
     void SendAsTyped(const QString& command);
