@@ -122,6 +122,23 @@ void frmMain::SendAsTyped(const QString& command)
     txtCommand->setText(typed);
 }
 
+void frmMain::SendToServer(const QString& host, int port, const QString& password, const QString& command)
+{
+    udpClient->setRemoteHost(host);
+    udpClient->setRemotePort(port);
+    udpClient->setLocalPort(port);
+    udpClient->sendData(BuildRequest(password, command));
+
+    const ServerBoxes boxes = ReadServerBoxes(TrimSpaces(txtAddr->currentText()), TrimSpaces(txtPort->currentText()));
+    const bool elsewhere = boxes.problemBox != ServerBoxes::None || boxes.host.compare(host, Qt::CaseInsensitive) != 0 || boxes.port != port;
+    QString echo = TimeOfDay() + QStringLiteral(" : ") + command;
+    if (elsewhere)
+        echo += QStringLiteral("   (sent to %1)").arg(ServerAddressText(host, port));
+    txtOutput->setText(txtOutput->text() + echo + QStringLiteral("\r\n"));
+    if (ckLog->value() == 1)
+        AppendLogRecord(echo);
+}
+
 void frmMain::mnuCommandsStatus_Click()
 {
     Command2_Click();

@@ -108,6 +108,12 @@ public:
     // Sends `command` through Send as if it had been typed; what the user was typing in the
     // command box stays there.
     void SendAsTyped(const QString& command);
+    // Sends `command` to host:port with `password` through Send's path (echo line, the
+    // answer in the pane, the log record), whatever the boxes hold now: the windows bound to
+    // one server (Players, Maps, Bans) send their actions through it. Where the boxes name
+    // another server, the echo line says which server the command went to. The boxes, their
+    // histories and the command box are left as they are.
+    void SendToServer(const QString& host, int port, const QString& password, const QString& command);
     void udpClient_DataArrival(qint64 bytesTotal);
     void udpClient_Error(int number, const QString& description);
     void txtOutput_Change();

@@ -1,0 +1,83 @@
+#pragma once
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+// One request to one server and its whole answer: the windows beside the main window and
+// the command line ask through it, never on a socket of their own.
+//
+// A request is an rcon command (with its password) or an out-of-band query without one
+// (`getstatus TOKEN`). The host name is resolved first; the request then waits for its turn
+// in the server's request budget (see RequestBudget), goes out on a socket connected to
+// the server (so only that server's address and port are heard), and its answer is every
+// datagram that comes until the server has been quiet for `quietMs`. The outcome is
+// reported once, through finished(), from the event loop.
+struct ExchangeRequest {
+    enum class Priority {
+        Typed,      // a command the admin typed or chose: goes before automatic requests
+        Automatic,  // a refresh, a poll, a timed query: gives way to typed commands
+    };
+
+    QString host;
+    int port = 0;
+    QString password;      // rcon; ignored for an out-of-band request
+    QString command;       // the rcon command, or the out-of-band text ("getstatus 1234")
+    bool outOfBand = false;
+    Priority priority = Priority::Typed;
+    int firstDatagramMs = 2000;  // no datagram within this long after sending: NoAnswer
+    int quietMs = 1000;          // the answer is over after this long without a datagram
+    // An automatic request that would wait longer than this for its turn is skipped
+    // (outcome Skipped) rather than queued; 0 or less: never skipped.
+    int skipIfWaitLongerMs = 0;
+};
+
+struct ExchangeOutcome {
+    enum Kind {
+        Answered,     // datagrams came (for rcon: not "Bad rconpassword.")
+        BadPassword,  // the server said "Bad rconpassword."
+        NoAnswer,     // nothing within firstDatagramMs
+        Refused,      // the network refused (port unreachable)
+        NotResolved,  // the host name did not resolve, or the address or port is not valid
+        Skipped,      // an automatic request the budget would have held too long
+        Cancelled,    // cancel() before the answer was over
+    };
+    Kind kind = NoAnswer;
+    QList<QByteArray> datagrams;  // every datagram as received, headers included
+    QString text;                 // their text joined: each decoded as the pane shows it
+    QString errorText;            // the socket layer's or the resolver's words, when any
+    QHostAddress address;         // the server's resolved address, when it was resolved
+    qint64 roundTripMs = -1;      // from sending to the first datagram; -1 when none came
+
+    // "answered", "bad password", "no answer", "refused", "not resolved", "skipped",
+    // "cancelled": the words a window shows for it.
+    static QString words(Kind kind);
+};
+
+class ServerExchange : public QObject {
+    Q_OBJECT
+public:
+    // Starts the request; the object deletes itself after finished() has been emitted.
+    // With a parent, it goes with the parent too (and reports nothing then).
+    static ServerExchange* ask(const ExchangeRequest& request, QObject* parent = nullptr);
+
+    const ExchangeRequest& request() const { return m_request; }
+    // Ends the request: nothing more is sent (a request still waiting for its turn never
+    // goes out) and finished() reports Cancelled.
+    void cancel();
+
+signals:
+    // The request waits for its turn in the server's budget this long (ms) from now.
+    void waiting(qint64 ms);
+    // The request went out on the wire.
+    void sent();
+    // A datagram of the answer, as received, as it comes.
+    void datagramArrived(const QByteArray& datagram);
+    // Once, at the end.
+    void finished(const ExchangeOutcome& outcome);
+
+private:
+    explicit ServerExchange(const ExchangeRequest& request, QObject* parent);
+    ExchangeRequest m_request;
+};

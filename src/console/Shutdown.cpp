@@ -1,0 +1,20 @@
+#include "console/Shutdown.h"
+
+namespace {
+bool g_shuttingDown = false;
+}
+
+void BeginShutdown()
+{
+    g_shuttingDown = true;
+}
+
+bool ShuttingDown()
+{
+    return g_shuttingDown;
+}
+
+void ResetShutdownForTests()
+{
+    g_shuttingDown = false;
+}

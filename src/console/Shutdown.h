@@ -1,0 +1,9 @@
+#pragma once
+
+// Once the main window has begun to close, nothing new starts: no datagram is sent, no
+// window opens and no write is queued, other than the close's own settings and recall
+// writes. Everything that sends or schedules work asks ShuttingDown() first.
+void BeginShutdown();
+bool ShuttingDown();
+// Tests that build and close several windows in one process start afresh.
+void ResetShutdownForTests();
