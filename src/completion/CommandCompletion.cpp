@@ -63,7 +63,8 @@ NameLists CommandCompletion::currentNames()
     if (m_haveNames && file == m_namesFile)
         return m_names;
     NameLists learned;
-    if (!file.isEmpty() && ReadNameFile(ReadUserDataFile(file, MaxNameFileBytes), &learned)) {
+    bool cut = false;  // a file over the limit is read up to it
+    if (!file.isEmpty() && ReadNameFile(ReadUserDataFile(file, MaxNameFileBytes, &cut), &learned, cut)) {
         m_names = Tidy(learned);
     } else {
         if (!m_haveReference) {

@@ -16,6 +16,8 @@ constexpr int AnswerQuietMs = 1000;
 constexpr int NoAnswerMs = 4000;
 }
 
+NameRefresh::Limits NameRefresh::limits;
+
 ServerBoxes ReadWindowServer(const frmMain* window)
 {
     return ReadServerBoxes(TrimSpaces(window->txtAddr->currentText()), TrimSpaces(window->txtPort->currentText()));
@@ -55,6 +57,8 @@ bool NameRefresh::send(const QString& command)
     }
     m_sendCount = m_window->udpClient->sendCount();
     m_answer.clear();
+    m_answerBytes = 0;
+    m_answerTime.start();
     m_timer.start(NoAnswerMs);
     return true;
 }
@@ -67,39 +71,68 @@ void NameRefresh::datagram()
         finish(QStringLiteral("No names learned: another request went out before the answer."));
         return;
     }
-    m_answer += DecodeReply(m_window->udpClient->getData());
+    // A server that never stops answering is not waited for, nor held in memory.
+    const QByteArray data = m_window->udpClient->getData();
+    m_answerBytes += data.size();
+    m_answer += DecodeReply(data);
+    if (m_answerBytes > limits.answerBytes)
+        return readAnswer(QStringLiteral("passed %1 MB").arg(limits.answerBytes / (1024 * 1024)));
+    if (m_answerTime.hasExpired(limits.answerMs))
+        return readAnswer(QStringLiteral("went on for more than %1 seconds").arg(limits.answerMs / 1000));
     m_timer.start(AnswerQuietMs);
 }
 
 void NameRefresh::answerOver()
 {
-    const bool commands = m_step == Commands;
-    const QString asked = commands ? QStringLiteral("cmdlist") : QStringLiteral("cvarlist");
     if (m_window->udpClient->sendCount() != m_sendCount)
         return finish(QStringLiteral("No names learned: another request went out before the answer."));
     if (m_answer.isEmpty())
-        return finish(QStringLiteral("No names learned: %1 had no answer.").arg(asked));
+        return finish(QStringLiteral("No names learned: %1 had no answer.").arg(asked()));
+    readAnswer(QString());
+}
+
+QString NameRefresh::asked() const
+{
+    return m_step == Commands ? QStringLiteral("cmdlist") : QStringLiteral("cvarlist");
+}
+
+void NameRefresh::readAnswer(QString limit)
+{
+    const bool commands = m_step == Commands;
     QStringList& names = commands ? m_names.commands : m_names.variables;
-    names = commands ? ReadCommandList(m_answer) : ReadVariableList(m_answer);
-    if (names.isEmpty())
-        return finish(QStringLiteral("No names learned: the answer to %1 held none.").arg(asked));
-    if (commands) {
-        const ServerBoxes server = ReadWindowServer(m_window);
-        if (server.host != m_host || server.port != m_port)
-            return finish(QStringLiteral("No names learned: the server boxes changed."));
-        m_step = Variables;
-        if (!send(QStringLiteral("cvarlist")))
-            finish(QString());
-        return;
+    bool more = false;
+    names = commands ? ReadCommandList(m_answer, &more) : ReadVariableList(m_answer, &more);
+    m_answer.clear();
+    if (more && limit.isEmpty())
+        limit = QStringLiteral("held more than %1 names").arg(MaxNamesOfEachKind);
+    if (m_names.commands.isEmpty() && m_names.variables.isEmpty()) {
+        if (!limit.isEmpty())
+            return finish(QStringLiteral("No names learned: the answer to %1 %2.").arg(asked(), limit));
+        return finish(QStringLiteral("No names learned: the answer to %1 held none.").arg(asked()));
     }
+    if (!limit.isEmpty())
+        return keep(QStringLiteral("Names refresh stopped: the answer to %1 %2. ").arg(asked(), limit));
+    if (names.isEmpty())
+        return finish(QStringLiteral("No names learned: the answer to %1 held none.").arg(asked()));
+    if (!commands)
+        return keep(QString());
+    const ServerBoxes server = ReadWindowServer(m_window);
+    if (server.host != m_host || server.port != m_port)
+        return finish(QStringLiteral("No names learned: the server boxes changed."));
+    m_step = Variables;
+    if (!send(QStringLiteral("cvarlist")))
+        finish(QString());
+}
+
+void NameRefresh::keep(const QString& stopped)
+{
     const NameLists tidy = Tidy(m_names);
     if (!WriteUserDataFile(NameFileName(m_host, m_port), WriteNameFile(tidy)))
         return finish(QStringLiteral("No names learned: they could not be kept in %1.").arg(UserDataFolder()));
     emit learned();
-    finish(QStringLiteral("Names learned from %1: %2 commands, %3 variables.")
-               .arg(ServerAddressText(m_host, m_port))
-               .arg(tidy.commands.size())
-               .arg(tidy.variables.size()));
+    finish(stopped
+        + QStringLiteral("Names learned from %1: %2 commands, %3 variables.")
+              .arg(ServerAddressText(m_host, m_port), QString::number(tidy.commands.size()), QString::number(tidy.variables.size())));
 }
 
 void NameRefresh::finish(const QString& note)

@@ -103,6 +103,7 @@ int UdpClient::boundLocalPort() const
 
 void UdpClient::sendData(const QByteArray& data)
 {
+    emit sending();
     ++m_sendCount;
     Pending p{m_remoteHost, m_remotePort, m_localPort, data, QHostAddress(), -1};
     m_pending.push_back(p);
@@ -237,12 +238,17 @@ void UdpClient::readPending()
             if (err == EINTR)
                 continue;
             // An ICMP answer such as "port unreachable" surfaces here on a connected socket.
-            emit error(err, describe(err));
+            raiseSocketError(err);
             continue;
         }
         m_current = buffer.left(static_cast<int>(n));
         emit dataArrival(n);
     }
+}
+
+void UdpClient::raiseSocketError(int number)
+{
+    emit error(number, describe(number));
 }
 
 void UdpClient::reportLater(int number, const QString& description)

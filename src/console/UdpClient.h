@@ -44,8 +44,12 @@ public:
     // Closes the socket and drops sends still waiting for their host name.
     void close();
     bool isOpen() const { return m_fd >= 0; }
+    // Reports an error as a read of the socket finds one ("port unreachable" from the
+    // network): tests raise it here, since forging ICMP answers needs root.
+    void raiseSocketError(int number);
 
 signals:
+    void sending();  // a send begins: what came before it is over
     void dataArrival(qint64 bytesTotal);
     void error(int number, const QString& description);
 

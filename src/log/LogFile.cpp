@@ -1,4 +1,5 @@
 #include "log/LogFile.h"
+#include "settings/OwnFiles.h"
 #include "settings/ProgramInfo.h"
 #include "settings/UserDataFolder.h"
 
@@ -11,7 +12,6 @@ namespace {
 bool g_replyOpen = false;
 QString g_logFile;  // set: every record goes to this file
 const QString LogFileName = QStringLiteral("telmorax.log");
-constexpr QFileDevice::Permissions OwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 // "telmorax.log" in the program's folder, writable or not.
 QString programLogFilePath()
@@ -24,24 +24,22 @@ QString userLogFilePath()
     return CheckPath(UserDataFolder()) + LogFileName;
 }
 
-// Opens the log for appending, writes the bytes, closes it.
+// Opens the log for appending (only a regular file: a FIFO or a link in its place is left
+// alone), writes the bytes, closes it.
 bool appendBytes(const QByteArray& bytes)
 {
     const bool inProgramFolder = g_logFile.isEmpty() && ProgramFolderWritable();
-    QFile file(!g_logFile.isEmpty() ? g_logFile : inProgramFolder ? programLogFilePath() : userLogFilePath());
-    bool opened = false;
-    if (!g_logFile.isEmpty()) {
-        opened = file.open(QIODevice::WriteOnly | QIODevice::Append, OwnerOnlyFile);
-    } else if (inProgramFolder) {
-        opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
-    } else {
-        // The user's copy holds what the server printed (and commands): for its owner only.
-        if (!MakeUserDataFolder())
-            return false;
-        opened = file.open(QIODevice::WriteOnly | QIODevice::Append, OwnerOnlyFile);
-    }
-    if (!opened)
+    // The user's copy holds what the server printed (and commands): for its owner only.
+    if (g_logFile.isEmpty() && !inProgramFolder && !MakeUserDataFolder())
         return false;
+    const int fd = OwnFiles::OpenForAppend(!g_logFile.isEmpty() ? g_logFile : inProgramFolder ? programLogFilePath() : userLogFilePath());
+    if (fd < 0)
+        return false;
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
     const bool ok = file.write(bytes) == bytes.size();
     file.close();
     return ok && file.error() == QFileDevice::NoError;

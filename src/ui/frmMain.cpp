@@ -2,11 +2,13 @@
 
 #include "completion/CommandCompletion.h"
 #include "console/ColourCodes.h"
+#include "console/ErrorBurst.h"
 #include "console/OutputPane.h"
 #include "console/UdpClient.h"
 #include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
+#include "settings/UserDataFolder.h"
 #include "ui/Fonts.h"
 #include "ui/VbCheckBox.h"
 #include "ui/Twips.h"
@@ -288,7 +290,12 @@ void frmMain::connectEvents()
     connect(cboMinsSecs, &QComboBox::activated, this, &frmMain::cboMinsSecs_Click);
     connect(tmrMain, &QTimer::timeout, this, &frmMain::tmrMain_Timer);
     connect(udpClient, &UdpClient::dataArrival, this, &frmMain::udpClient_DataArrival);
-    connect(udpClient, &UdpClient::error, this, &frmMain::udpClient_Error);
+    // Socket errors reach the pane and the log through errorBurst, a repeated one once.
+    errorBurst = new ErrorBurst(this);
+    connect(udpClient, &UdpClient::error, errorBurst, &ErrorBurst::add);
+    connect(udpClient, &UdpClient::sending, errorBurst, &ErrorBurst::end);
+    connect(errorBurst, &ErrorBurst::line, this, &frmMain::udpClient_Error);
+    connect(UserDataFolderNotice::instance(), &UserDataFolderNotice::unusable, this, &frmMain::AppendNote);
 
     connect(mnuFileViewLog, &QAction::triggered, this, &frmMain::mnuFileViewLog_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
@@ -380,6 +387,7 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     if (!m_unloaded) {
         m_unloaded = true;
+        errorBurst->end();
         Form_Unload();
     }
     event->accept();

@@ -14,6 +14,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class CommandCompletion;
+class ErrorBurst;
 class OutputPane;
 class PasswordVault;
 class UdpClient;
@@ -116,6 +117,9 @@ public:
     void SendToServer(const QString& host, int port, const QString& password, const QString& command);
     void udpClient_DataArrival(qint64 bytesTotal);
     void udpClient_Error(int number, const QString& description);
+    ErrorBurst* errorBurst = nullptr;  // socket errors, a repeated one counted
+    // A line of the program's own in the pane (not logged).
+    void AppendNote(const QString& line);
     void txtOutput_Change();
     void cmdCopy_Click();
     void cmdClear_Click();
