@@ -104,6 +104,9 @@ public:
     BudgetRule ruleFor(const QHostAddress& address) const;
     // An out-of-band status answer from that address: its engine's rule, when it names one.
     void learnEngine(const QHostAddress& address, const QByteArray& statusDatagram);
+    // The rule for an address, known without asking its engine (which is then never asked).
+    // Tests against a stand-in that does not answer status queries set it first.
+    void setRule(const QHostAddress& address, const BudgetRule& rule);
     // Every budget and waiting request forgotten (tests that stand in for several servers).
     void resetForTests();
 
@@ -111,7 +114,6 @@ private:
     struct Server;
     RequestScheduler();
     Server& server(const QHostAddress& address);
-    void setRule(const QHostAddress& address, const BudgetRule& rule);
     void probe(const QHostAddress& address, int port);
     void run();
     qint64 now() const;

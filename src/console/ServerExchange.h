@@ -19,6 +19,10 @@ class UdpClient;
 // the server (so only that server's address and port are heard), and its answer is every
 // datagram that comes until the server has been quiet for `quietMs`. The outcome is
 // reported once, through finished(), from the event loop.
+//
+// The first rcon request to a server's address in this process is preceded by one
+// out-of-band "getstatus" from another socket, whose version chooses the budget's rule
+// (RequestScheduler::setRule presets it instead, for a stand-in server in a test).
 struct ExchangeRequest {
     enum class Priority {
         Typed,      // a command the admin typed or chose: goes before automatic requests
