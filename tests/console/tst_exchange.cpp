@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(server.received()[0].data + server.received()[1].data + server.received()[2].data,
             Request("pw 0") + Request("pw 1") + Request("pw 3"));
         QTRY_COMPARE(errors.size(), 3);
-        QVERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("3")) + "\r\n" + errors[2][1].toString() + "\r\n"));
+        QTRY_VERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("3")) + "\r\n" + errors[2][1].toString() + "\r\n"));
     }
     // Up and Down in the command box bring back the commands sent with Send in this run.
     void commandRecall()
