@@ -64,7 +64,8 @@ NameLists CommandCompletion::currentNames()
         return m_names;
     NameLists learned;
     bool cut = false;  // a file over the limit is read up to it
-    if (!file.isEmpty() && ReadNameFile(ReadUserDataFile(file, MaxNameFileBytes, &cut), &learned, cut)) {
+    const QByteArray bytes = file.isEmpty() ? QByteArray() : ReadUserDataFile(file, MaxNameFileBytes, &cut);
+    if (!file.isEmpty() && ReadNameFile(bytes, &learned, cut)) {
         m_names = Tidy(learned);
     } else {
         if (!m_haveReference) {

@@ -81,6 +81,19 @@ private slots:
             FlushSettings();
             QVERIFY(isFifo(env.settingsFile()) && isFifo(recall) && isFifo(names) && isFifo(env.logFile()));
 
+            // A names file of 500 000 commands (4.5 MB) is read up to 4 MB and 20 000 names.
+            QByteArray many = "telmorax names 1\n[commands]\n";
+            for (int i = 1; i <= 500000; ++i)
+                many += "c" + QByteArray::number(i).rightJustified(7, '0') + "\n";
+            QVERIFY(writeFile(UserDataFolder() + QLatin1Char('/') + NameFileName(QStringLiteral("127.0.0.1"), 1), many + "[variables]\n"));
+            {
+                frmMain w;
+                AimAt(w, 1);
+                const QStringList commands = w.commandCompletion->currentNames().commands;
+                QCOMPARE(commands.size(), MaxNamesOfEachKind);
+                QCOMPARE(commands.constLast(), QStringLiteral("c0020000"));
+            }
+
             // A settings file of 500 MB (a sparse one) is not read, nor written.
             QVERIFY(QFile::remove(env.settingsFile()) && writeFile(env.settingsFile(), "[telmorax]\nSettings\\ServerPort=1234\n"));
             QVERIFY(QFile::resize(env.settingsFile(), 500LL * 1024 * 1024));
