@@ -28,8 +28,9 @@ void ScriptedServer::drain()
             } else {
                 m_heard << command;
                 QList<QByteArray>& texts = m_answers[command];
-                if (!texts.isEmpty())
-                    reply = oob + "print\n" + (texts.size() > 1 ? texts.takeFirst() : texts.first());
+                const QByteArray text = texts.isEmpty() ? QByteArray() : texts.size() > 1 ? texts.takeFirst() : texts.first();
+                if (!text.isEmpty())
+                    reply = oob + "print\n" + text;
             }
         }
         if (!reply.isEmpty())
