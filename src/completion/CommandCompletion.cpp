@@ -62,17 +62,20 @@ NameLists CommandCompletion::currentNames()
     const QString file = server.problemBox == ServerBoxes::None ? NameFileName(server.host, server.port) : QString();
     if (m_haveNames && file == m_namesFile)
         return m_names;
+    if (!m_haveReference) {
+        m_reference = Tidy({ReadReferenceList(readProgramFile(QStringLiteral("commands.txt"))),
+            ReadReferenceList(readProgramFile(QStringLiteral("variables.txt")))});
+        m_haveReference = true;
+    }
     NameLists learned;
     bool cut = false;  // a file over the limit is read up to it
     const QByteArray bytes = file.isEmpty() ? QByteArray() : ReadUserDataFile(file, MaxNameFileBytes, &cut);
     if (!file.isEmpty() && ReadNameFile(bytes, &learned, cut)) {
+        // A window that needed only the server's commands (cmdlist) kept no variables of it.
+        if (learned.variables.isEmpty())
+            learned.variables = m_reference.variables;
         m_names = Tidy(learned);
     } else {
-        if (!m_haveReference) {
-            m_reference = Tidy({ReadReferenceList(readProgramFile(QStringLiteral("commands.txt"))),
-                ReadReferenceList(readProgramFile(QStringLiteral("variables.txt")))});
-            m_haveReference = true;
-        }
         m_names = m_reference;
     }
     m_namesFile = file;
