@@ -23,7 +23,7 @@ QString joined(const QList<QByteArray>& datagrams)
 // One command of plain words: nothing the console reads as a line end, a separator or a comment.
 bool oneCommand(const QString& command)
 {
-    static const QRegularExpression plain(QStringLiteral("^[a-z_]+ [^\\s;\"/\\\\$%^]+$|^map \"[^\\s;\"/\\\\$%^]+\"$"));
+    static const QRegularExpression plain(QStringLiteral("^[a-z_]+ (?!.*//)[^\\s;\"\\\\$%^]+$|^map \"[^\\s;\"/\\\\$%^]+\"$"));
     return plain.match(command).hasMatch();
 }
 }
