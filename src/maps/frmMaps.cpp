@@ -185,7 +185,7 @@ void frmMaps::Refresh(bool list)
     lblProblem->clear();
     if (!boxes.sameServer(m_server) || boxes.password != m_server.password)
         bind(boxes);
-    askStatus(0);
+    askStatus(QString(), 0);
     askNextMap();
     if (list || maps->rowCount() == 0)
         askList(list);
@@ -197,7 +197,6 @@ void frmMaps::bind(const BoundServer& server)
     m_server = server;
     ++m_generation;
     m_answered = false;
-    m_expectedMap.clear();
     if (!sameServer) {
         m_currentMap.clear();
         m_gameType.clear();
@@ -211,15 +210,16 @@ void frmMaps::bind(const BoundServer& server)
     updateActions();
 }
 
-void frmMaps::askStatus(int tries)
+void frmMaps::askStatus(const QString& expectedMap, int tries)
 {
     const QString token = QString::number(QRandomGenerator::global()->bounded(1000000, 99999999));
     ExchangeRequest request = BoundRequest(m_server, QStringLiteral("getstatus ") + token, ExchangeRequest::Priority::Automatic, true);
-    request.firstDatagramMs = m_expectedMap.isEmpty() ? request.firstDatagramMs : MapLoadMs;
+    if (!expectedMap.isEmpty())
+        request.firstDatagramMs = MapLoadMs;
     request.quietMs = 300;
     const int generation = m_generation;
     connect(ServerExchange::ask(request, this), &ServerExchange::finished, this, [=](const ExchangeOutcome& outcome) {
-        if (generation != m_generation)
+        if (generation != m_generation || outcome.kind == ExchangeOutcome::Skipped || outcome.kind == ExchangeOutcome::Cancelled)
             return;
         const StatusResponse status = outcome.kind == ExchangeOutcome::Answered && !outcome.datagrams.isEmpty()
             ? ReadStatusResponse(outcome.datagrams.first()) : StatusResponse();
@@ -228,24 +228,22 @@ void frmMaps::askStatus(int tries)
             m_currentMap = status.map();
             m_gameType = status.gameType();
             showServerLine();
-        }
-        if (!m_expectedMap.isEmpty()) {
-            if (read && m_currentMap.compare(m_expectedMap, Qt::CaseInsensitive) == 0)
-                m_expectedMap.clear();
-            else if (tries > 0)
-                QTimer::singleShot(StatusRetryMs, this, [this, tries, generation] {
-                    if (generation == m_generation && isVisible())
-                        askStatus(tries - 1);
-                });
-            else
-                m_expectedMap.clear();
-            if (m_expectedMap.isEmpty())
-                askNextMap();  // the rotation may have moved on with the map
-        }
-        if (!read && outcome.kind != ExchangeOutcome::Skipped && outcome.kind != ExchangeOutcome::Cancelled)
+        } else {
             showProblem(outcome.kind == ExchangeOutcome::Answered
                     ? QStringLiteral("%1 sent a status answer that could not be read.").arg(m_server.text())
                     : OutcomeProblem(m_server, outcome));
+        }
+        if (expectedMap.isEmpty())
+            return;
+        // After a command: until the server names the map expected ("*": any), a few times.
+        if ((!read || (expectedMap != QLatin1String("*") && m_currentMap.compare(expectedMap, Qt::CaseInsensitive) != 0)) && tries > 0) {
+            QTimer::singleShot(StatusRetryMs, this, [this, expectedMap, tries, generation] {
+                if (generation == m_generation && isVisible())
+                    askStatus(expectedMap, tries - 1);
+            });
+            return;
+        }
+        askNextMap();  // the rotation may have moved on with the map
     });
 }
 
@@ -362,11 +360,10 @@ bool frmMaps::confirm(const QString& question, const QString& title)
 void frmMaps::send(const QString& command, const QString& expectedMap)
 {
     emit commandForServer(m_server.host, m_server.port, m_server.password, command);
-    m_expectedMap = expectedMap.isEmpty() ? QStringLiteral("*") : expectedMap;  // "*": any map, once answered
     const int generation = m_generation;
     QTimer::singleShot(StatusAfterCommandMs, this, [this, generation, expectedMap] {
         if (generation == m_generation && isVisible())
-            askStatus(expectedMap.isEmpty() ? 0 : StatusTries);
+            askStatus(expectedMap, expectedMap == QLatin1String("*") ? 1 : StatusTries);
     });
 }
 
@@ -387,7 +384,7 @@ void frmMaps::cmdRestartMap_Click()
         return;
     const QString map = m_currentMap.isEmpty() ? QStringLiteral("the current map") : m_currentMap;
     if (confirm(QStringLiteral("Restart %1 on %2?").arg(map, m_server.text()), QStringLiteral("Restart Map")))
-        send(QStringLiteral("map_restart"), QString());
+        send(QStringLiteral("map_restart"), QStringLiteral("*"));
 }
 
 void frmMaps::cmdNextMap_Click()
@@ -396,5 +393,5 @@ void frmMaps::cmdNextMap_Click()
         return;
     if (confirm(QStringLiteral("Go to the next map on %1?\n\nThe server runs its nextmap: %2").arg(m_server.text(), m_nextMap),
             QStringLiteral("Next Map")))
-        send(QStringLiteral("vstr nextmap"), QString());
+        send(QStringLiteral("vstr nextmap"), QStringLiteral("*"));
 }

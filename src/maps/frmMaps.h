@@ -66,7 +66,9 @@ protected:
 private:
     void createControls();
     void bind(const BoundServer& server);
-    void askStatus(int tries);
+    // The current map and game type; after a command, again until the server names
+    // `expectedMap` ("*": any map), at most `tries` more times.
+    void askStatus(const QString& expectedMap, int tries);
     void askNextMap();
     void askList(bool typed);
     void showList(const QStringList& names);
@@ -74,7 +76,7 @@ private:
     void showServerLine();
     void updateActions();
     bool confirm(const QString& question, const QString& title);
-    void send(const QString& command, const QString& expectedMap);
+    void send(const QString& command, const QString& expectedMap);  // "*": any map
 
     MainWindowBoxReader m_readBoxes;
     BoundServer m_server;
@@ -86,5 +88,4 @@ private:
     QString m_gameType;
     QString m_nextMap;
     bool m_nextMapKnown = false;
-    QString m_expectedMap;      // after a change: read the current map until it is this one
 };
