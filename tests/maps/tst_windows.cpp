@@ -30,6 +30,30 @@ QStringList rows(const frmBans* b)
     return out;
 }
 
+// A stand-in for a server without the ban commands, `vstr` or `map_restart`: it answers every
+// request that comes within `ms`.
+void serveWithoutBans(LoopbackServer& standIn, int ms)
+{
+    QElapsedTimer time;
+    time.start();
+    for (int handled = 0; time.elapsed() < ms;) {
+        if (!standIn.waitForDatagrams(handled + 1, 100))
+            continue;
+        const LoopbackServer::Datagram d = standIn.received().at(handled++);
+        QByteArray answer = PrintReply("");
+        if (d.data.contains("getstatus "))
+            answer = "\xff\xff\xff\xffstatusResponse\n\\challenge\\" + d.data.mid(d.data.indexOf("getstatus ") + 10)
+                + "\\mapname\\q3dm17\\g_gametype\\4\n";
+        else if (d.data.contains("cmdlist"))
+            answer = PrintReply("map\nfdir\nstatus\n3 commands\n");
+        else if (d.data.contains("fdir"))
+            answer = PrintReply("---------------\nmaps/q3dm17.bsp\nmaps/<b>x;quit.bsp\n2 files listed\n");
+        else if (d.data.contains("nextmap"))
+            answer = PrintReply("\"nextmap\" is:\"vstr d2^7\" default:\"^7\"\n");
+        standIn.sendTo(answer, d.sender, d.senderPort);
+    }
+}
+
 // Answers the next question with `answer` and returns what was asked.
 MessageBox::Shown answered(QMessageBox::StandardButton answer, const std::function<void()>& action)
 {
@@ -160,6 +184,33 @@ private slots:
         QVERIFY(!b->cmdFlushAll->isEnabled());
         QTest::qWait(1100);
         QCOMPARE(server.rcon(QStringLiteral("listbans")), QByteArray());
+    }
+
+    void onlyWhatTheServerHas()
+    {
+        TestEnv env;
+        LoopbackServer standIn;
+        frmMain w;
+        AimAt(w, standIn.port());
+        w.mnuCommandsMaps->trigger();
+        w.mnuCommandsBans->trigger();
+        serveWithoutBans(standIn, 3000);
+        frmMaps* m = w.maps;
+        frmBans* b = w.bans;
+        QCOMPARE(m->ShownMaps(), QStringList({QStringLiteral("q3dm17")}));
+        QCOMPARE(m->lblServer->text(), QStringLiteral("127.0.0.1:%1 \u00b7 map q3dm17 \u00b7 game type Capture the Flag (4)").arg(standIn.port()));
+        QCOMPARE(m->lblNextMap->text(), QStringLiteral("Next map: vstr d2"));
+        m->lstMaps->setCurrentIndex(m->filteredMaps->index(0, 0));
+        QVERIFY(m->cmdChangeMap->isEnabled() && !m->cmdRestartMap->isEnabled() && !m->cmdNextMap->isEnabled());
+        QVERIFY(m->cmdNextMap->toolTip().contains(QStringLiteral("vstr")) && m->cmdRestartMap->toolTip().contains(QStringLiteral("map_restart")));
+
+        QCOMPARE(b->lblProblem->text(), QStringLiteral("127.0.0.1:%1 has none of the ban commands "
+                                                       "(listbans, banaddr, bandel, exceptaddr, exceptdel, flushbans).").arg(standIn.port()));
+        QVERIFY(!b->grdBans->isVisible());
+        for (QPushButton* action : {b->cmdRemove, b->cmdBanAddress, b->cmdAddException, b->cmdFlushAll})
+            QVERIFY(!action->isEnabled() && action->toolTip().contains(QStringLiteral("no")));
+        for (const LoopbackServer::Datagram& d : standIn.received())
+            QVERIFY2(!d.data.contains("listbans"), d.data.constData());
     }
 };
 
