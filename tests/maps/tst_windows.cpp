@@ -7,6 +7,7 @@
 #include "TestEnv.h"
 
 #include "bans/frmBans.h"
+#include "console/RequestBudget.h"
 #include "maps/MapList.h"
 #include "maps/frmMaps.h"
 #include "players/frmPlayers.h"
@@ -68,6 +69,8 @@ MessageBox::Shown answered(QMessageBox::StandardButton answer, const std::functi
 class WindowsTest : public QObject {
     Q_OBJECT
 private slots:
+    void init() { RequestScheduler::instance().resetForTests(); }
+
     void mapsOfARealServer()
     {
         TestEnv env;
@@ -190,6 +193,7 @@ private slots:
     {
         TestEnv env;
         LoopbackServer standIn;
+        RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule());  // no limit
         frmMain w;
         AimAt(w, standIn.port());
         w.mnuCommandsMaps->trigger();
