@@ -171,8 +171,8 @@ xdotool key Down Down
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 bans="$(open_window b Bans)"
 xdotool windowmove "$bans" $((main_x + main_w + 8 + 380 + 8)) "$main_y"
-xdotool windowsize "$bans" 460 "$main_h"
+xdotool windowsize "$bans" 500 "$main_h"
 sleep 3
 mkdir -p "$(dirname "$maps_out")"
-import -window root -crop "$((main_w + 8 + 380 + 8 + 460))x${main_h}+${main_x}+${main_y}" +repage "$maps_out"
+import -window root -crop "$((main_w + 8 + 380 + 8 + 500))x${main_h}+${main_x}+${main_y}" +repage "$maps_out"
 echo "Wrote $maps_out"

@@ -76,10 +76,11 @@ void frmBans::createControls()
     grdBans->setSortingEnabled(true);
     grdBans->verticalHeader()->hide();
     grdBans->horizontalHeader()->setSectionResizeMode(Address, QHeaderView::Stretch);
+    grdBans->sortByColumn(Kind, Qt::AscendingOrder);  // bans, then exceptions, each in the server's order
     layout->addWidget(grdBans, 1);
 
     auto* buttons = new QHBoxLayout;
-    auto button = [this, buttons](const char* name, const QString& caption, void (frmBans::*handler)()) {
+    auto button = [this, &buttons](const char* name, const QString& caption, void (frmBans::*handler)()) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);
@@ -92,7 +93,10 @@ void frmBans::createControls()
     cmdAddException = button("cmdAddException", QStringLiteral("Add &Exception..."), &frmBans::cmdAddException_Click);
     cmdFlushAll = button("cmdFlushAll", QStringLiteral("&Flush All"), &frmBans::cmdFlushAll_Click);
     buttons->addStretch(1);
+    layout->addLayout(buttons);
+    buttons = new QHBoxLayout;
     cmdRefresh = button("cmdRefresh", QStringLiteral("Re&fresh"), &frmBans::Refresh);
+    buttons->addStretch(1);
     cmdClose = button("cmdClose", QStringLiteral("C&lose"), nullptr);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
     layout->addLayout(buttons);
