@@ -382,7 +382,8 @@ void frmMaps::cmdRestartMap_Click()
 {
     if (!cmdRestartMap->isEnabled())
         return;
-    const QString map = m_currentMap.isEmpty() ? QStringLiteral("the current map") : m_currentMap;
+    // Named only when the server's text for it is a plain map name.
+    const QString map = IsMapName(m_currentMap) ? m_currentMap : QStringLiteral("the current map");
     if (confirm(QStringLiteral("Restart %1 on %2?").arg(map, m_server.text()), QStringLiteral("Restart Map")))
         send(QStringLiteral("map_restart"), QStringLiteral("*"));
 }
@@ -391,7 +392,9 @@ void frmMaps::cmdNextMap_Click()
 {
     if (!cmdNextMap->isEnabled())
         return;
-    if (confirm(QStringLiteral("Go to the next map on %1?\n\nThe server runs its nextmap: %2").arg(m_server.text(), m_nextMap),
+    // The nextmap value is the server's text: it stays on the window's plain-text line.
+    if (confirm(QStringLiteral("Go to the next map on %1?\n\nThe server runs the command its nextmap variable holds, "
+                               "shown in the Maps window.").arg(m_server.text()),
             QStringLiteral("Next Map")))
         send(QStringLiteral("vstr nextmap"), QStringLiteral("*"));
 }

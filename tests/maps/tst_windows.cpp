@@ -31,8 +31,8 @@ QStringList rows(const frmBans* b)
     return out;
 }
 
-// A stand-in for a server without the ban commands, `vstr` or `map_restart`: it answers every
-// request that comes within `ms`.
+// A stand-in for a server without the ban commands or `vstr`, whose map has a name that is
+// markup: it answers every request that comes within `ms`.
 void serveWithoutBans(LoopbackServer& standIn, int ms)
 {
     QElapsedTimer time;
@@ -44,9 +44,9 @@ void serveWithoutBans(LoopbackServer& standIn, int ms)
         QByteArray answer = PrintReply("");
         if (d.data.contains("getstatus "))
             answer = "\xff\xff\xff\xffstatusResponse\n\\challenge\\" + d.data.mid(d.data.indexOf("getstatus ") + 10)
-                + "\\mapname\\q3dm17\\g_gametype\\4\n";
+                + "\\mapname\\<img src=/dev/zero>\\g_gametype\\4\n";
         else if (d.data.contains("cmdlist"))
-            answer = PrintReply("map\nfdir\nstatus\n3 commands\n");
+            answer = PrintReply("map\nmap_restart\nfdir\nstatus\n4 commands\n");
         else if (d.data.contains("fdir"))
             answer = PrintReply("---------------\nmaps/q3dm17.bsp\nmaps/<b>x;quit.bsp\n2 files listed\n");
         else if (d.data.contains("nextmap"))
@@ -202,11 +202,14 @@ private slots:
         frmMaps* m = w.maps;
         frmBans* b = w.bans;
         QCOMPARE(m->ShownMaps(), QStringList({QStringLiteral("q3dm17")}));
-        QCOMPARE(m->lblServer->text(), QStringLiteral("127.0.0.1:%1 \u00b7 map q3dm17 \u00b7 game type Capture the Flag (4)").arg(standIn.port()));
+        QCOMPARE(m->lblServer->text(), QStringLiteral("127.0.0.1:%1 \u00b7 map <img src=/dev/zero> \u00b7 game type Capture the Flag (4)").arg(standIn.port()));
+        QCOMPARE(m->lblServer->textFormat(), Qt::PlainText);
         QCOMPARE(m->lblNextMap->text(), QStringLiteral("Next map: vstr d2"));
         m->lstMaps->setCurrentIndex(m->filteredMaps->index(0, 0));
-        QVERIFY(m->cmdChangeMap->isEnabled() && !m->cmdRestartMap->isEnabled() && !m->cmdNextMap->isEnabled());
-        QVERIFY(m->cmdNextMap->toolTip().contains(QStringLiteral("vstr")) && m->cmdRestartMap->toolTip().contains(QStringLiteral("map_restart")));
+        QVERIFY(m->cmdChangeMap->isEnabled() && m->cmdRestartMap->isEnabled() && !m->cmdNextMap->isEnabled());
+        QVERIFY(m->cmdNextMap->toolTip().contains(QStringLiteral("vstr")));
+        QCOMPARE(answered(QMessageBox::No, [m] { m->cmdRestartMap->click(); }).text,
+            QStringLiteral("Restart the current map on 127.0.0.1:%1?").arg(standIn.port()));
 
         QCOMPARE(b->lblProblem->text(), QStringLiteral("127.0.0.1:%1 has none of the ban commands "
                                                        "(listbans, banaddr, bandel, exceptaddr, exceptdel, flushbans).").arg(standIn.port()));
