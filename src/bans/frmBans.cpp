@@ -105,7 +105,12 @@ void frmBans::createControls()
     connect(serverCommands, &ServerCommands::changed, this, [this] {
         if (m_afterCommands) {
             const auto then = std::exchange(m_afterCommands, nullptr);
-            readList(false, then);
+            if (serverCommands->known()) {
+                readList(false, then);
+            } else {  // read again at the next refresh
+                showProblem(serverCommands->missingText(QStringLiteral("listbans")));
+                then(false);
+            }
         }
         updateActions();
     });
@@ -138,14 +143,14 @@ void frmBans::Refresh()
         }
         m_server = boxes;
         ++m_generation;
-        serverCommands->bind(m_server.host, m_server.port, m_server.password);
     }
+    serverCommands->bind(m_server.host, m_server.port, m_server.password);  // asked again after a failure
     readList(false, nullptr);
 }
 
-void frmBans::CommandSent(const QString& command)
+void frmBans::CommandSent(const QString& host, int port, const QString& command)
 {
-    if (isVisible() && changesBans(command))
+    if (isVisible() && changesBans(command) && m_server.sameServer(BoundServer{host, port, QString()}))
         QTimer::singleShot(ReadAfterCommandMs, this, &frmBans::Refresh);
 }
 

@@ -49,8 +49,8 @@ public:
 
 public slots:
     // A command went to a server from elsewhere (the Players window's Ban Address): an open
-    // window reads its list again when the command changes bans.
-    void CommandSent(const QString& command);
+    // window showing that server's list reads it again when the command changes bans.
+    void CommandSent(const QString& host, int port, const QString& command);
 
 signals:
     void commandForServer(const QString& host, int port, const QString& password, const QString& command);

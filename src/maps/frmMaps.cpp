@@ -112,8 +112,11 @@ void frmMaps::createControls()
 
     serverCommands = new ServerCommands(this);
     connect(serverCommands, &ServerCommands::changed, this, [this] {
-        if (m_wantList)
+        if (m_wantList && serverCommands->known())
             askList(m_listTyped);
+        else if (m_wantList)  // read again at the next refresh
+            showProblem(serverCommands->missingText(QStringLiteral("fdir")));
+        m_wantList = false;
         updateActions();
     });
     connect(txtFilter, &QLineEdit::textChanged, filteredMaps, &QSortFilterProxyModel::setFilterFixedString);
@@ -185,6 +188,7 @@ void frmMaps::Refresh(bool list)
     lblProblem->clear();
     if (!boxes.sameServer(m_server) || boxes.password != m_server.password)
         bind(boxes);
+    serverCommands->bind(m_server.host, m_server.port, m_server.password);  // asked again after a failure
     askStatus(QString(), 0);
     askNextMap();
     if (list || maps->rowCount() == 0)
@@ -206,7 +210,6 @@ void frmMaps::bind(const BoundServer& server)
         showList(ReadMapFile(ReadUserDataFile(MapFileName(server.host, server.port), MaxMapFileBytes)));
         showServerLine();
     }
-    serverCommands->bind(server.host, server.port, server.password);
     updateActions();
 }
 

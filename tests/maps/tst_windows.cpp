@@ -173,7 +173,7 @@ private slots:
 
         // The Players window's Ban Address refreshes the open Bans window.
         w.mnuCommandsPlayers->trigger();
-        emit w.players->commandChosen(QStringLiteral("banaddr 198.51.100.7"));
+        emit w.players->commandChosen(QStringLiteral("127.0.0.1"), server.port(), server.password(), QStringLiteral("banaddr 198.51.100.7"));
         QTRY_COMPARE_WITH_TIMEOUT(rows(b).size(), 2, 10000);
 
         // Remove goes by the address, Flush All asks with the count.
