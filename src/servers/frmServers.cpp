@@ -383,19 +383,19 @@ void frmServers::cmdEdit_Click()
         list[row] = after;
         setList(list);
         saveList();
-        const bool moved = !before.sameServer(after.host, after.port);
         const QString typed = form->password();
-        if (!typed.isEmpty()) {
-            passwords->write(after.host, after.port, typed);
-        } else if (moved) {
-            // The saved password goes with the server to its new address.
-            passwords->read(before.host, before.port, this, [this, after](const QString& saved) {
-                if (!saved.isEmpty())
-                    passwords->write(after.host, after.port, saved);
-            });
+        if (before.sameServer(after.host, after.port)) {
+            if (!typed.isEmpty())
+                passwords->write(after.host, after.port, typed);
+            return;
         }
-        if (moved)
+        // A new address: the password (the one typed, or else the one saved) goes with it.
+        passwords->read(before.host, before.port, this, [this, before, after, typed](const QString& saved) {
+            const QString password = typed.isEmpty() ? saved : typed;
+            if (!password.isEmpty())
+                passwords->write(after.host, after.port, password);
             passwords->remove(before.host, before.port);
+        });
     });
     form->open();
 }
@@ -441,14 +441,21 @@ void frmServers::cmdSend_Click()
     const QString echo = targets.size() == 1
         ? QStringLiteral("%1 : %2   (to %3)").arg(TimeOfDay(), command, describe(targets.first()))
         : QStringLiteral("%1 : %2   (to %3 servers)").arg(TimeOfDay(), command, QString::number(targets.size()));
-    txtResults->setText(txtResults->text() + echo + QStringLiteral("\r\n"));
+    appendResults(echo + QStringLiteral("\r\n"));
     txtCommand->clear();
     sender->start(targets, command, m_link.logging && m_link.logging());
 }
 
 void frmServers::showResult(const SendResult& result)
 {
-    txtResults->setText(txtResults->text() + result.section());
+    appendResults(result.section());
+}
+
+void frmServers::appendResults(const QString& text)
+{
+    // The pane keeps the latest results; beyond its cap it starts again from them.
+    constexpr int ResultsCap = 1000000;
+    txtResults->setText(txtResults->text().size() + text.size() > ResultsCap ? text : txtResults->text() + text);
     txtResults->setSelStart(txtResults->text().size());
 }
 
