@@ -3,6 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/Password.h"
 #include "cli/RconRun.h"
+#include "cli/SavedServersRun.h"
 #include "cli/TerminalText.h"
 #include "console/ServerAddress.h"
 #include "log/LogFile.h"
@@ -68,6 +69,11 @@ int RunWithoutWindow(int& argc, char* argv[], const CommandLine& commandLine)
         return 0;
     case CommandLine::Send:
         return send(commandLine);
+    case CommandLine::SendSaved:
+        return SendToSavedServers(commandLine.group, commandLine.allServers, commandLine.commands, commandLine.quietMs,
+            commandLine.colours == CommandLine::Always || (commandLine.colours == CommandLine::Auto && terminalColours()));
+    case CommandLine::ListSaved:
+        return ListSavedServers();
     case CommandLine::UsageError:
     case CommandLine::Window:
         break;

@@ -98,7 +98,10 @@ private:
     int m_periodMs = DefaultPeriodMs;
     bool m_running = false;
     QTimer* m_timer = nullptr;
-    QElapsedTimer m_clock;   // since the schedule began
+    // Where the schedule stands: since it began, moved on after a stall.
+    qint64 now() const { return m_clock.elapsed() + m_shiftMs; }
+    QElapsedTimer m_clock;
+    qint64 m_shiftMs = 0;
     int m_round = 0;
     int m_index = 0;
 };
