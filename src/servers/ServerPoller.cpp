@@ -48,6 +48,7 @@ void ServerPoller::setServers(const QList<PolledServer>& servers)
         if (!unique.contains(s))
             unique.append(s);
     }
+    const QList<PolledServer> before = m_servers;
     m_servers = unique;
     for (auto it = m_states.begin(); it != m_states.end();)
         it = m_servers.contains(it.key()) ? std::next(it) : m_states.erase(it);
@@ -61,15 +62,21 @@ void ServerPoller::setServers(const QList<PolledServer>& servers)
         exchange->disconnect(this);
         exchange->cancel();
     }
-    if (m_running)
-        restartSchedule();
+    if (!m_running || ShuttingDown())
+        return;
+    // The servers new to the set are asked at once; the others keep their pace.
+    for (const PolledServer& s : m_servers) {
+        if (!before.contains(s))
+            poll(s);
+    }
+    resumeIn(m_servers.isEmpty() ? 0 : m_periodMs / m_servers.size());
 }
 
 void ServerPoller::setPeriodMs(int periodMs)
 {
     m_periodMs = qMax(1000, periodMs);
     if (m_running)
-        restartSchedule();
+        resumeIn(m_servers.isEmpty() ? 0 : m_periodMs / m_servers.size());
 }
 
 void ServerPoller::start()
@@ -77,7 +84,11 @@ void ServerPoller::start()
     if (m_running || ShuttingDown())
         return;
     m_running = true;
-    restartSchedule();
+    m_round = 0;
+    m_index = 0;
+    m_clock.start();
+    m_shiftMs = 0;
+    pollDue();
 }
 
 void ServerPoller::stop()
@@ -92,13 +103,16 @@ void ServerPoller::stop()
     }
 }
 
-void ServerPoller::restartSchedule()
+void ServerPoller::resumeIn(qint64 ms)
 {
-    m_round = 0;
-    m_index = 0;
-    m_clock.start();
-    m_shiftMs = 0;
-    pollDue();
+    const int count = static_cast<int>(m_servers.size());
+    if (m_index >= count) {
+        m_index = 0;
+        ++m_round;
+    }
+    // The schedule moves so that the server whose turn is next is asked in `ms`.
+    m_shiftMs = PollDueMs(m_round, m_index, count, m_periodMs) - ms - m_clock.elapsed();
+    scheduleNext();
 }
 
 void ServerPoller::scheduleNext()
@@ -125,11 +139,10 @@ void ServerPoller::pollDue()
             ++m_round;
         }
     }
-    if (count > 0 && PollDueMs(m_round, m_index, count, m_periodMs) + m_periodMs < now()) {
-        // Still a round behind: the schedule goes on from here.
-        m_shiftMs = PollDueMs(m_round, m_index, count, m_periodMs) - m_clock.elapsed();
-    }
-    scheduleNext();
+    if (count > 0 && PollDueMs(m_round, m_index, count, m_periodMs) + m_periodMs < now())
+        resumeIn(0);  // still a round behind: the schedule goes on from here
+    else
+        scheduleNext();
 }
 
 void ServerPoller::poll(const PolledServer& server)

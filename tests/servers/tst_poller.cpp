@@ -115,10 +115,13 @@ private slots:
         QCOMPARE(sb.lastAnswer, answeredB);
         QVERIFY(sb.lastAnswer.isValid() && sb.roundTripMs >= 0);
 
-        // Off the list: forgotten. Stopped: nothing more goes out.
+        // Off the list: forgotten. Back on it: asked at once. Stopped: nothing more goes out.
         poller.setServers({polled(a)});
         QCOMPARE(poller.state(polled(b)).polls, 0);
+        QVERIFY(!poller.polling(polled(b)));
         QCOMPARE(poller.state(polled(a)).polls, 2);
+        poller.setServers({polled(a), polled(b)});
+        QVERIFY(poller.polling(polled(b)));
         poller.stop();
         QCOMPARE(poller.pending(), 0);
         const int askedA = static_cast<int>(a.received().size()), askedB = static_cast<int>(b.received().size());
