@@ -3,6 +3,7 @@
 // answer with another token or from another port ignored, silence reported as "no answer"
 // with the last values kept, a refusal, and nothing more sent once stopped. The schedule is
 // checked as plain numbers.
+#include "console/RequestBudget.h"
 #include "console/Shutdown.h"
 #include "servers/ServerPoller.h"
 
@@ -60,6 +61,9 @@ private slots:
         const int closedPort = LoopbackServer(QHostAddress(QStringLiteral("127.0.0.4"))).port();
         QVERIFY(a.port() && b.port() && intruder.port() && closedPort);
         const PolledServer closed{QStringLiteral("127.0.0.4"), closedPort};
+        // Stand-ins that the budget need not ask for their engine first.
+        for (const char* address : {"127.0.0.2", "127.0.0.3", "127.0.0.4"})
+            RequestScheduler::instance().setRule(QHostAddress(QLatin1String(address)), BudgetRule::ForVersion(QStringLiteral("ioq3 1.36")));
 
         ServerPoller poller;
         QSignalSpy updates(&poller, &ServerPoller::updated);
