@@ -2,6 +2,7 @@
 #include "settings/ProgramInfo.h"
 
 #include <QInputDialog>
+#include <QLabel>
 
 namespace {
 struct State {
@@ -28,6 +29,8 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& tex
         return defaultButton != QMessageBox::NoButton ? defaultButton : QMessageBox::Ok;
     }
     QMessageBox box(icon, caption, text, buttons, parent);
+    // The text may quote a player's name or a server's words: plain text, never markup.
+    box.setTextFormat(Qt::PlainText);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -43,11 +46,15 @@ bool MessageBox::askText(QWidget* parent, const QString& prompt, const QString& 
         *text = state().texts.takeFirst();
         return true;
     }
-    bool ok = false;
-    const QString answer = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, QString(), &ok);
-    if (ok)
-        *text = answer;
-    return ok;
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *text = dialog.textValue();
+    return true;
 }
 
 void MessageBox::setRecording(bool on)

@@ -238,6 +238,7 @@ void frmMain::createMenus()
     mnuCommandsStatus = menuItem(mnuCommands, "mnuCommandsStatus", QStringLiteral("Get Server &Status"));
     mnuCommandsServerInfo = menuItem(mnuCommands, "mnuCommandsServerInfo", QStringLiteral("Get Server &Info"));
     mnuCommandsPlayers = menuItem(mnuCommands, "mnuCommandsPlayers", QStringLiteral("&Players..."));
+    mnuCommandsServers = menuItem(mnuCommands, "mnuCommandsServers", QStringLiteral("Ser&vers..."));
 
     mnuView = bar->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -295,6 +296,7 @@ void frmMain::connectEvents()
     connect(mnuCommandsStatus, &QAction::triggered, this, &frmMain::mnuCommandsStatus_Click);
     connect(mnuCommandsServerInfo, &QAction::triggered, this, &frmMain::mnuCommandsServerInfo_Click);
     connect(mnuCommandsPlayers, &QAction::triggered, this, &frmMain::mnuCommandsPlayers_Click);
+    connect(mnuCommandsServers, &QAction::triggered, this, &frmMain::mnuCommandsServers_Click);
     connect(mnuViewCommands, &QAction::triggered, this, &frmMain::mnuViewCommands_Click);
     connect(mnuViewVariables, &QAction::triggered, this, &frmMain::mnuViewVariables_Click);
     connect(mnuViewShowColours, &QAction::toggled, this, &frmMain::mnuViewShowColours_Click);

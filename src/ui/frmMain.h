@@ -19,6 +19,7 @@ class PasswordVault;
 class UdpClient;
 class VbCheckBox;
 class frmPlayers;
+class frmServers;
 
 // The main window. Its handlers are named after the control and the event; their logic
 // lives in the subsystem folders (console, autoquery, settings, log, ui), each of which
@@ -65,6 +66,7 @@ public:
     QAction* mnuCommandsStatus = nullptr;
     QAction* mnuCommandsServerInfo = nullptr;
     QAction* mnuCommandsPlayers = nullptr;
+    QAction* mnuCommandsServers = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuViewCommands = nullptr;
     QAction* mnuViewVariables = nullptr;
@@ -172,6 +174,10 @@ public:
     // --- the Players window (players/): one, created on first use ---
     frmPlayers* players = nullptr;
     void mnuCommandsPlayers_Click();
+
+    // --- the Servers window (servers/): one, created on first use ---
+    frmServers* servers = nullptr;
+    void mnuCommandsServers_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

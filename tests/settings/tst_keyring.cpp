@@ -14,7 +14,7 @@
 #include <QtTest>
 
 namespace {
-bool withKeyring = false;
+const bool withKeyring = InKeyringSession();
 
 // The keyring's entry for the program, as secret-tool finds it; "" when there is none.
 QString inKeyring()
@@ -96,23 +96,11 @@ private slots:
     }
 };
 
-// Without a session bus there is no keyring; then the same test again with one (KeyringSession).
+// Without a session bus there is no keyring; then again with one.
 int main(int argc, char** argv)
 {
-    withKeyring = KeyringSession::Inside();
-    if (!withKeyring)
-        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-    QApplication app(argc, argv);
     KeyringTest test;
-    if (withKeyring) {
-        if (!KeyringSession::StartKeyring()) {
-            qCritical("gnome-keyring-daemon did not start");
-            return 1;
-        }
-        return QTest::qExec(&test, argc, argv);
-    }
-    const int failed = QTest::qExec(&test, argc, argv);
-    return failed + KeyringSession::RunInside(app.arguments().mid(1));
+    return RunWithoutAndWithKeyring(test, argc, argv);
 }
 
 #include "tst_keyring.moc"

@@ -1,21 +1,38 @@
 #include "KeyringSession.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 const char* const InSession = "TELMORAX_TEST_KEYRING_SESSION";
 }
 
-bool KeyringSession::Inside()
+bool InKeyringSession()
 {
     return qEnvironmentVariableIsSet(InSession);
 }
 
-int KeyringSession::RunInside(const QStringList& arguments)
+int RunWithoutAndWithKeyring(QObject& test, int argc, char** argv)
 {
+    if (!InKeyringSession())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    QApplication app(argc, argv);
+    if (InKeyringSession()) {
+        QProcess daemon;
+        daemon.setStandardOutputFile(QProcess::nullDevice());
+        daemon.start(QStringLiteral("gnome-keyring-daemon"), {QStringLiteral("--unlock"), QStringLiteral("--components=secrets")});
+        daemon.write("keyring-pw");
+        daemon.closeWriteChannel();
+        if (!daemon.waitForFinished() || daemon.exitCode() != 0) {
+            qCritical("gnome-keyring-daemon did not start");
+            return 1;
+        }
+        return QTest::qExec(&test, argc, argv);
+    }
+    const int failed = QTest::qExec(&test, argc, argv);
     QTemporaryDir home;
     for (const char* folder : {"data", "run"})
         QDir(home.path()).mkpath(QLatin1String(folder));
@@ -29,18 +46,8 @@ int KeyringSession::RunInside(const QStringList& arguments)
     QProcess session;
     session.setProcessEnvironment(env);
     session.setProcessChannelMode(QProcess::ForwardedChannels);
-    session.start(QStringLiteral("dbus-run-session"), QStringList{QStringLiteral("--"), QCoreApplication::applicationFilePath()} + arguments);
+    session.start(QStringLiteral("dbus-run-session"), QStringList{QStringLiteral("--"), app.applicationFilePath()} + app.arguments().mid(1));
     if (!session.waitForFinished(-1) || session.exitStatus() != QProcess::NormalExit)
-        return 1;
-    return session.exitCode();
-}
-
-bool KeyringSession::StartKeyring()
-{
-    QProcess daemon;
-    daemon.setStandardOutputFile(QProcess::nullDevice());
-    daemon.start(QStringLiteral("gnome-keyring-daemon"), {QStringLiteral("--unlock"), QStringLiteral("--components=secrets")});
-    daemon.write("keyring-pw");
-    daemon.closeWriteChannel();
-    return daemon.waitForFinished() && daemon.exitCode() == 0;
+        return failed + 1;
+    return failed + session.exitCode();
 }

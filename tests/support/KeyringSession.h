@@ -1,15 +1,11 @@
 #pragma once
-#include <QStringList>
+class QObject;
 
-// A desktop keyring for a test: GNOME Keyring, unlocked, on a session bus of the test's own
-// in a home of its own. The test program runs itself again under dbus-run-session; the bus,
-// and with it the keyring daemon, ends when that run ends.
-namespace KeyringSession {
-// True in the run inside the session.
-bool Inside();
-// From outside: runs this program again, with `arguments`, inside a session, its output
-// forwarded; its exit status, or 1 when it did not run.
-int RunInside(const QStringList& arguments);
-// Inside: starts the keyring daemon. False when it did not start.
-bool StartKeyring();
-}
+// Runs a test object's functions twice: first here without a session bus, so with no keyring
+// at all; then again in a process of its own under dbus-run-session, with a GNOME Keyring
+// unlocked for it, in a home of its own. The bus, and with it the keyring daemon, ends when
+// that run ends. Call from main() before anything else; returns the failures of both runs.
+int RunWithoutAndWithKeyring(QObject& test, int argc, char** argv);
+
+// True in the run with the keyring.
+bool InKeyringSession();
