@@ -166,11 +166,9 @@ CommandLine ReadCommandLine(const QStringList& arguments)
             return usageError(QStringLiteral("--group needs a group name."));
         if (!c.host.isEmpty())
             return usageError(QStringLiteral("--group and --all send to the saved servers, not to '%1'.").arg(servers.first()));
-        for (const QCommandLineOption* single : {&o.passwordFile, &o.log}) {
-            if (parser.isSet(*single))
-                return usageError(QStringLiteral("--%1 goes with one server, not with --group or --all.")
-                                      .arg(single->names().constFirst()));
-        }
+        if (parser.isSet(o.passwordFile))
+            return usageError(QStringLiteral("--password-file goes with one server: with --group or --all, each server's "
+                                             "password comes from the keyring."));
     } else if (c.host.isEmpty()) {
         return usageError(QStringLiteral("--send needs a server to send to: --send COMMAND HOST[:PORT], --group NAME or --all."));
     }

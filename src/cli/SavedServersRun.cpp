@@ -2,26 +2,14 @@
 
 #include "cli/ExitStatus.h"
 #include "console/RconDatagram.h"
+#include "servers/SendToMany.h"
 #include "servers/ServerPasswords.h"
 
 #include <QCoreApplication>
 
-SavedServersRun::SavedServersRun(const Request& request, QObject* parent)
-    : QObject(parent)
-    , m_request(request)
-    , m_passwords(new ServerPasswords(this))
-{
-    for (const SavedServer& server : request.servers) {
-        Target t;
-        t.server = server;
-        t.text = TerminalText(request.colours);
-        m_targets.append(t);
-    }
-    connect(m_passwords, &ServerPasswords::noKeyring, this,
-        [] { Tell(QStringLiteral("there is no keyring service: no saved password can be read")); });
-}
-
-int SavedServersRun::StatusOf(ExchangeOutcome::Kind kind)
+namespace {
+// The exit status an exchange's outcome gives.
+int statusOf(ExchangeOutcome::Kind kind)
 {
     switch (kind) {
     case ExchangeOutcome::Answered:
@@ -38,18 +26,26 @@ int SavedServersRun::StatusOf(ExchangeOutcome::Kind kind)
     }
     return ExitStatus::NoAnswer;
 }
+}
+
+SavedServersRun::SavedServersRun(const Request& request, QObject* parent)
+    : QObject(parent)
+    , m_request(request)
+{
+    auto* passwords = new ServerPasswords(this);
+    m_sender = new SendToMany(passwords, this);
+    m_sender->setTiming(qMax(FirstDatagramMs, request.quietMs), request.quietMs);
+    for (const SavedServer& server : request.servers)
+        m_targets.append({server, QString(), QStringList(), 0, 0, false});
+    connect(passwords, &ServerPasswords::noKeyring, this,
+        [] { Tell(QStringLiteral("there is no keyring service: no saved password can be read")); });
+    connect(m_sender, &SendToMany::serverDone, this, &SavedServersRun::over);
+}
 
 void SavedServersRun::start()
 {
-    if (m_targets.isEmpty()) {
-        flush();
-        return;
-    }
-    // Every password is asked for at once; each server starts as soon as its own is read.
-    for (int i = 0; i < m_targets.size(); ++i) {
-        const SavedServer& s = m_targets.at(i).server;
-        m_passwords->read(s.host, s.port, this, [this, i](const QString& password) { passwordRead(i, password); });
-    }
+    m_sender->start(m_request.servers, m_request.commands.value(0), m_request.log);
+    flush();
 }
 
 QString SavedServersRun::name(int index) const
@@ -58,48 +54,24 @@ QString SavedServersRun::name(int index) const
     return PrintableLine(QStringLiteral("%1 (%2)").arg(s.shownLabel(), s.address()));
 }
 
-void SavedServersRun::passwordRead(int index, const QString& password)
+void SavedServersRun::over(const SendResult& result)
 {
-    Target& t = m_targets[index];
-    if (password.isEmpty()) {
-        t.problems << name(index) + QStringLiteral(": no password saved; nothing was sent");
-        finishTarget(index, ExitStatus::Usage);
+    const int index = IndexOfServer(m_request.servers, result.server.host, result.server.port);
+    if (index < 0 || m_targets.at(index).done)
         return;
-    }
-    t.password = password;
-    send(index);
-}
-
-void SavedServersRun::send(int index)
-{
-    const Target& t = m_targets.at(index);
-    ExchangeRequest request;
-    request.host = t.server.host;
-    request.port = t.server.port;
-    request.password = t.password;
-    request.command = m_request.commands.at(t.next);
-    request.priority = ExchangeRequest::Priority::Typed;
-    request.firstDatagramMs = qMax(FirstDatagramMs, m_request.quietMs);
-    request.quietMs = m_request.quietMs;
-    ServerExchange* exchange = ServerExchange::ask(request, this);
-    connect(exchange, &ServerExchange::datagramArrived, this, [this, index](const QByteArray& datagram) {
-        m_targets[index].toPrint += m_targets[index].text.add(DecodeReply(datagram));
-        flush();
-    });
-    connect(exchange, &ServerExchange::finished, this,
-        [this, index](const ExchangeOutcome& outcome) { over(index, outcome); });
-}
-
-void SavedServersRun::over(int index, const ExchangeOutcome& outcome)
-{
     Target& t = m_targets[index];
-    t.toPrint += t.text.finish();
-    const int status = StatusOf(outcome.kind);
+    TerminalText text(m_request.colours);
+    for (const QByteArray& datagram : result.outcome.datagrams)
+        t.toPrint += text.add(DecodeReply(datagram));
+    t.toPrint += text.finish();
     const QString command = PrintableLine(m_request.commands.at(t.next));
-    if (status == ExitStatus::Answered) {
+    const int status = result.noPassword ? ExitStatus::Usage : statusOf(result.outcome.kind);
+    if (result.noPassword) {
+        t.problems << name(index) + QStringLiteral(": no password saved; nothing was sent");
+    } else if (status == ExitStatus::Answered) {
         if (++t.next < m_request.commands.size()) {
+            m_sender->start({t.server}, m_request.commands.at(t.next), m_request.log);
             flush();
-            send(index);
             return;
         }
     } else if (status == ExitStatus::BadPassword) {
@@ -108,20 +80,14 @@ void SavedServersRun::over(int index, const ExchangeOutcome& outcome)
         t.problems << QStringLiteral("no answer from %1 to \"%2\" within %3 seconds")
                           .arg(name(index), command, QString::number(qMax(FirstDatagramMs, m_request.quietMs) / 1000.0));
     } else {
-        t.problems << QStringLiteral("%1: %2").arg(name(index),
-            outcome.errorText.isEmpty() ? ExchangeOutcome::words(outcome.kind) : PrintableLine(outcome.errorText));
+        t.problems << QStringLiteral("%1: %2").arg(name(index), PrintableLine(result.outcomeWords()));
     }
     const int unsent = static_cast<int>(m_request.commands.size()) - t.next - 1;
     if (status != ExitStatus::Answered && unsent > 0)
         t.problems << (unsent == 1 ? QStringLiteral("the command after it was not sent to %1").arg(name(index))
                                    : QStringLiteral("the %1 commands after it were not sent to %2").arg(QString::number(unsent), name(index)));
-    finishTarget(index, status);
-}
-
-void SavedServersRun::finishTarget(int index, int status)
-{
-    m_targets[index].status = status;
-    m_targets[index].done = true;
+    t.status = status;
+    t.done = true;
     flush();
 }
 
@@ -152,7 +118,7 @@ void SavedServersRun::flush()
 }
 
 namespace {
-// The saved servers, or why there are none to use (told, with the status to exit with).
+// The saved servers; false when the file was there but could not be read (told).
 bool loadServers(QList<SavedServer>* servers)
 {
     const LoadedServerList loaded = LoadServerList();
@@ -163,20 +129,17 @@ bool loadServers(QList<SavedServer>* servers)
 }
 }
 
-int SendToSavedServers(const QString& group, bool all, const QStringList& commands, int quietMs, bool colours)
+int SendToSavedServers(const QString& group, bool all, const SavedServersRun::Request& request)
 {
-    SavedServersRun::Request request;
-    loadServers(&request.servers);
+    SavedServersRun::Request r = request;
+    loadServers(&r.servers);
     if (!all)
-        request.servers = ServersOfGroup(request.servers, group);
-    if (request.servers.isEmpty()) {
+        r.servers = ServersOfGroup(r.servers, group);
+    if (r.servers.isEmpty()) {
         Tell(all ? QStringLiteral("no server is saved") : QStringLiteral("no saved server is in the group \"%1\"").arg(PrintableLine(group)));
         return ExitStatus::Usage;
     }
-    request.commands = commands;
-    request.quietMs = quietMs;
-    request.colours = colours;
-    SavedServersRun run(request);
+    SavedServersRun run(r);
     QObject::connect(&run, &SavedServersRun::finished, QCoreApplication::instance(), &QCoreApplication::exit, Qt::QueuedConnection);
     run.start();
     return QCoreApplication::exec();

@@ -84,11 +84,21 @@ private slots:
 
         // The group, its name's letter case not counting: each answer after its server's line,
         // the wrong password refused for that server alone; the worst status is the program's.
-        const Run group = run({QStringLiteral("--send"), QStringLiteral("say hello"), QStringLiteral("--group"), QStringLiteral("FLEET")});
+        // The log holds each exchange with its server's address.
+        QTemporaryDir files;
+        const QString log = files.filePath(QStringLiteral("fleet.log"));
+        const Run group = run({QStringLiteral("--send"), QStringLiteral("say hello"), QStringLiteral("--group"), QStringLiteral("FLEET"),
+            QStringLiteral("--log"), log});
         QCOMPARE(group.status, 3);
         QCOMPARE(group.out, QStringLiteral("== Alpha (%1)\nconsole: hello\n== %2 (%2)\nBad rconpassword.\n").arg(alpha, local));
         QVERIFY2(group.err.contains(QStringLiteral("%1 (%1) refused the rcon password").arg(local)), qPrintable(group.err));
         QVERIFY(server.waitForOutput(QStringLiteral("hello")));
+        const QString logged = QString::fromLatin1(ReadFile(log));
+        for (const QString& record : {QStringLiteral(" : say hello   (sent to %1)\r\n").arg(alpha), QStringLiteral(" : say hello   (sent to %1)\r\n").arg(local),
+                 QStringLiteral("== Alpha (%1): answered\r\nconsole: hello\r\n").arg(alpha),
+                 QStringLiteral("== %1 (%1): bad password\r\nBad rconpassword.\r\n").arg(local)})
+            QVERIFY2(logged.contains(record), qPrintable(logged));
+        QVERIFY(!logged.contains(password));
 
         // All: a silent server and one without a password too, in the list's order.
         const Run all = run({QStringLiteral("--all"), QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("--wait"), QStringLiteral("0.5")});
