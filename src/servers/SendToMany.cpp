@@ -32,6 +32,12 @@ SendToMany::SendToMany(ServerPasswords* passwords, QObject* parent)
 {
 }
 
+void SendToMany::setTiming(int firstDatagramMs, int quietMs)
+{
+    m_timing.firstDatagramMs = firstDatagramMs;
+    m_timing.quietMs = quietMs;
+}
+
 void SendToMany::start(const QList<SavedServer>& servers, const QString& command, bool log)
 {
     if (ShuttingDown())
@@ -59,6 +65,8 @@ void SendToMany::ask(const SavedServer& server, const QString& password, const Q
     request.password = password;
     request.command = command;
     request.priority = ExchangeRequest::Priority::Typed;
+    request.firstDatagramMs = m_timing.firstDatagramMs;
+    request.quietMs = m_timing.quietMs;
     ServerExchange* exchange = ServerExchange::ask(request, this);
     if (log) {
         connect(exchange, &ServerExchange::sent, this, [server, command] {

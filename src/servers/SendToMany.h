@@ -28,6 +28,9 @@ class SendToMany : public QObject {
 public:
     SendToMany(ServerPasswords* passwords, QObject* parent = nullptr);
 
+    // How long an answer's first datagram is awaited, and the quiet that ends it (the
+    // exchange unit's own figures unless set); for the rounds started after.
+    void setTiming(int firstDatagramMs, int quietMs);
     // Starts a round; a round still running goes on beside it.
     void start(const QList<SavedServer>& servers, const QString& command, bool log);
     // The servers whose result is not in yet.
@@ -44,4 +47,5 @@ private:
 
     ServerPasswords* m_passwords;
     int m_pending = 0;
+    ExchangeRequest m_timing;  // its firstDatagramMs and quietMs
 };

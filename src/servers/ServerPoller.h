@@ -55,10 +55,11 @@ public:
 
     // The servers to poll, in the order they are asked; repeats are dropped. What was
     // learnt about servers still in the set is kept, the rest forgotten. While started, the
-    // schedule begins again.
+    // servers new to the set are asked at once, and the others keep their pace.
     void setServers(const QList<PolledServer>& servers);
     QList<PolledServer> servers() const { return m_servers; }
-    // At least one second. While started, the schedule begins again.
+    // At least one second. While started, the next server is asked one step of the new
+    // period from now.
     void setPeriodMs(int periodMs);
     int periodMs() const { return m_periodMs; }
 
@@ -71,8 +72,9 @@ public:
 
     // What is known of a server; a default PollState for one never answered or not in the set.
     PollState state(const PolledServer& server) const { return m_states.value(server); }
-    // Polls in flight right now.
+    // Polls in flight right now: all of them, or that of one server.
     int pending() const { return static_cast<int>(m_inFlight.size()); }
+    bool polling(const PolledServer& server) const { return m_inFlight.contains(server); }
 
 signals:
     // A poll of `server` is over: answered (state.answering) or not.
@@ -85,7 +87,7 @@ private:
         QElapsedTimer sentAt;
         bool sent = false;
     };
-    void restartSchedule();
+    void resumeIn(qint64 ms);
     void scheduleNext();
     void pollDue();
     void poll(const PolledServer& server);
@@ -98,7 +100,10 @@ private:
     int m_periodMs = DefaultPeriodMs;
     bool m_running = false;
     QTimer* m_timer = nullptr;
-    QElapsedTimer m_clock;   // since the schedule began
+    // Where the schedule stands: since it began, moved on after a stall.
+    qint64 now() const { return m_clock.elapsed() + m_shiftMs; }
+    QElapsedTimer m_clock;
+    qint64 m_shiftMs = 0;
     int m_round = 0;
     int m_index = 0;
 };

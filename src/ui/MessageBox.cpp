@@ -22,35 +22,39 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& tex
     QMessageBox::StandardButtons buttons, QMessageBox::Icon icon, QMessageBox::StandardButton defaultButton)
 {
     const QString caption = title.isEmpty() ? ProgramInfo::Title : title;
+    // The format is set before the text: text that looks like markup is never parsed as such.
+    QMessageBox box(icon, caption, QString(), buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     if (state().recording) {
-        state().shown.append({text, caption, buttons, icon, defaultButton});
+        state().shown.append({box.text(), caption, buttons, icon, defaultButton, box.textFormat()});
         if (!state().answers.isEmpty())
             return state().answers.takeFirst();
         return defaultButton != QMessageBox::NoButton ? defaultButton : QMessageBox::Ok;
     }
-    QMessageBox box(icon, caption, text, buttons, parent);
-    // The text may quote a player's name or a server's words: plain text, never markup.
-    box.setTextFormat(Qt::PlainText);
-    if (defaultButton != QMessageBox::NoButton)
-        box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 bool MessageBox::askText(QWidget* parent, const QString& prompt, const QString& title, QString* text)
 {
-    const QString caption = title.isEmpty() ? ProgramInfo::Title : title;
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title.isEmpty() ? ProgramInfo::Title : title);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setLabelText(QString());  // makes its label, whose format is set before the text
+    QLabel* label = dialog.findChild<QLabel*>();
+    if (label)
+        label->setTextFormat(Qt::PlainText);
+    dialog.setLabelText(prompt);
     if (state().recording) {
-        state().shown.append({prompt, caption, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoIcon, QMessageBox::Ok});
+        state().shown.append({label ? label->text() : QString(), dialog.windowTitle(), QMessageBox::Ok | QMessageBox::Cancel,
+            QMessageBox::NoIcon, QMessageBox::Ok, label ? label->textFormat() : Qt::AutoText});
         if (state().texts.isEmpty())
             return false;
         *text = state().texts.takeFirst();
         return true;
     }
-    QInputDialog dialog(parent);
-    dialog.setWindowTitle(caption);
-    dialog.setLabelText(prompt);
-    for (QLabel* label : dialog.findChildren<QLabel*>())
-        label->setTextFormat(Qt::PlainText);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     *text = dialog.textValue();

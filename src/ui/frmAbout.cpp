@@ -50,6 +50,7 @@ QLabel* label(QWidget* parent, const char* name, const QRect& r, Qt::Alignment a
 {
     auto* l = new QLabel(parent);
     l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::PlainText);  // no label of the program renders markup
     l->setGeometry(r);
     l->setAlignment(align | Qt::AlignTop);
     l->setWordWrap(wrap);
