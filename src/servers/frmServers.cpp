@@ -1,5 +1,6 @@
 #include "servers/frmServers.h"
 
+#include "console/ColourCodes.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
@@ -13,6 +14,7 @@
 #include "servers/ServersModel.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
+#include "ui/Fonts.h"
 #include "ui/MessageBox.h"
 
 #include <QComboBox>
@@ -169,6 +171,12 @@ void frmServers::createControls()
     txtResults = new OutputPane(this);
     txtResults->setObjectName(QStringLiteral("txtResults"));
     txtResults->setAccessibleName(QStringLiteral("Results"));
+    // The main window's pane, for which the colours of the codes are chosen.
+    txtResults->setFont(Fonts::courierNew(8.25));
+    QPalette pane = txtResults->palette();
+    pane.setColor(QPalette::Base, ColourCodes::PaneBackground());
+    pane.setColor(QPalette::Text, ColourCodes::PaneText());
+    txtResults->setPalette(pane);
     lowerLayout->addWidget(txtResults, 1);
 
     splitter = new QSplitter(Qt::Vertical, this);
@@ -438,10 +446,11 @@ void frmServers::cmdSend_Click()
                QStringLiteral("Send"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
             != QMessageBox::Yes)
         return;
-    const QString echo = targets.size() == 1
-        ? QStringLiteral("%1 : %2   (to %3)").arg(TimeOfDay(), command, describe(targets.first()))
-        : QStringLiteral("%1 : %2   (to %3 servers)").arg(TimeOfDay(), command, QString::number(targets.size()));
-    appendResults(echo + QStringLiteral("\r\n"));
+    // The echo line, and where it went in a write of its own: in the pane's own colour
+    // whatever colour the command ends in.
+    appendResults(TimeOfDay() + QStringLiteral(" : ") + command);
+    appendResults(targets.size() == 1 ? QStringLiteral("   (to %1)\r\n").arg(describe(targets.first()))
+                                      : QStringLiteral("   (to %1 servers)\r\n").arg(targets.size()));
     txtCommand->clear();
     sender->start(targets, command, m_link.logging && m_link.logging());
 }
