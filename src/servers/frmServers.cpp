@@ -257,7 +257,17 @@ void frmServers::addNotice(const QString& line)
 
 void frmServers::setList(const QList<SavedServer>& list)
 {
+    // The servers selected stay selected, wherever the new list has them.
+    QList<SavedServer> selected;
+    for (int row : selectedRows())
+        selected.append(servers->server(row));
     servers->setServers(list);
+    for (const SavedServer& s : selected) {
+        const int row = servers->rowOf(s.host, s.port);
+        if (row >= 0)
+            grdServers->selectionModel()->select(sortedServers->mapFromSource(servers->index(row, 0)),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
     updateGroups();
     updateActions();
     restartPolling();
@@ -416,7 +426,9 @@ void frmServers::cmdRemove_Click()
     const QString question = rows.size() == 1
         ? QStringLiteral("Remove %1 from the list?").arg(describe(servers->server(rows.first())))
         : QStringLiteral("Remove %1 servers from the list?").arg(rows.size());
-    if (MessageBox::show(this, question + QStringLiteral("\n\nIts saved password is removed from the keyring too."),
+    const QString passwordsToo = rows.size() == 1 ? QStringLiteral("Its saved password is removed from the keyring too.")
+                                                  : QStringLiteral("Their saved passwords are removed from the keyring too.");
+    if (MessageBox::show(this, question + QStringLiteral("\n\n") + passwordsToo,
             QStringLiteral("Remove"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
         != QMessageBox::Yes)
         return;

@@ -247,6 +247,7 @@ private slots:
         selectRows(s, {1});
         s->cmdEdit->click();
         fillForm(s, QStringLiteral("Bravo"), b, QStringLiteral("fleet"), QStringLiteral("bravoWrong3"));
+        QCOMPARE(s->grdServers->selectionModel()->selectedRows().value(0).data().toString(), QStringLiteral("Bravo"));
         QTRY_COMPARE(inKeyring(bravo.port()), QStringLiteral("bravoWrong3"));
         MessageBox::setNextAnswer(QMessageBox::Yes);
         s->txtCommand->setText(QStringLiteral("say again"));
