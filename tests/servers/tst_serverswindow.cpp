@@ -71,6 +71,8 @@ void fillForm(frmServers* s, const QString& label, const QString& address, const
 {
     auto* form = s->findChild<ServerForm*>();
     QVERIFY(form && form->isVisible());
+    for (const QLabel* label : s->findChildren<QLabel*>())  // the window's and the form's
+        QCOMPARE(label->textFormat(), Qt::PlainText);
     form->txtLabel->setText(label);
     form->txtAddress->setText(address);
     form->txtGroup->setText(group);
