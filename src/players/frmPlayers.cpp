@@ -128,7 +128,9 @@ void frmPlayers::createControls()
     cmdRefresh = new QPushButton(QStringLiteral("&Refresh"), this);
     cmdRefresh->setObjectName(QStringLiteral("cmdRefresh"));
     top->addWidget(cmdRefresh);
-    auto* every = new QLabel(QStringLiteral("E&very"), this);
+    auto* every = new QLabel(this);
+    every->setTextFormat(Qt::PlainText);
+    every->setText(QStringLiteral("E&very"));
     top->addWidget(every);
     txtRefreshSeconds = new QSpinBox(this);
     txtRefreshSeconds->setObjectName(QStringLiteral("txtRefreshSeconds"));

@@ -112,10 +112,8 @@ void frmAbout::createControls()
 
 void frmAbout::Form_Load()
 {
-    lblVersion->setText(QStringLiteral("[%1.%2.%3]")
-                            .arg(ProgramInfo::VersionMajor)
-                            .arg(ProgramInfo::VersionMinor)
-                            .arg(ProgramInfo::VersionRevision));
+    lblVersion->setText(QStringLiteral("[%1.%2.%3]").arg(QString::number(ProgramInfo::VersionMajor),
+        QString::number(ProgramInfo::VersionMinor), QString::number(ProgramInfo::VersionRevision)));
     lblTitle->setText(ProgramInfo::ProductName);
 }
 

@@ -231,11 +231,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(QStringLiteral("Sarge^7 was kicked")), 10000);
         QVERIFY(!a.output().contains(QStringLiteral("b-pw")));
 
-        // The refresh after the command reads B: A's table goes at once, B's comes.
+        // The refresh after the command reads B: A's table goes at once, and while B's is not
+        // on screen (here a wrong password) nothing can be chosen.
+        w.txtPassword->setText(QStringLiteral("wrong"));
+        QTRY_VERIFY_WITH_TIMEOUT(p->lblProblem->text().contains(QStringLiteral("Bad rconpassword.")), 10000);
+        QVERIFY(p->TableServer().isEmpty() && p->players->rowCount() == 0 && !p->cmdKick->isEnabled());
+        QVERIFY2(p->lblProblem->text().startsWith(QStringLiteral("127.0.0.1:%1 answered").arg(b.port())), qPrintable(p->lblProblem->text()));
+        w.txtPassword->setText(b.password());
+        p->Refresh();
         QTRY_VERIFY_WITH_TIMEOUT(p->TableServer() == QStringLiteral("127.0.0.1:%1").arg(b.port()), 10000);
         QCOMPARE(p->sortedPlayers->index(0, PlayersModel::Name).data().toString(), QStringLiteral("Bravo"));
         QVERIFY(!b.heard().contains(QStringLiteral("clientkick 0")));
         QCOMPARE(b.heard().first(), QStringLiteral("status"));
+        QVERIFY(rigSelectFirst(p));
+        QTRY_VERIFY_WITH_TIMEOUT(p->cmdKick->isEnabled(), 10000);  // B's commands: Bravo can be kicked
     }
 
 private:
