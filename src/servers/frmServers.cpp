@@ -1,5 +1,6 @@
 #include "servers/frmServers.h"
 
+#include "console/ColourCodes.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
@@ -13,6 +14,7 @@
 #include "servers/ServersModel.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
+#include "ui/Fonts.h"
 #include "ui/MessageBox.h"
 
 #include <QComboBox>
@@ -169,6 +171,12 @@ void frmServers::createControls()
     txtResults = new OutputPane(this);
     txtResults->setObjectName(QStringLiteral("txtResults"));
     txtResults->setAccessibleName(QStringLiteral("Results"));
+    // The main window's pane, for which the colours of the codes are chosen.
+    txtResults->setFont(Fonts::courierNew(8.25));
+    QPalette pane = txtResults->palette();
+    pane.setColor(QPalette::Base, ColourCodes::PaneBackground());
+    pane.setColor(QPalette::Text, ColourCodes::PaneText());
+    txtResults->setPalette(pane);
     lowerLayout->addWidget(txtResults, 1);
 
     splitter = new QSplitter(Qt::Vertical, this);
@@ -383,19 +391,19 @@ void frmServers::cmdEdit_Click()
         list[row] = after;
         setList(list);
         saveList();
-        const bool moved = !before.sameServer(after.host, after.port);
         const QString typed = form->password();
-        if (!typed.isEmpty()) {
-            passwords->write(after.host, after.port, typed);
-        } else if (moved) {
-            // The saved password goes with the server to its new address.
-            passwords->read(before.host, before.port, this, [this, after](const QString& saved) {
-                if (!saved.isEmpty())
-                    passwords->write(after.host, after.port, saved);
-            });
+        if (before.sameServer(after.host, after.port)) {
+            if (!typed.isEmpty())
+                passwords->write(after.host, after.port, typed);
+            return;
         }
-        if (moved)
+        // A new address: the password (the one typed, or else the one saved) goes with it.
+        passwords->read(before.host, before.port, this, [this, before, after, typed](const QString& saved) {
+            const QString password = typed.isEmpty() ? saved : typed;
+            if (!password.isEmpty())
+                passwords->write(after.host, after.port, password);
             passwords->remove(before.host, before.port);
+        });
     });
     form->open();
 }
@@ -438,17 +446,25 @@ void frmServers::cmdSend_Click()
                QStringLiteral("Send"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
             != QMessageBox::Yes)
         return;
-    const QString echo = targets.size() == 1
-        ? QStringLiteral("%1 : %2   (to %3)").arg(TimeOfDay(), command, describe(targets.first()))
-        : QStringLiteral("%1 : %2   (to %3 servers)").arg(TimeOfDay(), command, QString::number(targets.size()));
-    txtResults->setText(txtResults->text() + echo + QStringLiteral("\r\n"));
+    // The echo line, and where it went in a write of its own: in the pane's own colour
+    // whatever colour the command ends in.
+    appendResults(TimeOfDay() + QStringLiteral(" : ") + command);
+    appendResults(targets.size() == 1 ? QStringLiteral("   (to %1)\r\n").arg(describe(targets.first()))
+                                      : QStringLiteral("   (to %1 servers)\r\n").arg(targets.size()));
     txtCommand->clear();
     sender->start(targets, command, m_link.logging && m_link.logging());
 }
 
 void frmServers::showResult(const SendResult& result)
 {
-    txtResults->setText(txtResults->text() + result.section());
+    appendResults(result.section());
+}
+
+void frmServers::appendResults(const QString& text)
+{
+    // The pane keeps the latest results; beyond its cap it starts again from them.
+    constexpr int ResultsCap = 1000000;
+    txtResults->setText(txtResults->text().size() + text.size() > ResultsCap ? text : txtResults->text() + text);
     txtResults->setSelStart(txtResults->text().size());
 }
 

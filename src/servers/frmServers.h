@@ -85,6 +85,7 @@ private:
     void updateActions();
     void restartPolling();
     void showResult(const SendResult& result);
+    void appendResults(const QString& text);
     void saveSettings();
 
     MainWindowLink m_link;

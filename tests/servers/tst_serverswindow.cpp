@@ -14,6 +14,8 @@
 #include "servers/ServerPoller.h"
 #include "servers/ServersModel.h"
 #include "servers/frmServers.h"
+#include "players/frmPlayers.h"
+#include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
 
 #include <QDirIterator>
@@ -77,6 +79,17 @@ void fillForm(frmServers* s, const QString& label, const QString& address, const
     QTRY_VERIFY(!s->findChild<ServerForm*>());
 }
 
+// A tool tip's text as the tool tip shows it: as markup when it looks like markup.
+QString tipShown(const QString& tip)
+{
+    QTextDocument shown;
+    if (Qt::mightBeRichText(tip))
+        shown.setHtml(tip);
+    else
+        shown.setPlainText(tip);
+    return shown.toPlainText();
+}
+
 void selectRows(frmServers* s, const QList<int>& rows)
 {
     s->grdServers->clearSelection();
@@ -98,12 +111,12 @@ private slots:
         TestEnv env;
         ServerPasswords::ResetForTests();
         QVERIFY(MakeUserDataFolder());
-        const QByteArray damaged = "{\"kind\": \"telmorax servers\", \"version\": 1, \"servers\": [{\"host\": \"a\", \"port\": 99999";
+        const QByteArray damaged = R"({"kind": "telmorax servers", "version": 1, "servers": [{"label": "", "host": "a", "port": 99999}]})";
         QVERIFY(WriteUserDataFile(ServerListFileName, damaged));
         const quint16 nobody = quint16(FreeUdpPort());
         {
             frmMain w;
-            AimAt(w, nobody, QStringLiteral("memPw1"));
+            AimAt(w, nobody, QStringLiteral("memPw1"), QStringLiteral("localhost"));
             w.mnuCommandsServers->trigger();
             frmServers* s = w.servers;
             QVERIFY(s && s->isVisible());
@@ -118,22 +131,24 @@ private slots:
             QCOMPARE(s->servers->rowCount(), 1);
             QTRY_VERIFY(s->lblNotice->text().contains(QStringLiteral("No keyring")));
             QCOMPARE(s->lblNotice->text().count(QStringLiteral("No keyring")), 1);
-            QCOMPARE(cell(s, 0, ServersModel::Label), QStringLiteral("127.0.0.1:%1").arg(nobody));
+            QCOMPARE(cell(s, 0, ServersModel::Label), QStringLiteral("localhost:%1").arg(nobody));
 
-            // A label of any characters and a group, through Edit..., read back whole.
+            // A label of any characters and a group, through Edit..., read back whole; the
+            // password goes with the server to its new address.
             const QString odd = QStringLiteral("Ünï \"q\" \\ <b>x</b>\ttab");
             selectRows(s, {0});
             s->cmdEdit->click();
-            fillForm(s, odd, QStringLiteral("127.0.0.1"), QStringLiteral("g1"), QString());
+            fillForm(s, odd, QStringLiteral("127.0.0.1"), QStringLiteral("R&D"), QString());
             s->cmdAdd->click();
-            fillForm(s, QString(), QStringLiteral("[::1]:%1").arg(nobody), QStringLiteral("G1"), QString());
+            fillForm(s, QString(), QStringLiteral("[::1]:%1").arg(nobody), QStringLiteral("r&d"), QString());
             const LoadedServerList read = LoadServerList();
             QCOMPARE(read.notice, QString());
             QCOMPARE(read.servers.size(), 2);
             QCOMPARE(read.servers[0].label, odd);
-            QCOMPARE(read.servers[0].group, QStringLiteral("g1"));
+            QCOMPARE(read.servers[0].group, QStringLiteral("R&D"));
             QCOMPARE(read.servers[1].address(), QStringLiteral("[::1]:%1").arg(nobody));
-            QCOMPARE(ServerGroups(read.servers), QStringList{QStringLiteral("g1")});
+            QCOMPARE(ServerGroups(read.servers), QStringList{QStringLiteral("R&D")});
+            QCOMPARE(tipShown(cell(s, 0, ServersModel::Label, Qt::ToolTipRole)), QStringLiteral("127.0.0.1:%1, group R&D").arg(nobody));
             QCOMPARE(FileMode(listFile()), 0600);
             QCOMPARE(filesHolding({env.configHome(), UserDataFolder()}, QStringLiteral("memPw1")), QStringList());
 
@@ -165,7 +180,7 @@ private slots:
             QCOMPARE(s->txtResults->text(), QString());
 
             // One server with a password, one without: each its own outcome.
-            s->cboSendTo->setCurrentIndex(s->cboSendTo->findText(QStringLiteral("Group: g1")));
+            s->cboSendTo->setCurrentIndex(s->cboSendTo->findText(QStringLiteral("Group: R&D")));
             MessageBox::setNextAnswer(QMessageBox::Yes);
             QTest::keyClick(s->txtCommand, Qt::Key_Return);
             QTRY_VERIFY_WITH_TIMEOUT(s->txtResults->text().contains(QStringLiteral("== %1 (127.0.0.1:%2): refused").arg(odd).arg(nobody)), 5000);
@@ -209,11 +224,7 @@ private slots:
         QVERIFY(cell(s, 1, ServersModel::Players).startsWith(QStringLiteral("0 + 0 / ")));
         QCOMPARE(cell(s, 0, ServersModel::HostName), QStringLiteral("Red <b>Fort</b>"));
         QCOMPARE(cell(s, 0, ServersModel::HostName, ServersModel::HostNameWithCodesRole), QStringLiteral("^1Red <b>Fort</b>"));
-        const QString tip = cell(s, 0, ServersModel::HostName, Qt::ToolTipRole);
-        QTextDocument shown;
-        shown.setHtml(tip);
-        QVERIFY(Qt::mightBeRichText(tip));
-        QCOMPARE(shown.toPlainText(), QStringLiteral("With its colour codes: ^1Red <b>Fort</b>"));
+        QCOMPARE(tipShown(cell(s, 0, ServersModel::HostName, Qt::ToolTipRole)), QStringLiteral("With its colour codes: ^1Red <b>Fort</b>"));
         QVERIFY(cell(s, 0, ServersModel::Ping).toInt() >= 0 && !cell(s, 0, ServersModel::LastAnswer).isEmpty());
 
         // One command to the group, each server with its own password, each answer labelled.
@@ -250,11 +261,13 @@ private slots:
             QCOMPARE(filesHolding(folders, secret), QStringList());
         QVERIFY(ReadFile(listFile()).contains("\"Bravo\""));
 
-        // Enter on a row puts its server into the main window.
+        // Enter on a row puts its server into the main window; the Players window follows.
+        w.mnuCommandsPlayers->trigger();
         selectRows(s, {1});
         QTest::keyClick(s->grdServers, Qt::Key_Return);
         QTRY_COMPARE(w.txtPassword->text(), QStringLiteral("bravoWrong3"));
         QCOMPARE(w.txtPort->currentText(), QString::number(bravo.port()));
+        QTRY_VERIFY_WITH_TIMEOUT(w.players->lblProblem->text().contains(b + QStringLiteral(" answered: Bad rconpassword.")), 5000);
 
         // A server gone silent keeps its last values, greyed.
         bravo.stop();
@@ -276,6 +289,7 @@ private slots:
 
         s->close();
         QVERIFY(!s->poller->isRunning());
+        QCOMPARE(GetProgramSetting(Key::ServersPollSeconds), QStringLiteral("2"));
     }
 };
 
