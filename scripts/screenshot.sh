@@ -211,7 +211,7 @@ sleep 0.5
 # Send to: the group; the command; Enter sends, and the question is answered Yes.
 xdotool key alt+t End
 xdotool key alt+m
-xdotool type --delay 20 "say ^2hello from the fleet"
+xdotool type --delay 20 "say ^2hello ^7from the ^3fleet"
 xdotool key Return
 sleep 1
 xdotool key alt+y
