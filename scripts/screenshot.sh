@@ -7,23 +7,27 @@
 # Then docs/players.png: more bots join the server, Commands, Players... opens the Players
 # window beside the main window, a player is selected and sent a message with the window's
 # Message... button, and both windows are captured together.
-# Then docs/servers.png: a second OpenArena server runs beside the first, both saved in the
+# Then docs/maps-bans.png: a ban and an exception on the server, the Players window closed,
+# Commands, Maps... and Commands, Bans... open beside the main window, "oa_" typed in the Maps
+# filter, and the three windows captured together.
+# Last docs/servers.png: a second OpenArena server runs beside the first, both saved in the
 # Servers window's list (group "fleet"), each given its own password with Add Current Server
 # from the main window's boxes (the keyring is a GNOME Keyring on a session bus of the
 # script's own), and one "say" is sent to the group; the Servers window is captured with
 # both servers live and both answers.
-#   scripts/screenshot.sh [output.png] [players.png] [servers.png]
+#   scripts/screenshot.sh [output.png] [players.png] [maps-bans.png] [servers.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-docs/screenshot.png}"
 players_out="${2:-docs/players.png}"
-servers_out="${3:-docs/servers.png}"
+maps_out="${3:-docs/maps-bans.png}"
+servers_out="${4:-docs/servers.png}"
 
 if [ -z "${TELMORAX_SCREENSHOT_INNER:-}" ]; then
   scripts/deps.sh xvfb xauth imagemagick xdotool x11-utils gnome-keyring dbus-daemon
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
   cmake --build build -j 2 --target telmorax
-  TELMORAX_SCREENSHOT_INNER=1 exec xvfb-run -a -s "-screen 0 1440x900x24" "$0" "$out" "$players_out" "$servers_out"
+  TELMORAX_SCREENSHOT_INNER=1 exec xvfb-run -a -s "-screen 0 1600x900x24" "$0" "$out" "$players_out" "$maps_out" "$servers_out"
 fi
 
 work="$(mktemp -d)"
@@ -178,6 +182,40 @@ eval "$(xdotool getwindowgeometry --shell "$players")"
 mkdir -p "$(dirname "$players_out")"
 import -window root -crop "$((X + WIDTH - main_x))x$((main_h > HEIGHT ? main_h : HEIGHT))+${main_x}+${main_y}" +repage "$players_out"
 echo "Wrote $players_out"
+
+# The Maps and Bans windows: a ban and an exception first, then both windows from the keyboard.
+rcon "banaddr 203.0.113.0/24"
+rcon "exceptaddr 203.0.113.9"
+rcon "banaddr 198.51.100.7"
+xdotool windowclose "$players" 2>/dev/null || xdotool key --window "$players" Escape
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+open_window() {  # menu-key title: Commands, then the item's key; prints the new window's id
+  xdotool key alt+c
+  sleep 0.5
+  xdotool key "$1"
+  for _ in $(seq 50); do
+    found="$(xdotool search --name "^$2\$" 2>/dev/null | head -n 1 || true)"
+    [ -n "$found" ] && { echo "$found"; return; }
+    sleep 0.1
+  done
+  echo "the $2 window did not appear" >&2
+  exit 1
+}
+maps="$(open_window m Maps)"
+xdotool windowmove "$maps" $((main_x + main_w + 8)) "$main_y"
+xdotool windowsize "$maps" 380 "$main_h"
+sleep 3
+xdotool windowfocus --sync "$maps" 2>/dev/null || true
+xdotool type --delay 40 "oa_"
+xdotool key Down Down
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+bans="$(open_window b Bans)"
+xdotool windowmove "$bans" $((main_x + main_w + 8 + 380 + 8)) "$main_y"
+xdotool windowsize "$bans" 500 "$main_h"
+sleep 3
+mkdir -p "$(dirname "$maps_out")"
+import -window root -crop "$((main_w + 8 + 380 + 8 + 500))x${main_h}+${main_x}+${main_y}" +repage "$maps_out"
+echo "Wrote $maps_out"
 
 # Commands, Servers...: the list with both servers live. Each gets its password with Add
 # Current Server (Alt+C): the main window's boxes hold the first server, then the second.

@@ -4,6 +4,7 @@
 #include "console/ColourCodes.h"
 #include "console/OutputPane.h"
 #include "console/UdpClient.h"
+#include "bans/frmBans.h"
 #include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
@@ -241,6 +242,8 @@ void frmMain::createMenus()
     mnuCommandsServerInfo = menuItem(mnuCommands, "mnuCommandsServerInfo", QStringLiteral("Get Server &Info"));
     mnuCommandsPlayers = menuItem(mnuCommands, "mnuCommandsPlayers", QStringLiteral("&Players..."));
     mnuCommandsServers = menuItem(mnuCommands, "mnuCommandsServers", QStringLiteral("Ser&vers..."));
+    mnuCommandsMaps = menuItem(mnuCommands, "mnuCommandsMaps", QStringLiteral("&Maps..."));
+    mnuCommandsBans = menuItem(mnuCommands, "mnuCommandsBans", QStringLiteral("&Bans..."));
 
     mnuView = bar->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -299,6 +302,8 @@ void frmMain::connectEvents()
     connect(mnuCommandsServerInfo, &QAction::triggered, this, &frmMain::mnuCommandsServerInfo_Click);
     connect(mnuCommandsPlayers, &QAction::triggered, this, &frmMain::mnuCommandsPlayers_Click);
     connect(mnuCommandsServers, &QAction::triggered, this, &frmMain::mnuCommandsServers_Click);
+    connect(mnuCommandsMaps, &QAction::triggered, this, &frmMain::mnuCommandsMaps_Click);
+    connect(mnuCommandsBans, &QAction::triggered, this, &frmMain::mnuCommandsBans_Click);
     connect(mnuViewCommands, &QAction::triggered, this, &frmMain::mnuViewCommands_Click);
     connect(mnuViewVariables, &QAction::triggered, this, &frmMain::mnuViewVariables_Click);
     connect(mnuViewShowColours, &QAction::toggled, this, &frmMain::mnuViewShowColours_Click);
@@ -396,6 +401,7 @@ void frmMain::mnuCommandsPlayers_Click()
             return frmPlayers::ServerBoxTexts{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
         }, this);
         connect(players, &frmPlayers::commandChosen, this, &frmMain::SendToServer);
+        connect(players, &frmPlayers::commandChosen, this, [this](const QString& host, int port, const QString&, const QString& command) { if (bans) bans->CommandSent(host, port, command); });
     }
     players->show();
     players->raise();

@@ -20,6 +20,8 @@ class UdpClient;
 class VbCheckBox;
 class frmPlayers;
 class frmServers;
+class frmMaps;
+class frmBans;
 
 // The main window. Its handlers are named after the control and the event; their logic
 // lives in the subsystem folders (console, autoquery, settings, log, ui), each of which
@@ -67,6 +69,8 @@ public:
     QAction* mnuCommandsServerInfo = nullptr;
     QAction* mnuCommandsPlayers = nullptr;
     QAction* mnuCommandsServers = nullptr;
+    QAction* mnuCommandsMaps = nullptr;
+    QAction* mnuCommandsBans = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuViewCommands = nullptr;
     QAction* mnuViewVariables = nullptr;
@@ -178,6 +182,11 @@ public:
     // --- the Servers window (servers/): one, created on first use ---
     frmServers* servers = nullptr;
     void mnuCommandsServers_Click();
+    // --- the Maps and Bans windows (maps/, bans/): one each, created on first use ---
+    frmMaps* maps = nullptr;
+    frmBans* bans = nullptr;
+    void mnuCommandsMaps_Click();
+    void mnuCommandsBans_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
