@@ -6,6 +6,7 @@
 
 #include "completion/CommandCompletion.h"
 #include "completion/NameLists.h"
+#include "servers/ServerList.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
 
@@ -80,6 +81,13 @@ private slots:
             }
             FlushSettings();
             QVERIFY(isFifo(env.settingsFile()) && isFifo(recall) && isFifo(names) && isFifo(env.logFile()));
+
+            // The list of servers: a FIFO there is neither read, nor moved aside, nor replaced.
+            const QString list = UserDataFolder() + QLatin1Char('/') + ServerListFileName;
+            QVERIFY(makeFifo(list));
+            const LoadedServerList loaded = LoadServerList();
+            QVERIFY(loaded.servers.isEmpty() && !loaded.mayWrite && loaded.notice.contains(list));
+            QVERIFY(!SaveServerList({SavedServer()}) && isFifo(list));
 
             // A names file of 500 000 commands (4.5 MB) is read up to 4 MB and 20 000 names.
             QByteArray many = "telmorax names 1\n[commands]\n";
