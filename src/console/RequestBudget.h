@@ -26,9 +26,6 @@ struct BudgetRule {
     bool operator==(const BudgetRule& o) const { return burst == o.burst && refillMs == o.refillMs && rconGapMs == o.rconGapMs; }
 };
 
-// The "version" value of an out-of-band status answer datagram; empty when there is none.
-QString EngineVersion(const QByteArray& statusDatagram);
-
 // One server's budget and the requests waiting for it, on a clock given by the caller (ms).
 // Typed requests go before automatic ones; within each, first come first served. Only the
 // head of the queue may go.
