@@ -194,6 +194,17 @@ quint64 RequestScheduler::requestTurn(const QHostAddress& address, int port, Kin
     return ticket;
 }
 
+bool RequestScheduler::takeNow(const QHostAddress& address, int port, Kind kind, Priority priority)
+{
+    Server& s = server(address);
+    if (!s.engineAsked && kind == Kind::Rcon)
+        probe(address, port);
+    if (ShuttingDown() || !s.budget.idle() || s.budget.waitFor(kind, priority, now()) > 0)
+        return false;
+    s.budget.spend(kind, now());
+    return true;
+}
+
 void RequestScheduler::cancel(quint64 ticket)
 {
     const QString key = m_ticketServer.take(ticket);
