@@ -162,6 +162,24 @@ private slots:
         QCOMPARE(QDir(m_home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
         QCOMPARE(QFileInfo(defaultLog).size(), defaultLogSize);
     }
+
+    // More commands than the server takes at once: paced by its request limit, none lost.
+    void manyCommandsAllAnswered()
+    {
+        OpenArenaServer server(QStringLiteral("many-pw"));
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        QStringList arguments = {QStringLiteral("--wait"), QStringLiteral("0.2"), QStringLiteral("127.0.0.1:%1").arg(server.port())};
+        QString answers;
+        for (int i = 1; i <= 15; ++i) {
+            arguments << QStringLiteral("--send") << QStringLiteral("echo n%1").arg(i);
+            answers += QStringLiteral("n%1\n").arg(i);
+        }
+        const Run r = run(arguments, server.password());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, answers);
+        QVERIFY(server.waitForOutput(QStringLiteral("echo n15\n")));
+        QCOMPARE(server.output().count(QStringLiteral("Rcon from 127.0.0.1: echo n")), 15);
+    }
 };
 
 QTEST_GUILESS_MAIN(CliTest)
