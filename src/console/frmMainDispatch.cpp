@@ -4,6 +4,7 @@
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
 #include "console/RecallFile.h"
+#include "console/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
@@ -118,6 +119,8 @@ void frmMain::SendAsTyped(const QString& command)
 
 void frmMain::SendToServer(const QString& host, int port, const QString& password, const QString& command)
 {
+    if (ShuttingDown())
+        return;
     udpClient->setRemoteHost(host);
     udpClient->setRemotePort(port);
     udpClient->setLocalPort(port);

@@ -4,6 +4,7 @@
 #include "console/ColourCodes.h"
 #include "console/OutputPane.h"
 #include "console/UdpClient.h"
+#include "bans/frmBans.h"
 #include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
@@ -56,8 +57,10 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, c
 
 QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& r, Qt::Alignment align, bool ownFont = true)
 {
-    auto* l = new QLabel(caption, parent);
+    auto* l = new QLabel(parent);
     l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::PlainText);  // no label of the program renders markup
+    l->setText(caption);
     l->setGeometry(r);
     l->setAlignment(align | Qt::AlignTop);
     if (ownFont)
@@ -238,6 +241,8 @@ void frmMain::createMenus()
     mnuCommandsStatus = menuItem(mnuCommands, "mnuCommandsStatus", QStringLiteral("Get Server &Status"));
     mnuCommandsServerInfo = menuItem(mnuCommands, "mnuCommandsServerInfo", QStringLiteral("Get Server &Info"));
     mnuCommandsPlayers = menuItem(mnuCommands, "mnuCommandsPlayers", QStringLiteral("&Players..."));
+    mnuCommandsMaps = menuItem(mnuCommands, "mnuCommandsMaps", QStringLiteral("&Maps..."));
+    mnuCommandsBans = menuItem(mnuCommands, "mnuCommandsBans", QStringLiteral("&Bans..."));
 
     mnuView = bar->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -295,6 +300,8 @@ void frmMain::connectEvents()
     connect(mnuCommandsStatus, &QAction::triggered, this, &frmMain::mnuCommandsStatus_Click);
     connect(mnuCommandsServerInfo, &QAction::triggered, this, &frmMain::mnuCommandsServerInfo_Click);
     connect(mnuCommandsPlayers, &QAction::triggered, this, &frmMain::mnuCommandsPlayers_Click);
+    connect(mnuCommandsMaps, &QAction::triggered, this, &frmMain::mnuCommandsMaps_Click);
+    connect(mnuCommandsBans, &QAction::triggered, this, &frmMain::mnuCommandsBans_Click);
     connect(mnuViewCommands, &QAction::triggered, this, &frmMain::mnuViewCommands_Click);
     connect(mnuViewVariables, &QAction::triggered, this, &frmMain::mnuViewVariables_Click);
     connect(mnuViewShowColours, &QAction::toggled, this, &frmMain::mnuViewShowColours_Click);
@@ -391,7 +398,8 @@ void frmMain::mnuCommandsPlayers_Click()
         players = new frmPlayers([this] {
             return frmPlayers::ServerBoxTexts{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
         }, this);
-        connect(players, &frmPlayers::commandChosen, this, &frmMain::SendAsTyped);
+        connect(players, &frmPlayers::commandChosen, this, &frmMain::SendToServer);
+        connect(players, &frmPlayers::commandChosen, this, [this](const QString& host, int port, const QString&, const QString& command) { if (bans) bans->CommandSent(host, port, command); });
     }
     players->show();
     players->raise();
