@@ -19,7 +19,11 @@ ServerForm::ServerForm(const QString& title, QWidget* parent)
     auto box = [this, form](const char* name, const QString& caption) {
         auto* b = new QLineEdit(this);
         b->setObjectName(QLatin1String(name));
-        form->addRow(caption, b);
+        auto* label = new QLabel(this);
+        label->setTextFormat(Qt::PlainText);
+        label->setText(caption);
+        label->setBuddy(b);
+        form->addRow(label, b);
         return b;
     };
     txtLabel = box("txtLabel", QStringLiteral("&Label:"));

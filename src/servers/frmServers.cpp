@@ -36,6 +36,16 @@ namespace {
 // The first two entries of the Send to box; the groups follow.
 enum SendTo { SelectedServers, AllServers, FirstGroup };
 
+// A caption for a box beside it: plain text, as every label of the program.
+QLabel* caption(const QString& text, QWidget* buddy, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
 QString describe(const SavedServer& s)
 {
     return s.shownLabel() == s.address() ? s.address() : QStringLiteral("%1 (%2)").arg(s.shownLabel(), s.address());
@@ -115,15 +125,13 @@ void frmServers::createControls()
     cmdEdit = button(top, "cmdEdit", QStringLiteral("&Edit..."), &frmServers::cmdEdit_Click);
     cmdRemove = button(top, "cmdRemove", QStringLiteral("&Remove"), &frmServers::cmdRemove_Click);
     top->addStretch(1);
-    auto* every = new QLabel(QStringLiteral("Poll e&very"), this);
-    top->addWidget(every);
     txtPollSeconds = new QSpinBox(this);
     txtPollSeconds->setObjectName(QStringLiteral("txtPollSeconds"));
     txtPollSeconds->setRange(2, 3600);
     txtPollSeconds->setSuffix(QStringLiteral(" s"));
     txtPollSeconds->setAccessibleName(QStringLiteral("Poll every (seconds)"));
     txtPollSeconds->setToolTip(QStringLiteral("Seconds between two status queries to each server, while this window is open"));
-    every->setBuddy(txtPollSeconds);
+    top->addWidget(caption(QStringLiteral("Poll e&very"), txtPollSeconds, this));
     top->addWidget(txtPollSeconds);
     layout->addLayout(top);
 
@@ -154,17 +162,13 @@ void frmServers::createControls()
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     auto* sendRow = new QHBoxLayout;
-    auto* to = new QLabel(QStringLiteral("Send &to:"), this);
-    sendRow->addWidget(to);
     cboSendTo = new QComboBox(this);
     cboSendTo->setObjectName(QStringLiteral("cboSendTo"));
-    to->setBuddy(cboSendTo);
+    sendRow->addWidget(caption(QStringLiteral("Send &to:"), cboSendTo, this));
     sendRow->addWidget(cboSendTo);
-    auto* commandLabel = new QLabel(QStringLiteral("Co&mmand:"), this);
-    sendRow->addWidget(commandLabel);
     txtCommand = new QLineEdit(this);
     txtCommand->setObjectName(QStringLiteral("txtCommand"));
-    commandLabel->setBuddy(txtCommand);
+    sendRow->addWidget(caption(QStringLiteral("Co&mmand:"), txtCommand, this));
     sendRow->addWidget(txtCommand, 1);
     cmdSend = button(sendRow, "cmdSend", QStringLiteral("&Send"), &frmServers::cmdSend_Click);
     lowerLayout->addLayout(sendRow);
@@ -257,7 +261,17 @@ void frmServers::addNotice(const QString& line)
 
 void frmServers::setList(const QList<SavedServer>& list)
 {
+    // The servers selected stay selected, wherever the new list has them.
+    QList<SavedServer> selected;
+    for (int row : selectedRows())
+        selected.append(servers->server(row));
     servers->setServers(list);
+    for (const SavedServer& s : selected) {
+        const int row = servers->rowOf(s.host, s.port);
+        if (row >= 0)
+            grdServers->selectionModel()->select(sortedServers->mapFromSource(servers->index(row, 0)),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
     updateGroups();
     updateActions();
     restartPolling();
@@ -416,7 +430,9 @@ void frmServers::cmdRemove_Click()
     const QString question = rows.size() == 1
         ? QStringLiteral("Remove %1 from the list?").arg(describe(servers->server(rows.first())))
         : QStringLiteral("Remove %1 servers from the list?").arg(rows.size());
-    if (MessageBox::show(this, question + QStringLiteral("\n\nIts saved password is removed from the keyring too."),
+    const QString passwordsToo = rows.size() == 1 ? QStringLiteral("Its saved password is removed from the keyring too.")
+                                                  : QStringLiteral("Their saved passwords are removed from the keyring too.");
+    if (MessageBox::show(this, question + QStringLiteral("\n\n") + passwordsToo,
             QStringLiteral("Remove"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
         != QMessageBox::Yes)
         return;

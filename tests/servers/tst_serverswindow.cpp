@@ -71,6 +71,8 @@ void fillForm(frmServers* s, const QString& label, const QString& address, const
 {
     auto* form = s->findChild<ServerForm*>();
     QVERIFY(form && form->isVisible());
+    for (const QLabel* label : s->findChildren<QLabel*>())  // the window's and the form's
+        QCOMPARE(label->textFormat(), Qt::PlainText);
     form->txtLabel->setText(label);
     form->txtAddress->setText(address);
     form->txtGroup->setText(group);
@@ -247,6 +249,7 @@ private slots:
         selectRows(s, {1});
         s->cmdEdit->click();
         fillForm(s, QStringLiteral("Bravo"), b, QStringLiteral("fleet"), QStringLiteral("bravoWrong3"));
+        QCOMPARE(s->grdServers->selectionModel()->selectedRows().value(0).data().toString(), QStringLiteral("Bravo"));
         QTRY_COMPARE(inKeyring(bravo.port()), QStringLiteral("bravoWrong3"));
         MessageBox::setNextAnswer(QMessageBox::Yes);
         s->txtCommand->setText(QStringLiteral("say again"));
