@@ -30,6 +30,17 @@ NameRefresh::NameRefresh(frmMain* window, QObject* parent)
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &NameRefresh::answerOver);
     connect(window->udpClient, &UdpClient::dataArrival, this, &NameRefresh::datagram);
+    connect(window->udpClient, &UdpClient::wentOut, this, [this](quint64 number) {
+        if (!running())
+            return;
+        if (number == m_sendCount) {
+            m_out = true;
+            m_answerTime.start();
+            m_timer.start(NoAnswerMs);
+        } else if (m_out) {
+            finish(QStringLiteral("No names learned: another request went out before the answer."));
+        }
+    });
 }
 
 void NameRefresh::start()
@@ -49,17 +60,18 @@ void NameRefresh::start()
 
 bool NameRefresh::send(const QString& command)
 {
-    const quint64 before = m_window->udpClient->sendCount();
+    const quint64 before = m_window->udpClient->queuedCount();
+    m_sendCount = before + 1;  // the number Send's request gets; it may go out at once
+    m_out = false;
+    m_answer.clear();
+    m_answerBytes = 0;
     m_window->SendAsTyped(command);
-    if (m_window->udpClient->sendCount() == before) {
+    if (m_window->udpClient->queuedCount() == before) {
         m_step = Idle;  // Send refused, and said why
         return false;
     }
-    m_sendCount = m_window->udpClient->sendCount();
-    m_answer.clear();
-    m_answerBytes = 0;
-    m_answerTime.start();
-    m_timer.start(NoAnswerMs);
+    if (!m_out)
+        m_timer.start(NoAnswerMs);
     return true;
 }
 
@@ -67,10 +79,8 @@ void NameRefresh::datagram()
 {
     if (!running())
         return;
-    if (m_window->udpClient->sendCount() != m_sendCount) {
-        finish(QStringLiteral("No names learned: another request went out before the answer."));
-        return;
-    }
+    if (!m_out)
+        return;  // the end of an earlier answer, while ours waits for its turn
     // A server that never stops answering is not waited for, nor held in memory.
     const QByteArray data = m_window->udpClient->getData();
     m_answerBytes += data.size();
@@ -84,8 +94,8 @@ void NameRefresh::datagram()
 
 void NameRefresh::answerOver()
 {
-    if (m_window->udpClient->sendCount() != m_sendCount)
-        return finish(QStringLiteral("No names learned: another request went out before the answer."));
+    if (!m_out && m_window->udpClient->hasWaitingSends())
+        return m_timer.start(NoAnswerMs);  // still waiting for the server's request limit
     if (m_answer.isEmpty())
         return finish(QStringLiteral("No names learned: %1 had no answer.").arg(asked()));
     readAnswer(QString());

@@ -52,7 +52,8 @@ private:
     frmMain* m_window;
     QTimer m_timer;
     Step m_step = Idle;
-    quint64 m_sendCount = 0;
+    quint64 m_sendCount = 0;  // the number of the request sent last
+    bool m_out = false;       // it went out
     QString m_answer;
     qint64 m_answerBytes = 0;
     QElapsedTimer m_answerTime;

@@ -1,6 +1,8 @@
 // Command dispatch of the main window: Send, Server Info, Status.
 #include "ui/frmMain.h"
 
+#include "console/ErrorBurst.h"
+
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
 #include "console/RecallFile.h"
@@ -43,13 +45,7 @@ void frmMain::cmdConnect_Click()
     udpClient->setRemoteHost(strAddr);
     udpClient->setRemotePort(server.port);
     udpClient->setLocalPort(udpClient->remotePort());
-    udpClient->sendData(BuildRequest(strPassword, strCommand));
-
-    const QString time = TimeOfDay();
-    txtOutput->setText(txtOutput->text() + time + QStringLiteral(" : ") + strCommand + QStringLiteral("\r\n"));
-
-    if (ckLog->value() == 1)
-        AppendLogRecord(time + QStringLiteral(" : ") + strCommand);
+    SendInTurn(BuildRequest(strPassword, strCommand), TimeOfDay() + QStringLiteral(" : ") + strCommand);
 
     // Only what the user sent from here is offered again by Up in the command box.
     commandRecall.record(strCommand);
@@ -130,16 +126,29 @@ void frmMain::SendToServer(const QString& host, int port, const QString& passwor
     udpClient->setRemoteHost(host);
     udpClient->setRemotePort(port);
     udpClient->setLocalPort(port);
-    udpClient->sendData(BuildRequest(password, command));
 
     const ServerBoxes boxes = ReadServerBoxes(TrimSpaces(txtAddr->currentText()), TrimSpaces(txtPort->currentText()));
     const bool elsewhere = boxes.problemBox != ServerBoxes::None || boxes.host.compare(host, Qt::CaseInsensitive) != 0 || boxes.port != port;
     QString echo = TimeOfDay() + QStringLiteral(" : ") + command;
     if (elsewhere)
         echo += QStringLiteral("   (sent to %1)").arg(ServerAddressText(host, port));
+    SendInTurn(BuildRequest(password, command), echo);
+}
+
+quint64 frmMain::SendInTurn(const QByteArray& request, const QString& echo)
+{
+    // The echo shows at once; the log records the command when it goes out, so a command
+    // still waiting when the window closes was never sent and is not in the log. Errors
+    // counted so far belong before it.
+    errorBurst->end();
     txtOutput->setText(txtOutput->text() + echo + QStringLiteral("\r\n"));
+    UdpClient::Turn turn;
+    turn.waiting = [this](qint64 ms) {
+        txtOutput->setText(txtOutput->text() + QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1));
+    };
     if (ckLog->value() == 1)
-        AppendLogRecord(echo);
+        turn.sent = [echo] { AppendLogRecord(echo); };
+    return udpClient->sendData(request, turn);
 }
 
 void frmMain::mnuCommandsStatus_Click()

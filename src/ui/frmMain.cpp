@@ -299,7 +299,6 @@ void frmMain::connectEvents()
     // Socket errors reach the pane and the log through errorBurst, a repeated one once.
     errorBurst = new ErrorBurst(this);
     connect(udpClient, &UdpClient::error, errorBurst, &ErrorBurst::add);
-    connect(udpClient, &UdpClient::sending, errorBurst, &ErrorBurst::end);
     connect(errorBurst, &ErrorBurst::line, this, &frmMain::udpClient_Error);
     connect(UserDataFolderNotice::instance(), &UserDataFolderNotice::unusable, this, &frmMain::AppendNote);
 

@@ -121,6 +121,10 @@ public:
     // another server, the echo line says which server the command went to. The boxes, their
     // histories and the command box are left as they are.
     void SendToServer(const QString& host, int port, const QString& password, const QString& command);
+    // Shows `echo` in the pane and sends `request` to the server the socket is aimed at once
+    // its request budget allows; a line says how long it waits, when it must. The log gets
+    // the echo when the request goes out. Returns the send's number (UdpClient::sendData).
+    quint64 SendInTurn(const QByteArray& request, const QString& echo);
     void udpClient_DataArrival(qint64 bytesTotal);
     void udpClient_Error(int number, const QString& description);
     ErrorBurst* errorBurst = nullptr;  // socket errors, a repeated one counted
