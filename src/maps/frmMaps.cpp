@@ -250,18 +250,25 @@ void frmMaps::askStatus(const QString& expectedMap, int tries)
     });
 }
 
+bool frmMaps::takeAnswer(int generation, const ExchangeOutcome& outcome)
+{
+    if (generation != m_generation || outcome.kind == ExchangeOutcome::Skipped || outcome.kind == ExchangeOutcome::Cancelled)
+        return false;
+    if (outcome.kind != ExchangeOutcome::Answered) {
+        showProblem(OutcomeProblem(m_server, outcome));
+        return false;
+    }
+    m_answered = true;
+    return true;
+}
+
 void frmMaps::askNextMap()
 {
     const int generation = m_generation;
     const ExchangeRequest request = BoundRequest(m_server, QStringLiteral("nextmap"), ExchangeRequest::Priority::Automatic);
     connect(ServerExchange::ask(request, this), &ServerExchange::finished, this, [=](const ExchangeOutcome& outcome) {
-        if (generation != m_generation || outcome.kind == ExchangeOutcome::Skipped || outcome.kind == ExchangeOutcome::Cancelled)
+        if (!takeAnswer(generation, outcome))
             return;
-        if (outcome.kind != ExchangeOutcome::Answered) {
-            showProblem(OutcomeProblem(m_server, outcome));
-            return;
-        }
-        m_answered = true;
         const VariableValue next = ReadVariableValue(outcome.text, QStringLiteral("nextmap"));
         m_nextMapKnown = next.found;
         m_nextMap = next.value;
@@ -287,13 +294,8 @@ void frmMaps::askList(bool typed)
         typed ? ExchangeRequest::Priority::Typed : ExchangeRequest::Priority::Automatic);
     request.quietMs = 300;
     connect(ServerExchange::ask(request, this), &ServerExchange::finished, this, [=](const ExchangeOutcome& outcome) {
-        if (generation != m_generation || outcome.kind == ExchangeOutcome::Skipped || outcome.kind == ExchangeOutcome::Cancelled)
+        if (!takeAnswer(generation, outcome))
             return;
-        if (outcome.kind != ExchangeOutcome::Answered) {
-            showProblem(OutcomeProblem(m_server, outcome));
-            return;
-        }
-        m_answered = true;
         const MapList list = ReadMapList(outcome.text);
         if (!list.found) {
             const QString first = outcome.text.section(QLatin1Char('\n'), 0, 0).trimmed();

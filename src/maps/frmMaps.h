@@ -69,6 +69,10 @@ private:
     // The current map and game type; after a command, again until the server names
     // `expectedMap` ("*": any map), at most `tries` more times.
     void askStatus(const QString& expectedMap, int tries);
+    // An rcon answer for the binding on screen: true when the server answered (its password
+    // is good, actions may go there); otherwise false, and the problem line says why, unless
+    // the request was skipped or cancelled.
+    bool takeAnswer(int generation, const ExchangeOutcome& outcome);
     void askNextMap();
     void askList(bool typed);
     void showList(const QStringList& names);
