@@ -1,7 +1,7 @@
 #include "bans/frmBans.h"
 
 #include "completion/ServerCommands.h"
-#include "console/Shutdown.h"
+#include "maps/BoundWindow.h"
 #include "ui/MessageBox.h"
 
 #include <QHBoxLayout>
@@ -51,20 +51,10 @@ frmBans::frmBans(MainWindowBoxReader readBoxes, QWidget* parent)
 void frmBans::createControls()
 {
     auto* layout = new QVBoxLayout(this);
-    for (QLabel** l : {&lblServer, &lblProblem}) {
-        *l = new QLabel(this);
-        (*l)->setTextFormat(Qt::PlainText);
-        (*l)->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        (*l)->setMinimumHeight((*l)->fontMetrics().height());
-        layout->addWidget(*l);
-    }
-    lblServer->setObjectName(QStringLiteral("lblServer"));
+    lblServer = AddInfoLine(this, layout, "lblServer");
     lblServer->setText(QStringLiteral("No list read yet."));
-    lblProblem->setObjectName(QStringLiteral("lblProblem"));
-    lblProblem->setWordWrap(true);
-    QPalette warning = lblProblem->palette();
-    warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
-    lblProblem->setPalette(warning);
+    lblProblem = AddInfoLine(this, layout, "lblProblem");
+    MakeProblemLine(lblProblem);
 
     grdBans = new QTableWidget(0, ColumnCount, this);
     grdBans->setObjectName(QStringLiteral("grdBans"));
@@ -128,14 +118,9 @@ void frmBans::showEvent(QShowEvent* event)
 
 void frmBans::Refresh()
 {
-    if (ShuttingDown() || !isVisible())
+    const BoundServer boxes = ReadBoxesForRefresh(this, m_readBoxes, lblProblem);
+    if (!boxes.isSet())
         return;
-    QString problem;
-    const BoundServer boxes = ReadBoundServer(m_readBoxes(), &problem);
-    if (!boxes.isSet()) {
-        showProblem(problem);
-        return;
-    }
     if (!boxes.sameServer(m_server) || boxes.password != m_server.password) {
         if (!boxes.sameServer(m_server)) {
             m_read = false;
@@ -268,12 +253,6 @@ void frmBans::updateActions()
     set(cmdFlushAll, !m_entries.isEmpty(), QStringLiteral("flushbans"), QStringLiteral("The list is empty."));
 }
 
-bool frmBans::confirm(const QString& question, const QString& title)
-{
-    return MessageBox::show(this, question, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
-        == QMessageBox::Yes;
-}
-
 void frmBans::send(const QString& command)
 {
     emit commandForServer(m_server.host, m_server.port, m_server.password, command);
@@ -290,7 +269,7 @@ void frmBans::cmdRemove_Click()
     if (!selected || !cmdRemove->isEnabled())
         return;
     const BanEntry entry = *selected;
-    if (!confirm(QStringLiteral("Remove the %1 from %2?").arg(describe(entry), m_server.text()), QStringLiteral("Remove")))
+    if (!ConfirmAction(this, QStringLiteral("Remove the %1 from %2?").arg(describe(entry), m_server.text()), QStringLiteral("Remove")))
         return;
     // The numbers shift with every removal, here or by anyone else: the list is read again,
     // and the entry goes by its address, only while it is still there.
@@ -348,6 +327,6 @@ void frmBans::cmdFlushAll_Click()
         bans += e.kind == BanEntry::Ban;
     const QString question = QStringLiteral("Remove everything from the ban list of %1: %2 and %3?")
                                  .arg(m_server.text(), count(bans, "ban", "bans"), count(m_entries.size() - bans, "exception", "exceptions"));
-    if (confirm(question, QStringLiteral("Flush All")))
+    if (ConfirmAction(this, question, QStringLiteral("Flush All")))
         send(QStringLiteral("flushbans"));
 }

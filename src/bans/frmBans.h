@@ -64,7 +64,6 @@ private:
     void showList(const QList<BanEntry>& entries);
     void showProblem(const QString& problem);
     void updateActions();
-    bool confirm(const QString& question, const QString& title);
     void add(BanEntry::Kind kind);
     void send(const QString& command);
 

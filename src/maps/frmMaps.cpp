@@ -1,11 +1,10 @@
 #include "maps/frmMaps.h"
 
 #include "completion/ServerCommands.h"
-#include "console/Shutdown.h"
+#include "maps/BoundWindow.h"
 #include "maps/MapList.h"
 #include "servers/StatusResponse.h"
 #include "settings/UserDataFolder.h"
-#include "ui/MessageBox.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -44,22 +43,10 @@ frmMaps::frmMaps(MainWindowBoxReader readBoxes, QWidget* parent)
 void frmMaps::createControls()
 {
     auto* layout = new QVBoxLayout(this);
-    auto label = [this, layout](const char* name) {
-        auto* l = new QLabel(this);
-        l->setObjectName(QLatin1String(name));
-        l->setTextFormat(Qt::PlainText);
-        l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        l->setMinimumHeight(l->fontMetrics().height());
-        layout->addWidget(l);
-        return l;
-    };
-    lblServer = label("lblServer");
-    lblNextMap = label("lblNextMap");
-    lblProblem = label("lblProblem");
-    lblProblem->setWordWrap(true);
-    QPalette warning = lblProblem->palette();
-    warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
-    lblProblem->setPalette(warning);
+    lblServer = AddInfoLine(this, layout, "lblServer");
+    lblNextMap = AddInfoLine(this, layout, "lblNextMap");
+    lblProblem = AddInfoLine(this, layout, "lblProblem");
+    MakeProblemLine(lblProblem);
 
     auto* filterLine = new QHBoxLayout;
     auto* filterLabel = new QLabel(QStringLiteral("&Filter:"), this);
@@ -177,14 +164,9 @@ QString frmMaps::SelectedMap() const
 
 void frmMaps::Refresh(bool list)
 {
-    if (ShuttingDown() || !isVisible())
+    const BoundServer boxes = ReadBoxesForRefresh(this, m_readBoxes, lblProblem);
+    if (!boxes.isSet())
         return;
-    QString problem;
-    const BoundServer boxes = ReadBoundServer(m_readBoxes(), &problem);
-    if (!boxes.isSet()) {
-        showProblem(problem);
-        return;
-    }
     lblProblem->clear();
     if (!boxes.sameServer(m_server) || boxes.password != m_server.password)
         bind(boxes);
@@ -356,12 +338,6 @@ void frmMaps::updateActions()
         ready ? QStringLiteral("The server's nextmap variable is empty.") : notRead);
 }
 
-bool frmMaps::confirm(const QString& question, const QString& title)
-{
-    return MessageBox::show(this, question, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
-        == QMessageBox::Yes;
-}
-
 void frmMaps::send(const QString& command, const QString& expectedMap)
 {
     emit commandForServer(m_server.host, m_server.port, m_server.password, command);
@@ -378,7 +354,7 @@ void frmMaps::cmdChangeMap_Click()
     const QString command = ChangeMapCommand(name);
     if (!cmdChangeMap->isEnabled() || command.isEmpty())
         return;
-    if (confirm(QStringLiteral("Change the map of %1 to %2?\n\nEveryone on the server goes to the new map.").arg(m_server.text(), name),
+    if (ConfirmAction(this, QStringLiteral("Change the map of %1 to %2?\n\nEveryone on the server goes to the new map.").arg(m_server.text(), name),
             QStringLiteral("Change Map")))
         send(command, name);
 }
@@ -389,7 +365,7 @@ void frmMaps::cmdRestartMap_Click()
         return;
     // Named only when the server's text for it is a plain map name.
     const QString map = IsMapName(m_currentMap) ? m_currentMap : QStringLiteral("the current map");
-    if (confirm(QStringLiteral("Restart %1 on %2?").arg(map, m_server.text()), QStringLiteral("Restart Map")))
+    if (ConfirmAction(this, QStringLiteral("Restart %1 on %2?").arg(map, m_server.text()), QStringLiteral("Restart Map")))
         send(QStringLiteral("map_restart"), QStringLiteral("*"));
 }
 
@@ -398,7 +374,7 @@ void frmMaps::cmdNextMap_Click()
     if (!cmdNextMap->isEnabled())
         return;
     // The nextmap value is the server's text: it stays on the window's plain-text line.
-    if (confirm(QStringLiteral("Go to the next map on %1?\n\nThe server runs the command its nextmap variable holds, "
+    if (ConfirmAction(this, QStringLiteral("Go to the next map on %1?\n\nThe server runs the command its nextmap variable holds, "
                                "shown in the Maps window.").arg(m_server.text()),
             QStringLiteral("Next Map")))
         send(QStringLiteral("vstr nextmap"), QStringLiteral("*"));

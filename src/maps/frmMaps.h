@@ -79,7 +79,6 @@ private:
     void showProblem(const QString& problem);
     void showServerLine();
     void updateActions();
-    bool confirm(const QString& question, const QString& title);
     void send(const QString& command, const QString& expectedMap);  // "*": any map
 
     MainWindowBoxReader m_readBoxes;
