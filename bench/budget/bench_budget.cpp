@@ -5,10 +5,10 @@
 // rounds. An optional argument gives the number of rounds (3).
 // Prints numbers only. Run with QT_QPA_PLATFORM=offscreen where there is no display.
 #include "../BenchStats.h"
+#include "../BenchWorld.h"
 #include "OpenArenaServer.h"
 
 #include "console/OutputPane.h"
-#include "settings/ProgramInfo.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -45,15 +45,10 @@ double sendAll(frmMain& w, const QStringList& commands, const QString& answer)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config, program;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    BenchFolders folders;
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    ProgramInfo::setProgramFolderForTesting(program.path());
+    folders.settle();
 
     OpenArenaServer server(QStringLiteral("bench-pw"));
     if (!server.start()) {
@@ -62,9 +57,7 @@ int main(int argc, char** argv)
     }
     frmMain w;
     w.show();
-    w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-    w.txtPort->setEditText(QString::number(server.port()));
-    w.txtPassword->setText(server.password());
+    PointAtLoopback(w, server.port(), server.password());
     std::printf("OpenArena server on 127.0.0.1:%u, %d rounds of %d commands\n\n", server.port(), rounds, Commands);
 
     // The first command to a server asks its engine first; the rounds see the rule known.

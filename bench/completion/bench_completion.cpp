@@ -4,6 +4,7 @@
 //    shown (or left closed) and one pass of the event loop after it.
 // Prints numbers only. Run under Xvfb (scripts/bench.sh), or with QT_QPA_PLATFORM=offscreen.
 #include "../BenchStats.h"
+#include "../BenchWorld.h"
 #include "completion/CommandCompletion.h"
 #include "completion/NameLists.h"
 #include "settings/ProgramInfo.h"
@@ -54,16 +55,9 @@ void key(QWidget* to, Qt::Key k, const QString& text)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // A world of its own: settings, program folder and the user's folder in temporary folders.
-    QTemporaryDir config, program, data;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    BenchFolders folders;  // settings, program folder and the user's folder in temporary folders
     QApplication app(argc, argv);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    ProgramInfo::setProgramFolderForTesting(program.path());
+    folders.settle();
 
     const NameLists names = twoThousandNames();
     std::printf("%lld commands and %lld variables\n\n", qlonglong(names.commands.size()), qlonglong(names.variables.size()));

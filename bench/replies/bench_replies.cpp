@@ -6,9 +6,11 @@
 //    beside the same append to the bare Qt client's text box.
 // An optional argument gives the number of rounds (200).
 // Prints numbers only. Run with QT_QPA_PLATFORM=offscreen where there is no display.
+#include "../BenchStats.h"
+#include "../BenchWorld.h"
+
 #include "console/ColourCodes.h"
 #include "console/OutputPane.h"
-#include "settings/ProgramInfo.h"
 #include "ui/Fonts.h"
 #include "ui/frmMain.h"
 #include "ui/VbCheckBox.h"
@@ -71,10 +73,6 @@ void serve(int fd, std::atomic<bool>& stop)
     }
 }
 
-struct Stats {
-    double median, mean, min, max;
-};
-
 double threadCpuUs()
 {
     timespec ts{};
@@ -82,44 +80,18 @@ double threadCpuUs()
     return ts.tv_sec * 1e6 + ts.tv_nsec / 1e3;
 }
 
-Stats stats(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    double sum = 0;
-    for (double x : v)
-        sum += x;
-    return {v[v.size() / 2], sum / v.size(), v.front(), v.back()};
-}
-
-void print(const char* what, const Stats& s, const char* unit)
-{
-    std::printf("%-58s median %9.3f  mean %9.3f  min %9.3f  max %9.3f %s\n", what, s.median, s.mean, s.min, s.max, unit);
-}
 }
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // A world of its own: settings and log in temporary folders.
-    QTemporaryDir config, program;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    BenchFolders folders;  // settings and log in temporary folders
     QApplication app(argc, argv);
     if (argc > 1)
         Rounds = std::max(1, atoi(argv[1]));
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    ProgramInfo::setProgramFolderForTesting(program.path());
+    folders.settle();
 
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t alen = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &alen);
-    timeval tv{0, 100000};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    sockaddr_in addr;
+    const int fd = LoopbackServerSocket(addr);
     std::atomic<bool> stop{false};
     std::thread server(serve, fd, std::ref(stop));
     const quint16 port = ntohs(addr.sin_port);
@@ -149,9 +121,7 @@ int main(int argc, char** argv)
     // window. Their rounds alternate, so that both see the same load of the machine.
     frmMain w;
     w.show();
-    w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-    w.txtPort->setEditText(QString::number(port));
-    w.txtPassword->setText(QStringLiteral("pw"));
+    PointAtLoopback(w, port, QStringLiteral("pw"));
     QPlainTextEdit bare;
     bare.setReadOnly(true);
     bare.setFont(Fonts::courierNew(8.25));

@@ -5,8 +5,8 @@
 // broken into lines of 100 characters. An optional argument gives the rounds of each (5).
 // Prints numbers only. Run with QT_QPA_PLATFORM=offscreen where there is no display.
 #include "../BenchStats.h"
+#include "../BenchWorld.h"
 
-#include "settings/ProgramInfo.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -62,26 +62,13 @@ void serve(int fd, std::atomic<bool>& stop, std::atomic<bool>& breaks)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config, data, program;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    BenchFolders folders;
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    ProgramInfo::setProgramFolderForTesting(program.path());
+    folders.settle();
 
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t alen = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &alen);
-    timeval tv{0, 100000};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    sockaddr_in addr;
+    const int fd = LoopbackServerSocket(addr);
     std::atomic<bool> stop{false}, breaks{false};
     std::thread server(serve, fd, std::ref(stop), std::ref(breaks));
     std::printf("%d coloured datagrams of about 1000 characters at %d a second, %d rounds each\n\n", Datagrams,
@@ -89,9 +76,7 @@ int main(int argc, char** argv)
 
     frmMain w;
     w.show();
-    w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-    w.txtPort->setEditText(QString::number(ntohs(addr.sin_port)));
-    w.txtPassword->setText(QStringLiteral("pw"));
+    PointAtLoopback(w, ntohs(addr.sin_port), QStringLiteral("pw"));
 
     QTimer tick;
     tick.setInterval(20);
