@@ -2,6 +2,7 @@
 // on the path might send it. The input is the datagrams back to back, each starting with
 // four FF bytes.
 #include "FuzzCheck.h"
+#include "FuzzDatagrams.h"
 #include "console/ColourCodes.h"
 #include "players/PlayerCommands.h"
 #include "players/StatusTable.h"
@@ -12,14 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray input(reinterpret_cast<const char*>(data), static_cast<int>(size));
-    const QByteArray marker("\xff\xff\xff\xff", 4);
-    QList<QByteArray> datagrams;
-    for (int at = 0; at < input.size();) {
-        const int next = input.indexOf(marker, at + 1);
-        datagrams.append(input.mid(at, next < 0 ? -1 : next - at));
-        at = next < 0 ? input.size() : next;
-    }
+    const QList<QByteArray> datagrams = FuzzDatagrams(data, size);
     const QString text = StatusReplyText(datagrams);
     const StatusTable table = ReadStatusTable(text);
 
