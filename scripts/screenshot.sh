@@ -154,17 +154,20 @@ rcon "addbot Angelyss 2"
 rcon 'addbot Grism 2 free 0 "Mr. ^5Blue^7 Sky"'
 
 # Commands, Players... from the keyboard; the Players window goes beside the main window.
+open_window() {  # menu-key title: Commands, then the item's key; prints the new window's id
+  xdotool key alt+c
+  sleep 0.5
+  xdotool key "$1"
+  for _ in $(seq 50); do
+    found="$(xdotool search --name "^$2\$" 2>/dev/null | head -n 1 || true)"
+    [ -n "$found" ] && { echo "$found"; return; }
+    sleep 0.1
+  done
+  echo "the $2 window did not appear" >&2
+  exit 1
+}
 xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key alt+c
-sleep 0.5
-xdotool key p
-players=""
-for _ in $(seq 50); do
-  players="$(xdotool search --name "^Players$" 2>/dev/null | head -n 1 || true)"
-  [ -n "$players" ] && break
-  sleep 0.1
-done
-[ -n "$players" ] || { echo "the Players window did not appear" >&2; exit 1; }
+players="$(open_window p Players)"
 eval "$(xdotool getwindowgeometry --shell "$window")"
 main_x=$X main_y=$Y main_w=$WIDTH main_h=$HEIGHT
 xdotool windowmove "$players" $((main_x + main_w + 8)) "$main_y"
@@ -189,18 +192,6 @@ rcon "exceptaddr 203.0.113.9"
 rcon "banaddr 198.51.100.7"
 xdotool windowclose "$players" 2>/dev/null || xdotool key --window "$players" Escape
 xdotool windowfocus --sync "$window" 2>/dev/null || true
-open_window() {  # menu-key title: Commands, then the item's key; prints the new window's id
-  xdotool key alt+c
-  sleep 0.5
-  xdotool key "$1"
-  for _ in $(seq 50); do
-    found="$(xdotool search --name "^$2\$" 2>/dev/null | head -n 1 || true)"
-    [ -n "$found" ] && { echo "$found"; return; }
-    sleep 0.1
-  done
-  echo "the $2 window did not appear" >&2
-  exit 1
-}
 maps="$(open_window m Maps)"
 xdotool windowmove "$maps" $((main_x + main_w + 8)) "$main_y"
 xdotool windowsize "$maps" 380 "$main_h"
@@ -220,16 +211,7 @@ echo "Wrote $maps_out"
 # Commands, Servers...: the list with both servers live. Each gets its password with Add
 # Current Server (Alt+C): the main window's boxes hold the first server, then the second.
 xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key alt+c
-sleep 0.5
-xdotool key v
-servers=""
-for _ in $(seq 50); do
-  servers="$(xdotool search --name "^Servers$" 2>/dev/null | head -n 1 || true)"
-  [ -n "$servers" ] && break
-  sleep 0.1
-done
-[ -n "$servers" ] || { echo "the Servers window did not appear" >&2; exit 1; }
+servers="$(open_window v Servers)"
 xdotool windowmove "$servers" 0 0
 xdotool windowsize "$servers" 1000 620
 sleep 1
