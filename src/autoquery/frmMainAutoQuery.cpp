@@ -5,6 +5,7 @@
 #include "console/LocaleNumber.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
+#include "console/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
@@ -125,6 +126,8 @@ void frmMain::txtMinutes_Change()
 
 void frmMain::tmrMain_Timer()
 {
+    if (ShuttingDown())
+        return;
     if (TickCounter < std::numeric_limits<qint16>::max())
         ++TickCounter;
     // Read afresh: an accepted change counts from this tick on. A text that is not a number
@@ -158,6 +161,7 @@ void frmMain::GetStatus()
     QCoreApplication::processEvents();
 
     udpClient->sendData(BuildRequest(strPassword, QStringLiteral("status")));
+    sentPassword = strPassword;
 
     const QString time = TimeOfDay();
     txtOutput->setText(txtOutput->text() + time + AutoStatusText + QStringLiteral("\r\n"));

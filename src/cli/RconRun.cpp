@@ -43,7 +43,7 @@ void RconRun::send()
         return;
     }
     const QString command = m_request.commands.at(m_next);
-    if (m_request.log && !AppendLogRecord(TimeOfDay() + QStringLiteral(" : ") + command))
+    if (m_request.log && !AppendCommandRecord(TimeOfDay(), command))
         Tell(QStringLiteral("cannot write the log %1").arg(LogFilePath()));
     m_client->sendData(BuildRequest(m_request.password, command));
     m_sinceSend.start();

@@ -1,4 +1,5 @@
 #include "console/UdpClient.h"
+#include "console/Shutdown.h"
 
 #include <QHostInfo>
 #include <QSocketNotifier>
@@ -103,6 +104,8 @@ int UdpClient::boundLocalPort() const
 
 void UdpClient::sendData(const QByteArray& data)
 {
+    if (ShuttingDown())
+        return;  // the program is closing: nothing more goes out
     ++m_sendCount;
     Pending p{m_remoteHost, m_remotePort, m_localPort, data, QHostAddress(), -1};
     m_pending.push_back(p);
@@ -168,8 +171,8 @@ void UdpClient::transmit(const Pending& p)
         reportLater(EDESTADDRREQ, describe(EDESTADDRREQ));
         return;
     }
-    if (!aim(p.address, p.port, p.localPort))
-        return;
+    if (ShuttingDown() || !aim(p.address, p.port, p.localPort))
+        return;  // a send that waited for its host name while the program began to close
     const ssize_t n = ::send(m_fd, p.data.constData(), static_cast<size_t>(p.data.size()), 0);
     if (n < 0)
         reportLater(errno, describe(errno));

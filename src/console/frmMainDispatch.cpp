@@ -4,6 +4,7 @@
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
 #include "console/RecallFile.h"
+#include "console/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
@@ -17,6 +18,8 @@
 
 void frmMain::cmdConnect_Click()
 {
+    if (ShuttingDown())
+        return;  // a refresh's next request, a late timer: nothing goes out once close began
     strCommand = TrimSpaces(txtCommand->text());
     strAddr = TrimSpaces(txtAddr->currentText());
     strPort = TrimSpaces(txtPort->currentText());
@@ -43,12 +46,13 @@ void frmMain::cmdConnect_Click()
     udpClient->setRemotePort(server.port);
     udpClient->setLocalPort(udpClient->remotePort());
     udpClient->sendData(BuildRequest(strPassword, strCommand));
+    sentPassword = strPassword;
 
     const QString time = TimeOfDay();
     txtOutput->setText(txtOutput->text() + time + QStringLiteral(" : ") + strCommand + QStringLiteral("\r\n"));
 
     if (ckLog->value() == 1)
-        AppendLogRecord(time + QStringLiteral(" : ") + strCommand);
+        AppendCommandRecord(time, strCommand);
 
     // Only what the user sent from here is offered again by Up in the command box.
     commandRecall.record(strCommand);
@@ -124,19 +128,21 @@ void frmMain::SendAsTyped(const QString& command)
 
 void frmMain::SendToServer(const QString& host, int port, const QString& password, const QString& command)
 {
+    if (ShuttingDown())
+        return;
     udpClient->setRemoteHost(host);
     udpClient->setRemotePort(port);
     udpClient->setLocalPort(port);
     udpClient->sendData(BuildRequest(password, command));
+    sentPassword = password;
 
     const ServerBoxes boxes = ReadServerBoxes(TrimSpaces(txtAddr->currentText()), TrimSpaces(txtPort->currentText()));
     const bool elsewhere = boxes.problemBox != ServerBoxes::None || boxes.host.compare(host, Qt::CaseInsensitive) != 0 || boxes.port != port;
-    QString echo = TimeOfDay() + QStringLiteral(" : ") + command;
-    if (elsewhere)
-        echo += QStringLiteral("   (sent to %1)").arg(ServerAddressText(host, port));
-    txtOutput->setText(txtOutput->text() + echo + QStringLiteral("\r\n"));
+    const QString time = TimeOfDay();
+    const QString note = elsewhere ? QStringLiteral("   (sent to %1)").arg(ServerAddressText(host, port)) : QString();
+    txtOutput->setText(txtOutput->text() + time + QStringLiteral(" : ") + command + note + QStringLiteral("\r\n"));
     if (ckLog->value() == 1)
-        AppendLogRecord(echo);
+        AppendCommandRecord(time, command, note);
 }
 
 void frmMain::mnuCommandsStatus_Click()

@@ -1,4 +1,5 @@
 #include "ui/MessageBox.h"
+#include "console/Shutdown.h"
 #include "settings/ProgramInfo.h"
 
 #include <QInputDialog>
@@ -20,6 +21,8 @@ State& state()
 QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& text, const QString& title,
     QMessageBox::StandardButtons buttons, QMessageBox::Icon icon, QMessageBox::StandardButton defaultButton)
 {
+    if (ShuttingDown())
+        return QMessageBox::NoButton;  // no window opens once the program is closing
     const QString caption = title.isEmpty() ? ProgramInfo::Title : title;
     if (state().recording) {
         state().shown.append({text, caption, buttons, icon, defaultButton});
@@ -35,6 +38,8 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& tex
 
 bool MessageBox::askText(QWidget* parent, const QString& prompt, const QString& title, QString* text)
 {
+    if (ShuttingDown())
+        return false;
     const QString caption = title.isEmpty() ? ProgramInfo::Title : title;
     if (state().recording) {
         state().shown.append({prompt, caption, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoIcon, QMessageBox::Ok});

@@ -5,7 +5,8 @@
 
 // Every message box of the program goes through here. Tests switch it to recording mode:
 // nothing is shown, each call is recorded, and the answer is the one set in advance
-// (or the default button, or OK).
+// (or the default button, or OK). Once the program has begun to close, no box opens and
+// none is recorded: show() answers NoButton, askText() Cancel.
 class MessageBox {
 public:
     struct Shown {

@@ -3,7 +3,9 @@
 #include "completion/CommandCompletion.h"
 #include "console/ColourCodes.h"
 #include "console/OutputPane.h"
+#include "console/Shutdown.h"
 #include "console/UdpClient.h"
+#include "log/LogFile.h"
 #include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
@@ -105,10 +107,12 @@ frmMain::frmMain(QWidget* parent)
     setFixedSize(fixedSizeForPanel());
     Form_Load();
     commandCompletion = new CommandCompletion(this);
+    SetLogProblemReporter([this](const QString& text) { ShowLogProblem(text); });
 }
 
 frmMain::~frmMain()
 {
+    SetLogProblemReporter({});  // the pane goes with the window
     // What Send saved, and the commands it sent, are in their files before the window goes.
     FlushSettings();
 }
@@ -378,6 +382,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    BeginShutdown();  // from here on nothing new is sent, opened or queued
     if (!m_unloaded) {
         m_unloaded = true;
         Form_Unload();

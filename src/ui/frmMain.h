@@ -127,6 +127,7 @@ public:
     bool replyOpen = false;
     bool replyLogged = false;
     quint64 replySendCount = 0;
+    QString sentPassword;  // the password of the latest request of this window's socket
 
     // --- command recall in the command box (console/) ---
     // The commands sent with Send in this run; Up and Down in txtCommand walk through them.
@@ -155,9 +156,14 @@ public:
     void AddPortHist(const QString& port);
     void cmdClearHist_Click();
     PasswordVault* passwordVault = nullptr;  // the saved password's place in the desktop's keyring
+    // The first datagram of the answer to a request sent with `sentPassword`: a password
+    // the server accepted is kept in the keyring now, when Save Password is checked.
+    void PasswordAnswered(const QString& sentPassword, const QString& firstDatagram);
 
     // --- log (log/) ---
     QString CheckPath(const QString& path) const;
+    // A log that cannot be written, said in the pane on a line of its own.
+    void ShowLogProblem(const QString& text);
 
     // --- reference lists, web links, About (ui/) ---
     void mnuFileViewLog_Click();

@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 
+#include "console/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "settings/ProgramInfo.h"
 #include "ui/Launcher.h"
@@ -24,12 +25,14 @@ TestEnv::TestEnv()
     Launcher::setRecording(true);
     // A clock that stands still: echo lines and records a test predicts cannot straddle a second.
     Clock::setFixedTimeForTesting(QTime(12, 34, 56));
+    ResetShutdownForTests();  // a window closed by an earlier test does not stop this one
 }
 
 TestEnv::~TestEnv()
 {
     MessageBox::setRecording(false);
     Launcher::setRecording(false);
+    ResetShutdownForTests();
     Clock::setFixedTimeForTesting(QTime());
     ProgramInfo::setProgramFolderForTesting(QString());
     qputenv("XDG_CONFIG_HOME", m_oldConfigHome);  // empty is the same as unset
