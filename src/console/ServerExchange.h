@@ -1,9 +1,14 @@
 #pragma once
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+
+class QHostInfo;
+class UdpClient;
 
 // One request to one server and its whole answer: the windows beside the main window and
 // the command line ask through it, never on a socket of their own.
@@ -14,6 +19,10 @@
 // the server (so only that server's address and port are heard), and its answer is every
 // datagram that comes until the server has been quiet for `quietMs`. The outcome is
 // reported once, through finished(), from the event loop.
+//
+// The first rcon request to a server's address in this process is preceded by one
+// out-of-band "getstatus" from another socket, whose version chooses the budget's rule
+// (RequestScheduler::setRule presets it instead, for a stand-in server in a test).
 struct ExchangeRequest {
     enum class Priority {
         Typed,      // a command the admin typed or chose: goes before automatic requests
@@ -77,7 +86,27 @@ signals:
     // Once, at the end.
     void finished(const ExchangeOutcome& outcome);
 
+public:
+    ~ServerExchange() override;
+
 private:
+    enum class State { Starting, Resolving, Waiting, Sent, Cancelling, Over };
     explicit ServerExchange(const ExchangeRequest& request, QObject* parent);
+    void start();
+    void lookedUp(const QHostInfo& info);
+    void resolved(const QHostAddress& address);
+    void go();
+    void arrived();
+    void timedOut();
+    void finish(ExchangeOutcome::Kind kind, const QString& errorText = QString());
+
     ExchangeRequest m_request;
+    State m_state = State::Starting;
+    QHostAddress m_address;
+    int m_lookupId = -1;
+    quint64 m_ticket = 0;  // the turn asked for and not yet had
+    UdpClient* m_client = nullptr;
+    QTimer m_timer;
+    QElapsedTimer m_sentAt;
+    ExchangeOutcome m_outcome;
 };

@@ -1,0 +1,309 @@
+#include "console/RequestBudget.h"
+
+#include "console/Shutdown.h"
+#include "console/UdpClient.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QRandomGenerator>
+
+#include <algorithm>
+
+namespace {
+const BudgetRule IoQuake3Line{8, 1100, 0};
+const BudgetRule Line132{0, 0, 550};
+
+// The engines whose rule is known, by the start of their "version" value.
+//
+// ioquake3 (and its descendants: OpenArena answers "ioq3 1.36", Urban Terror "ioq3 1.35 urt
+// ..."): code/server/sv_main.c counts rcon, getstatus, getinfo and getchallenge against one
+// leaky bucket per source address, SVC_RateLimitAddress(from, 10, 1000): a burst of 10, then
+// one a second, and drops the rest unanswered. Here: a burst of 8, then one every 1.1 s.
+//
+// Quake III Arena 1.32 and the engines built on its code (Enemy Territory 2.60, Call of Duty 1
+// and 2): SVC_RemoteCommand in code/server/sv_main.c drops any rcon that comes within 500 ms
+// of the last one it took, from anyone. Here: 550 ms between two rcon requests.
+struct KnownEngine {
+    const char* versionPrefix;
+    const BudgetRule& rule;
+};
+const KnownEngine KnownEngines[] = {
+    {"ioq3", IoQuake3Line},
+    {"Q3 1.32", Line132},
+    {"ET 2.60", Line132},
+    {"Call of Duty", Line132},
+};
+
+// How long the engine query waits for its answer; no answer leaves the unknown rule.
+constexpr int ProbeAnswerMs = 2000;
+}
+
+BudgetRule BudgetRule::ForVersion(const QString& version)
+{
+    for (const KnownEngine& e : KnownEngines) {
+        if (version.startsWith(QLatin1String(e.versionPrefix)))
+            return e.rule;
+    }
+    return {IoQuake3Line.burst, IoQuake3Line.refillMs, Line132.rconGapMs};  // both at once
+}
+
+QString EngineVersion(const QByteArray& statusDatagram)
+{
+    static const QByteArray header("\xff\xff\xff\xff" "statusResponse\n", 19);
+    if (!statusDatagram.startsWith(header))
+        return QString();
+    const int end = statusDatagram.indexOf('\n', header.size());
+    const QList<QByteArray> fields = statusDatagram.mid(header.size(), end < 0 ? -1 : end - header.size()).split('\\');
+    // "\key\value\key\value": the first field is empty.
+    for (int i = 1; i + 1 < fields.size(); i += 2) {
+        if (fields[i].compare("version", Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(fields[i + 1]);
+    }
+    return QString();
+}
+
+RequestBudget::RequestBudget(const BudgetRule& rule)
+    : m_rule(rule)
+{
+}
+
+qint64 RequestBudget::earliest(const State& s, Kind kind, qint64 now) const
+{
+    qint64 t = now;
+    if (m_rule.burst > 0 && !s.full) {
+        const qint64 credit = std::min(m_rule.burst * m_rule.refillMs, s.credit + (now - s.at));
+        if (credit < m_rule.refillMs)
+            t = now + (m_rule.refillMs - credit);
+    }
+    if (kind == Kind::Rcon && m_rule.rconGapMs > 0 && s.lastRcon >= 0)
+        t = std::max(t, s.lastRcon + m_rule.rconGapMs);
+    return t;
+}
+
+void RequestBudget::spend(State& s, Kind kind, qint64 when) const
+{
+    const qint64 cap = m_rule.burst * m_rule.refillMs;
+    const qint64 credit = s.full ? cap : std::min(cap, s.credit + (when - s.at));
+    s.full = false;
+    s.credit = credit - m_rule.refillMs;
+    s.at = when;
+    if (kind == Kind::Rcon)
+        s.lastRcon = when;
+}
+
+void RequestBudget::spend(Kind kind, qint64 now)
+{
+    spend(m_state, kind, now);
+}
+
+std::deque<RequestBudget::Waiting>::iterator RequestBudget::placeFor(Priority priority)
+{
+    return std::find_if(m_queue.begin(), m_queue.end(), [priority](const Waiting& w) { return w.priority > priority; });
+}
+
+qint64 RequestBudget::waitFor(Kind kind, Priority priority, qint64 now) const
+{
+    State s = m_state;
+    qint64 t = now;
+    for (const Waiting& w : m_queue) {
+        if (w.priority > priority)
+            break;
+        t = earliest(s, w.kind, t);
+        spend(s, w.kind, t);
+    }
+    return earliest(s, kind, t) - now;
+}
+
+bool RequestBudget::enqueue(quint64 id, Kind kind, Priority priority, qint64 skipIfLongerMs, qint64 now)
+{
+    if (priority == Priority::Automatic && skipIfLongerMs > 0 && waitFor(kind, priority, now) > skipIfLongerMs)
+        return false;
+    m_queue.insert(placeFor(priority), Waiting{id, kind, priority});
+    return true;
+}
+
+void RequestBudget::remove(quint64 id)
+{
+    m_queue.erase(std::remove_if(m_queue.begin(), m_queue.end(), [id](const Waiting& w) { return w.id == id; }), m_queue.end());
+}
+
+quint64 RequestBudget::take(qint64 now)
+{
+    if (m_queue.empty() || earliest(m_state, m_queue.front().kind, now) > now)
+        return 0;
+    const Waiting head = m_queue.front();
+    m_queue.pop_front();
+    spend(m_state, head.kind, now);
+    return head.id;
+}
+
+qint64 RequestBudget::nextInMs(qint64 now) const
+{
+    if (m_queue.empty())
+        return -1;
+    return std::max<qint64>(0, earliest(m_state, m_queue.front().kind, now) - now);
+}
+
+// ---------------------------------------------------------------------------------------
+
+struct RequestScheduler::Server {
+    RequestBudget budget;
+    QHash<quint64, std::function<void()>> turns;
+    bool engineAsked = false;
+};
+
+RequestScheduler& RequestScheduler::instance()
+{
+    static QPointer<RequestScheduler> scheduler;
+    if (!scheduler) {
+        scheduler = new RequestScheduler;
+        scheduler->setParent(QCoreApplication::instance());
+    }
+    return *scheduler;
+}
+
+RequestScheduler::RequestScheduler()
+{
+    m_clock.start();
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &RequestScheduler::run);
+}
+
+qint64 RequestScheduler::now() const
+{
+    return m_clock.elapsed();
+}
+
+static QString keyOf(const QHostAddress& address)
+{
+    // An IPv4 address written as IPv6 (::ffff:a.b.c.d) is the same server.
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+RequestScheduler::Server& RequestScheduler::server(const QHostAddress& address)
+{
+    std::shared_ptr<Server>& s = m_servers[keyOf(address)];
+    if (!s)
+        s = std::make_shared<Server>();
+    return *s;
+}
+
+quint64 RequestScheduler::requestTurn(const QHostAddress& address, int port, Kind kind, Priority priority,
+    qint64 skipIfLongerMs, std::function<void()> go, qint64* waitMs)
+{
+    Server& s = server(address);
+    if (!s.engineAsked && kind == Kind::Rcon)
+        probe(address, port);
+    const qint64 wait = s.budget.waitFor(kind, priority, now());
+    if (waitMs)
+        *waitMs = wait;
+    const quint64 ticket = m_nextTicket++;
+    if (!s.budget.enqueue(ticket, kind, priority, skipIfLongerMs, now()))
+        return 0;
+    s.turns.insert(ticket, std::move(go));
+    m_ticketServer.insert(ticket, keyOf(address));
+    m_timer.start(0);
+    return ticket;
+}
+
+void RequestScheduler::cancel(quint64 ticket)
+{
+    const QString key = m_ticketServer.take(ticket);
+    if (const auto s = m_servers.value(key)) {
+        s->budget.remove(ticket);
+        s->turns.remove(ticket);
+    }
+}
+
+qint64 RequestScheduler::waitFor(const QHostAddress& address, Kind kind, Priority priority)
+{
+    return server(address).budget.waitFor(kind, priority, now());
+}
+
+BudgetRule RequestScheduler::ruleFor(const QHostAddress& address) const
+{
+    const auto s = m_servers.value(keyOf(address));
+    return s ? s->budget.rule() : BudgetRule::Unknown();
+}
+
+void RequestScheduler::setRule(const QHostAddress& address, const BudgetRule& rule)
+{
+    Server& s = server(address);
+    s.engineAsked = true;
+    s.budget.setRule(rule);
+    m_timer.start(0);  // the queue may move sooner now
+}
+
+void RequestScheduler::learnEngine(const QHostAddress& address, const QByteArray& statusDatagram)
+{
+    const QString version = EngineVersion(statusDatagram);
+    if (!version.isEmpty())
+        setRule(address, BudgetRule::ForVersion(version));
+}
+
+void RequestScheduler::probe(const QHostAddress& address, int port)
+{
+    server(address).engineAsked = true;
+    if (port < 1 || port > 65535)
+        return;
+    // The query goes first, so that the rule is known before most of the queue moves.
+    auto* client = new UdpClient(this);
+    auto* deadline = new QTimer(client);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, client, &QObject::deleteLater);
+    connect(client, &UdpClient::error, client, &QObject::deleteLater);
+    connect(client, &UdpClient::dataArrival, this, [this, client, address] {
+        learnEngine(address, client->getData());
+        client->deleteLater();
+    });
+    const quint64 ticket = m_nextTicket++;
+    server(address).budget.enqueue(ticket, Kind::OutOfBand, Priority::First, 0, now());
+    server(address).turns.insert(ticket, [client, deadline, address, port] {
+        client->setRemoteHost(address.toString());
+        client->setRemotePort(port);
+        client->sendData("\xff\xff\xff\xff" "getstatus " + QByteArray::number(QRandomGenerator::global()->bounded(1000000, 9999999)));
+        deadline->start(ProbeAnswerMs);
+    });
+    m_ticketServer.insert(ticket, keyOf(address));
+}
+
+void RequestScheduler::run()
+{
+    if (ShuttingDown())
+        return;  // nothing goes out once close has begun
+    // One turn at a time: a turn's own code may ask for or withdraw others.
+    for (;;) {
+        std::function<void()> go;
+        quint64 ticket = 0;
+        for (const auto& s : std::as_const(m_servers)) {
+            if ((ticket = s->budget.take(now()))) {
+                go = s->turns.take(ticket);
+                break;
+            }
+        }
+        if (!ticket)
+            break;
+        m_ticketServer.remove(ticket);
+        if (go)
+            go();
+    }
+    qint64 next = -1;
+    for (const auto& s : std::as_const(m_servers)) {
+        const qint64 in = s->budget.nextInMs(now());
+        if (in >= 0 && (next < 0 || in < next))
+            next = in;
+    }
+    if (next >= 0)
+        m_timer.start(static_cast<int>(next));
+    else
+        m_timer.stop();
+}
+
+void RequestScheduler::resetForTests()
+{
+    m_servers.clear();
+    m_ticketServer.clear();
+    m_timer.stop();
+}

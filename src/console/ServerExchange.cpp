@@ -1,0 +1,186 @@
+#include "console/ServerExchange.h"
+
+#include "console/RconDatagram.h"
+#include "console/RequestBudget.h"
+#include "console/Shutdown.h"
+#include "console/UdpClient.h"
+
+#include <QHostInfo>
+
+#include <cerrno>
+#include <cstring>
+
+QString ExchangeOutcome::words(Kind kind)
+{
+    switch (kind) {
+    case Answered: return QStringLiteral("answered");
+    case BadPassword: return QStringLiteral("bad password");
+    case NoAnswer: return QStringLiteral("no answer");
+    case Refused: return QStringLiteral("refused");
+    case NotResolved: return QStringLiteral("not resolved");
+    case Skipped: return QStringLiteral("skipped");
+    case Cancelled: return QStringLiteral("cancelled");
+    }
+    return QString();
+}
+
+ServerExchange* ServerExchange::ask(const ExchangeRequest& request, QObject* parent)
+{
+    auto* exchange = new ServerExchange(request, parent);
+    QTimer::singleShot(0, exchange, &ServerExchange::start);
+    return exchange;
+}
+
+ServerExchange::ServerExchange(const ExchangeRequest& request, QObject* parent)
+    : QObject(parent)
+    , m_request(request)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &ServerExchange::timedOut);
+}
+
+ServerExchange::~ServerExchange()
+{
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+    if (m_ticket)
+        RequestScheduler::instance().cancel(m_ticket);
+}
+
+void ServerExchange::start()
+{
+    if (m_state != State::Starting)
+        return;
+    if (ShuttingDown())
+        return finish(ExchangeOutcome::Cancelled);
+    if (m_request.port < 1 || m_request.port > 65535)
+        return finish(ExchangeOutcome::NotResolved, QStringLiteral("The server port must be a number from 1 to 65535."));
+    const QString host = m_request.host.trimmed();
+    if (host.isEmpty())
+        return finish(ExchangeOutcome::NotResolved, QString::fromLocal8Bit(std::strerror(EDESTADDRREQ)));
+    QHostAddress literal;
+    if (literal.setAddress(host))
+        return resolved(literal);
+    m_state = State::Resolving;
+    m_lookupId = QHostInfo::lookupHost(host, this, &ServerExchange::lookedUp);
+}
+
+void ServerExchange::lookedUp(const QHostInfo& info)
+{
+    m_lookupId = -1;
+    if (m_state != State::Resolving)
+        return;
+    QHostAddress chosen;
+    for (const QHostAddress& a : info.addresses()) {  // IPv4 first: servers mostly listen there
+        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+            chosen = a;
+            break;
+        }
+    }
+    if (chosen.isNull() && !info.addresses().isEmpty())
+        chosen = info.addresses().first();
+    if (info.error() != QHostInfo::NoError || chosen.isNull())
+        return finish(ExchangeOutcome::NotResolved, info.errorString().isEmpty() ? QStringLiteral("Host not found") : info.errorString());
+    resolved(chosen);
+}
+
+void ServerExchange::resolved(const QHostAddress& address)
+{
+    m_address = address;
+    m_state = State::Waiting;
+    qint64 wait = 0;
+    using Kind = RequestBudget::Kind;
+    using Priority = RequestBudget::Priority;
+    const bool automatic = m_request.priority == ExchangeRequest::Priority::Automatic;
+    m_ticket = RequestScheduler::instance().requestTurn(address, m_request.port, m_request.outOfBand ? Kind::OutOfBand : Kind::Rcon,
+        automatic ? Priority::Automatic : Priority::Typed, automatic ? m_request.skipIfWaitLongerMs : 0, [this] { go(); }, &wait);
+    if (!m_ticket)
+        return finish(ExchangeOutcome::Skipped);
+    if (wait > 0)
+        emit waiting(wait);
+}
+
+void ServerExchange::go()
+{
+    m_ticket = 0;
+    if (m_state != State::Waiting)
+        return;
+    if (ShuttingDown())
+        return finish(ExchangeOutcome::Cancelled);
+    m_client = new UdpClient(this);
+    m_client->setRemoteHost(m_address.toString());
+    m_client->setRemotePort(m_request.port);
+    m_client->setLocalPort(0);  // any: a server on this machine keeps its own
+    connect(m_client, &UdpClient::dataArrival, this, &ServerExchange::arrived);
+    connect(m_client, &UdpClient::error, this, [this](int, const QString& description) { finish(ExchangeOutcome::Refused, description); });
+    m_client->sendData(m_request.outOfBand ? QByteArray("\xff\xff\xff\xff", 4) + m_request.command.toLatin1()
+                                           : BuildRequest(m_request.password, m_request.command));
+    m_state = State::Sent;
+    m_sentAt.start();
+    m_timer.start(m_request.firstDatagramMs);
+    emit sent();
+}
+
+void ServerExchange::arrived()
+{
+    if (m_state != State::Sent)
+        return;
+    const QByteArray datagram = m_client->getData();
+    if (m_outcome.datagrams.isEmpty())
+        m_outcome.roundTripMs = m_sentAt.elapsed();
+    m_outcome.datagrams << datagram;
+    m_outcome.text += DecodeReply(datagram);
+    if (m_request.outOfBand)
+        RequestScheduler::instance().learnEngine(m_address, datagram);
+    m_timer.start(m_request.quietMs);
+    emit datagramArrived(datagram);
+}
+
+void ServerExchange::timedOut()
+{
+    if (m_outcome.datagrams.isEmpty())
+        return finish(ExchangeOutcome::NoAnswer);
+    const QString first = DecodeReply(m_outcome.datagrams.first()).trimmed();
+    const bool refusedPassword = !m_request.outOfBand
+        && (first == QLatin1String("Bad rconpassword.") || first == QLatin1String("No rconpassword set on the server."));
+    finish(refusedPassword ? ExchangeOutcome::BadPassword : ExchangeOutcome::Answered);
+}
+
+void ServerExchange::cancel()
+{
+    if (m_state == State::Over)
+        return;
+    // Nothing more goes out or is heard; the outcome is reported from the event loop.
+    if (m_ticket)
+        RequestScheduler::instance().cancel(m_ticket);
+    m_ticket = 0;
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+    m_lookupId = -1;
+    m_state = State::Cancelling;
+    m_timer.stop();
+    if (m_client)
+        m_client->close();
+    QTimer::singleShot(0, this, [this] { finish(ExchangeOutcome::Cancelled); });
+}
+
+void ServerExchange::finish(ExchangeOutcome::Kind kind, const QString& errorText)
+{
+    if (m_state == State::Over)
+        return;
+    m_state = State::Over;
+    m_timer.stop();
+    if (m_client)
+        m_client->close();
+    if (m_ticket)
+        RequestScheduler::instance().cancel(m_ticket);
+    m_ticket = 0;
+    m_outcome.kind = kind;
+    m_outcome.errorText = errorText;
+    m_outcome.address = m_address;
+    // Reported from the event loop, never inside the call that started or cancelled it.
+    QTimer::singleShot(0, this, [this] {
+        emit finished(m_outcome);
+        deleteLater();
+    });
+}
