@@ -110,8 +110,10 @@ bool maskCvarlistLine(QString& line)
     return true;
 }
 
-// Each command of the line (`;` outside quotes ends one): `name value` and `set name value`
-// for a password variable lose the value.
+// `name value` and `set name value` for a password variable lose everything after the name,
+// to the end of the line: a server that runs an rcon command does not split it at `;` (the
+// value is then "a; status"), a console that does would run the rest as commands. Either way
+// the line is masked from the first value on, in whichever of its `;` parts it stands.
 void maskCommands(QString& line)
 {
     int start = 0;
@@ -130,9 +132,8 @@ void maskCommands(QString& line)
         else if (w.size() >= 3 && isSetCommand(w.at(0).text) && IsPasswordVariable(w.at(1).text))
             valueWord = 2;
         if (valueWord > 0) {
-            const int from = w.at(valueWord).start, to = w.constLast().end;
-            line.replace(from, to - from, Hidden);
-            end += Hidden.size() - (to - from);
+            line.replace(w.at(valueWord).start, line.size() - w.at(valueWord).start, Hidden);
+            return;
         }
         start = end + 1;
     }

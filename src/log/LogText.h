@@ -14,7 +14,7 @@ bool IsPasswordVariable(const QString& name);
 //  - the answer to a variable alone, `"name" is:"value^7" default:"...^7"`: each quoted
 //    value, the "^7" the server adds after it kept;
 //  - a command that sets one, `name value` or `set`/`seta`/`sets`/`setu`/`toggle name value`,
-//    in each of the commands that `;` separates on a line: everything after the name.
+//    also after a `;`: everything after the name, to the end of the line.
 // Anything else, a line that merely mentions a password included, is left as it is. A line
 // cut short (its closing quote still to come) is masked to its end.
 QString MaskPasswords(const QString& text);

@@ -168,6 +168,8 @@ std::optional<QString> PasswordVault::store(bool save, const QString& password, 
             return QString();  // the usual close: the keyring has it already
         if (!m_writing && !KeyringServiceExists())
             return password;  // no keyring at all: the settings file keeps it, as always
+        if (!m_writing && password == m_remembered)
+            return std::nullopt;  // given to the keyring already, which refused it: not asked again
         beforeWaiting();
         write(password);
         if (waitUntil([&] { return !m_writing && !m_nextWrite; }) && m_inKeyring == password)

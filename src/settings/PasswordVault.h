@@ -38,8 +38,9 @@ public:
     // At close: keeps the password in the keyring (save, not empty) or takes it out of there.
     // Gives what the settings file is to hold: "" when nothing is to be saved or the keyring
     // has it, the password itself where there is no keyring service, and nothing (leave the
-    // file as it is) when the keyring did not take it in time, refused it, or the start's
-    // keyring work has not been answered and the password is still the one of the start.
+    // file as it is) when the keyring did not take it in time, refused it (now, or when it was
+    // remembered: the user is not asked twice), or the start's keyring work has not been
+    // answered and the password is still the one of the start.
     // `beforeWaiting` runs once before the close waits for the keyring, if it has to.
     std::optional<QString> store(bool save, const QString& password, const std::function<void()>& beforeWaiting);
 

@@ -28,9 +28,10 @@ private slots:
         // Commands that set one, alone or among others; a user's info as dumpuser prints it.
         QTest::newRow("command") << "rconpassword newpw" << "rconpassword ********";
         QTest::newRow("set, quoted") << "set g_password \"a b\"" << "set g_password ********";
-        QTest::newRow("seta among others") << "status; SETA Net_SocksPassword  x y ;map_restart"
-                                           << "status; SETA Net_SocksPassword  ******** ;map_restart";
-        QTest::newRow("quoted semicolon") << "sets rcon_password \"a;b\"; status" << "sets rcon_password ********; status";
+        // The server takes "x y ;map_restart" as the value; a console would run map_restart.
+        QTest::newRow("seta after others") << "status; SETA Net_SocksPassword  x y ;map_restart"
+                                           << "status; SETA Net_SocksPassword  ********";
+        QTest::newRow("quoted semicolon") << "sets rcon_password \"a;b\"; status" << "sets rcon_password ********";
         QTest::newRow("dumpuser") << "password            joinpw" << "password            ********";
         QTest::newRow("asking") << "rconpassword" << "rconpassword";
         QTest::newRow("set other") << "setu name password" << "setu name password";
