@@ -83,28 +83,35 @@ bool maskOneVariable(QString& line)
     return true;
 }
 
-// `<flags> name "value"`: the flags are capital letters and '?', the value runs from the
-// first quote to the last one on the line.
+// `<flags> name "value"`: the flags are the letters of cvarlist's flag columns (no name
+// that holds "password" is made of them), the value runs from the first quote to the last
+// one, which ends the line (or, in a line cut short, to the end).
 bool maskCvarlistLine(QString& line)
 {
     const int open = line.indexOf(QLatin1Char('"'));
     if (open < 0)
         return false;
     const QList<Word> before = words(line, 0, open);
-    if (before.isEmpty() || before.constLast().end != open - 1 || !isBlank(line.at(open - 1)))
+    if (before.isEmpty() || before.constLast().end == open)
         return false;
-    // The name stands right before the blank before the quote; only flags before it.
+    // The name stands right before the blanks before the quote; only flags before it.
     for (int w = 0; w + 1 < before.size(); ++w) {
         for (QChar c : before.at(w).text) {
-            if (!(c >= QLatin1Char('A') && c <= QLatin1Char('Z')) && c != QLatin1Char('?'))
+            if (!QStringLiteral("SURIALC?").contains(c))
                 return false;
         }
     }
     if (!IsPasswordVariable(before.constLast().text))
         return false;
     int close = line.lastIndexOf(QLatin1Char('"'));
-    if (close == open)
+    if (close == open) {
         close = line.size();
+    } else {
+        for (QChar c : QStringView(line).mid(close + 1)) {
+            if (c > QLatin1Char(' '))
+                return false;  // more after the value: a command, masked as one
+        }
+    }
     if (close > open + 1)
         line.replace(open + 1, close - open - 1, Hidden);
     return true;
@@ -126,13 +133,18 @@ void maskCommands(QString& line)
             ++end;
         }
         const QList<Word> w = words(line, start, end);
-        int valueWord = -1;
-        if (w.size() >= 2 && IsPasswordVariable(w.at(0).text))
-            valueWord = 1;
-        else if (w.size() >= 3 && isSetCommand(w.at(0).text) && IsPasswordVariable(w.at(1).text))
-            valueWord = 2;
-        if (valueWord > 0) {
-            line.replace(w.at(valueWord).start, line.size() - w.at(valueWord).start, Hidden);
+        int nameWord = -1;
+        if (w.size() >= 1 && IsPasswordVariable(w.at(0).text))
+            nameWord = 0;
+        else if (w.size() >= 2 && isSetCommand(w.at(0).text) && IsPasswordVariable(w.at(1).text))
+            nameWord = 1;
+        if (nameWord >= 0) {
+            // The value starts at the first non-blank after the name, a `;` included.
+            int from = w.at(nameWord).end;
+            while (from < line.size() && isBlank(line.at(from)))
+                ++from;
+            if (from < line.size())
+                line.replace(from, line.size() - from, Hidden);
             return;
         }
         start = end + 1;

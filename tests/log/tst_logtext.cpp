@@ -33,6 +33,9 @@ private slots:
                                            << "status; SETA Net_SocksPassword  ********";
         QTest::newRow("quoted semicolon") << "sets rcon_password \"a;b\"; status" << "sets rcon_password ********";
         QTest::newRow("dumpuser") << "password            joinpw" << "password            ********";
+        QTest::newRow("quoted, then more") << "rconpassword \"a\" b" << "rconpassword ********";
+        QTest::newRow("caps") << "RCONPASSWORD X_PASSWORD \"b\"" << "RCONPASSWORD ********";
+        QTest::newRow("value after ;") << "seta g_password ; status" << "seta g_password ********";
         QTest::newRow("asking") << "rconpassword" << "rconpassword";
         QTest::newRow("set other") << "setu name password" << "setu name password";
         // Lines that merely mention a password.
