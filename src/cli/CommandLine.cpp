@@ -168,8 +168,6 @@ QString UsageText()
 QString VersionText()
 {
     return QStringLiteral("%1 %2.%3.%4")
-        .arg(ProgramInfo::Title)
-        .arg(ProgramInfo::VersionMajor)
-        .arg(ProgramInfo::VersionMinor)
-        .arg(ProgramInfo::VersionRevision);
+        .arg(ProgramInfo::Title, QString::number(ProgramInfo::VersionMajor), QString::number(ProgramInfo::VersionMinor),
+            QString::number(ProgramInfo::VersionRevision));
 }

@@ -62,15 +62,18 @@ NameLists CommandCompletion::currentNames()
     const QString file = server.problemBox == ServerBoxes::None ? NameFileName(server.host, server.port) : QString();
     if (m_haveNames && file == m_namesFile)
         return m_names;
+    if (!m_haveReference) {
+        m_reference = Tidy({ReadReferenceList(readProgramFile(QStringLiteral("commands.txt"))),
+            ReadReferenceList(readProgramFile(QStringLiteral("variables.txt")))});
+        m_haveReference = true;
+    }
     NameLists learned;
     if (!file.isEmpty() && ReadNameFile(ReadUserDataFile(file, MaxNameFileBytes), &learned)) {
+        // A window that needed only the server's commands (cmdlist) kept no variables of it.
+        if (learned.variables.isEmpty())
+            learned.variables = m_reference.variables;
         m_names = Tidy(learned);
     } else {
-        if (!m_haveReference) {
-            m_reference = Tidy({ReadReferenceList(readProgramFile(QStringLiteral("commands.txt"))),
-                ReadReferenceList(readProgramFile(QStringLiteral("variables.txt")))});
-            m_haveReference = true;
-        }
         m_names = m_reference;
     }
     m_namesFile = file;

@@ -162,5 +162,5 @@ QString NameFileName(const QString& host, int port)
     QByteArray safe = host.toLower().toUtf8().toPercentEncoding();
     if (safe.size() > 150)
         safe = QCryptographicHash::hash(host.toLower().toUtf8(), QCryptographicHash::Sha256).toHex();
-    return QStringLiteral("names-%1-%2.txt").arg(QString::fromLatin1(safe)).arg(port);
+    return QStringLiteral("names-%1-%2.txt").arg(QString::fromLatin1(safe), QString::number(port));
 }

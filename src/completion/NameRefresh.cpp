@@ -97,9 +97,8 @@ void NameRefresh::answerOver()
         return finish(QStringLiteral("No names learned: they could not be kept in %1.").arg(UserDataFolder()));
     emit learned();
     finish(QStringLiteral("Names learned from %1: %2 commands, %3 variables.")
-               .arg(ServerAddressText(m_host, m_port))
-               .arg(tidy.commands.size())
-               .arg(tidy.variables.size()));
+               .arg(ServerAddressText(m_host, m_port), QString::number(tidy.commands.size()),
+                   QString::number(tidy.variables.size())));
 }
 
 void NameRefresh::finish(const QString& note)

@@ -2,8 +2,10 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 class ServerExchange;
+struct ExchangeOutcome;
 
 // Which console commands one server has, from its answer to "cmdlist": the windows enable
 // an action only where the server has its command (a server's game code prints an unknown
@@ -34,9 +36,13 @@ signals:
     void changed();
 
 private:
+    void answered(const ExchangeOutcome& outcome);
+    void learn(const QStringList& commands);
+
     QString m_host;
     int m_port = 0;
     bool m_known = false;
     QSet<QString> m_commands;  // lower case
     ServerExchange* m_asking = nullptr;
+    QString m_problem;  // why the last request gave no list ("no answer", ...); empty otherwise
 };

@@ -1,6 +1,8 @@
 #include "players/PlayerCommands.h"
 
+#include "console/ColourCodes.h"
 #include "console/ServerAddress.h"
+#include "players/StatusTable.h"
 
 #include <QHostAddress>
 
@@ -36,4 +38,26 @@ QString TellCommand(int client, const QString& text)
     if (message.isEmpty())
         return QString();
     return QStringLiteral("tell %1 \"%2\"").arg(QString::number(client), message);
+}
+
+QString PlayerChange(const PlayerRow& chosen, const QVector<PlayerRow>& now, bool sameAddress)
+{
+    const QString client = QString::number(chosen.client);
+    QString was = ColourCodes::Strip(chosen.name);
+    for (const PlayerRow& row : now) {
+        if (row.client != chosen.client)
+            continue;
+        if (row.name != chosen.name) {
+            QString is = ColourCodes::Strip(row.name);
+            if (is == was) {  // only the colours differ: the names as sent tell them apart
+                was = chosen.name;
+                is = row.name;
+            }
+            return QStringLiteral("%1 left; client %2 is now %3.").arg(was, client, is);
+        }
+        if (sameAddress && row.address != chosen.address)
+            return QStringLiteral("%1 (client %2) now has the address %3, not %4.").arg(was, client, row.address, chosen.address);
+        return QString();
+    }
+    return QStringLiteral("%1 left; client %2 is empty now.").arg(was, client);
 }

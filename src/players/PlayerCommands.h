@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QVector>
 
 // The server commands the Players window sends about one player.
 
@@ -20,3 +21,10 @@ QString BanCommand(const QString& ip);
 // them and becomes a single quote, and tabs and line ends become spaces. Empty when the
 // text has nothing to send.
 QString TellCommand(int client, const QString& text);
+
+struct PlayerRow;
+// Whether the player chosen from an earlier table still holds the slot in the rows read
+// now: empty when the same client number holds the same name (and, with sameAddress, the
+// same address); otherwise what changed, in words for the admin, names without colour
+// codes ("Bob left; client 5 is now Alice."). Plain text.
+QString PlayerChange(const PlayerRow& chosen, const QVector<PlayerRow>& now, bool sameAddress);

@@ -2,6 +2,8 @@
 
 #include "console/ColourCodes.h"
 
+#include <QTextDocument>
+
 namespace {
 QVariant number(int value)
 {
@@ -60,8 +62,15 @@ QVariant PlayersModel::data(const QModelIndex& index, int role) const
     if (role == Qt::ToolTipRole) {
         if (column == Ping && p.ping < 0)
             return p.pingText == QLatin1String("CNCT") ? QStringLiteral("Still connecting") : QStringLiteral("Gone; the server frees the slot shortly");
-        if (column == Name && ColourCodes::Strip(p.name) != p.name)
-            return QStringLiteral("With its colour codes: ") + p.name;
+        if (column == Name) {
+            // The name whole, also where the column cuts it short. A tooltip is rendered as
+            // markup when it looks like markup: the text is made markup-safe here, so that a
+            // name always shows as the characters it is.
+            QString tip = ColourCodes::Strip(p.name);
+            if (tip != p.name)
+                tip += QStringLiteral("\nWith its colour codes: ") + p.name;
+            return Qt::convertFromPlainText(tip, Qt::WhiteSpacePre);
+        }
     }
     return QVariant();
 }

@@ -1,10 +1,12 @@
 #include "players/frmPlayers.h"
 
+#include "completion/ServerCommands.h"
 #include "console/ColourCodes.h"
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
+#include "console/ServerExchange.h"
+#include "console/Shutdown.h"
 #include "console/TimeOfDay.h"
-#include "console/UdpClient.h"
 #include "players/NameDelegate.h"
 #include "players/PlayerCommands.h"
 #include "players/PlayersModel.h"
@@ -36,12 +38,28 @@ constexpr int NoAnswerMs = 2000;
 // A long answer comes in several datagrams, sent back to back; this long without one more
 // and the answer is whole.
 constexpr int AnswerQuietMs = 300;
+// The commands of the actions, which a server may lack.
+const QString Kick = QStringLiteral("clientkick");
+const QString Tell = QStringLiteral("tell");
+const QString Ban = QStringLiteral("banaddr");
 // After a command, the server's table has changed by the time of the next request.
 constexpr int RefreshAfterCommandMs = 1000;
 
 QString plural(int n, const char* one, const char* many)
 {
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    return QStringLiteral("%1 %2").arg(QString::number(n), QLatin1String(n == 1 ? one : many));
+}
+
+// A socket error's description has no full stop of its own.
+QString sentence(const QString& text)
+{
+    return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
+}
+
+// A player as the questions name them: "Bob (client 5)", without colour codes.
+QString describe(const PlayerRow& player)
+{
+    return QStringLiteral("%1 (client %2)").arg(ColourCodes::Strip(player.name), QString::number(player.client));
 }
 
 // The column of the server's table that each of the model's columns shows.
@@ -90,8 +108,10 @@ void frmPlayers::createControls()
 {
     auto* layout = new QVBoxLayout(this);
 
+    // Both lines show what servers and players sent: plain text, never markup.
     lblProblem = new QLabel(this);
     lblProblem->setObjectName(QStringLiteral("lblProblem"));
+    lblProblem->setTextFormat(Qt::PlainText);
     QPalette warning = lblProblem->palette();
     warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
     lblProblem->setPalette(warning);
@@ -102,12 +122,15 @@ void frmPlayers::createControls()
     auto* top = new QHBoxLayout;
     lblSummary = new QLabel(QStringLiteral("No table read yet."), this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setTextFormat(Qt::PlainText);
     lblSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     top->addWidget(lblSummary, 1);
     cmdRefresh = new QPushButton(QStringLiteral("&Refresh"), this);
     cmdRefresh->setObjectName(QStringLiteral("cmdRefresh"));
     top->addWidget(cmdRefresh);
-    auto* every = new QLabel(QStringLiteral("E&very"), this);
+    auto* every = new QLabel(this);
+    every->setTextFormat(Qt::PlainText);
+    every->setText(QStringLiteral("E&very"));
     top->addWidget(every);
     txtRefreshSeconds = new QSpinBox(this);
     txtRefreshSeconds->setObjectName(QStringLiteral("txtRefreshSeconds"));
@@ -191,8 +214,8 @@ void frmPlayers::createControls()
     bottom->addWidget(cmdClose);
     layout->addLayout(bottom);
 
-    udpClient = new UdpClient(this);
-    udpClient->setObjectName(QStringLiteral("udpClient"));
+    serverCommands = new ServerCommands(this);
+    connect(serverCommands, &ServerCommands::changed, this, &frmPlayers::updateActions);
     auto timer = [this](int ms, void (frmPlayers::*handler)()) {
         auto* t = new QTimer(this);
         t->setSingleShot(ms > 0);
@@ -202,8 +225,6 @@ void frmPlayers::createControls()
     };
     m_autoRefresh = timer(0, &frmPlayers::Refresh);
     m_pace = timer(MinRequestGapMs, &frmPlayers::ask);
-    m_noAnswer = timer(NoAnswerMs, &frmPlayers::answerOver);
-    m_quiet = timer(AnswerQuietMs, &frmPlayers::answerOver);
 
     connect(cmdRefresh, &QPushButton::clicked, this, &frmPlayers::Refresh);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
@@ -220,8 +241,6 @@ void frmPlayers::createControls()
         menu.addActions({mnuCopyName, mnuCopyAddress});
         menu.exec(grdPlayers->viewport()->mapToGlobal(at));
     });
-    connect(udpClient, &UdpClient::dataArrival, this, &frmPlayers::udpClient_DataArrival);
-    connect(udpClient, &UdpClient::error, this, [this](int, const QString& description) { udpClient_Error(description); });
     updateActions();
 }
 
@@ -241,8 +260,13 @@ void frmPlayers::hideEvent(QHideEvent* event)
     m_autoRefresh->stop();
     m_pace->stop();
     m_askAgain = false;
-    if (m_asking)
-        endRequest();
+    m_action.reset();
+    if (m_asking) {
+        m_asking->disconnect(this);
+        m_asking->cancel();
+        m_asking = nullptr;
+    }
+    updateActions();
 }
 
 void frmPlayers::saveSettings()
@@ -279,80 +303,141 @@ void frmPlayers::Refresh()
     ask();
 }
 
+bool frmPlayers::Server::same(const Server& other) const
+{
+    return host.compare(other.host, Qt::CaseInsensitive) == 0 && port == other.port;
+}
+
+QString frmPlayers::TableServer() const
+{
+    return m_table.host.isEmpty() ? QString() : ServerAddressText(m_table.host, m_table.port);
+}
+
 void frmPlayers::ask()
 {
-    const ServerBoxTexts boxes = m_readBoxes();
-    const ServerBoxes server = ReadServerBoxes(TrimSpaces(boxes.address), TrimSpaces(boxes.port));
-    if (server.problemBox != ServerBoxes::None) {
-        showProblem(server.problem);
+    if (ShuttingDown())
         return;
+    ExchangeRequest request;
+    if (m_action) {
+        // The check before a command: the table of the command's server, read once more.
+        m_reading = m_action->server;
+    } else {
+        const ServerBoxTexts boxes = m_readBoxes();
+        const ServerBoxes server = ReadServerBoxes(TrimSpaces(boxes.address), TrimSpaces(boxes.port));
+        if (server.problemBox != ServerBoxes::None) {
+            showProblem(server.problem);
+            return;
+        }
+        if (TrimSpaces(boxes.password).isEmpty()) {
+            showProblem(QStringLiteral("You must provide the rcon password."));
+            return;
+        }
+        m_reading = {server.host, server.port, TrimSpaces(boxes.password)};
+        if (!m_table.host.isEmpty() && !m_reading.same(m_table)) {
+            // Another server: nothing of the old table can be chosen for it.
+            m_table = Server();
+            m_tableTime.clear();
+            players->setRows({});
+            lblProblem->clear();
+            lblSummary->setText(QStringLiteral("Reading %1 ...").arg(ServerAddressText(m_reading.host, m_reading.port)));
+            updateActions();
+        }
+        request.priority = ExchangeRequest::Priority::Automatic;
+        request.skipIfWaitLongerMs = txtRefreshSeconds->value() * 1000;
     }
-    if (TrimSpaces(boxes.password).isEmpty()) {
-        showProblem(QStringLiteral("You must provide the rcon password."));
-        return;
-    }
-    m_server = ServerAddressText(server.host, server.port);
-    m_answer.clear();
-    m_asking = true;
+    request.host = m_reading.host;
+    request.port = m_reading.port;
+    request.password = m_reading.password;
+    request.command = QStringLiteral("status");
+    request.firstDatagramMs = NoAnswerMs;
+    request.quietMs = AnswerQuietMs;
     m_sinceRequest.start();
-    udpClient->close();  // whatever a late answer to an earlier request still sends is not heard
-    udpClient->setRemoteHost(server.host);
-    udpClient->setRemotePort(server.port);
-    udpClient->setLocalPort(0);
-    udpClient->sendData(BuildRequest(TrimSpaces(boxes.password), QStringLiteral("status")));
-    m_noAnswer->start();
+    m_asking = ServerExchange::ask(request, this);
+    connect(m_asking, &ServerExchange::finished, this, &frmPlayers::answered);
 }
 
-void frmPlayers::udpClient_DataArrival()
+void frmPlayers::answered(const ExchangeOutcome& outcome)
 {
-    if (!m_asking)
-        return;
-    m_answer.append(udpClient->getData());
-    m_noAnswer->stop();
-    m_quiet->start();
-}
-
-void frmPlayers::udpClient_Error(const QString& description)
-{
-    if (!m_asking)
-        return;
-    const QString server = m_server;
-    endRequest();
-    showProblem(server + QStringLiteral(": ") + description);
-}
-
-void frmPlayers::answerOver()
-{
-    const QString server = m_server;
-    const QList<QByteArray> answer = m_answer;
-    endRequest();
-    if (answer.isEmpty()) {
-        showProblem(QStringLiteral("No answer from %1 within %2 seconds.").arg(server).arg(NoAnswerMs / 1000));
-        return;
+    m_asking = nullptr;
+    StatusTable table;
+    const QString problem = readTable(outcome, &table);
+    if (m_action) {
+        checked(table, problem);
+    } else if (table.found) {
+        m_table = m_reading;
+        showTable(table);
+        serverCommands->bind(m_table.host, m_table.port, m_table.password);
+    } else if (!problem.isEmpty()) {
+        showProblem(problem);
     }
-    const QString text = StatusReplyText(answer);
-    const StatusTable table = ReadStatusTable(text);
-    if (!table.found) {
-        const QString first = text.section(QLatin1Char('\n'), 0, 0).trimmed();
-        showProblem(first.isEmpty() ? server + QStringLiteral(" sent an answer without a player table.")
-                                    : server + QStringLiteral(" answered: ") + first);
-        return;
-    }
-    m_tableServer = server;
-    showTable(table);
-}
-
-void frmPlayers::endRequest()
-{
-    m_asking = false;
-    m_noAnswer->stop();
-    m_quiet->stop();
-    m_answer.clear();
-    udpClient->close();
     if (m_askAgain) {
         m_askAgain = false;
         Refresh();
     }
+}
+
+QString frmPlayers::readTable(const ExchangeOutcome& outcome, StatusTable* table) const
+{
+    const QString server = ServerAddressText(m_reading.host, m_reading.port);
+    switch (outcome.kind) {
+    case ExchangeOutcome::Answered:
+    case ExchangeOutcome::BadPassword: {
+        const QString text = StatusReplyText(outcome.datagrams);
+        *table = ReadStatusTable(text);
+        if (table->found)
+            return QString();
+        const QString first = text.section(QLatin1Char('\n'), 0, 0).trimmed();
+        return first.isEmpty() ? server + QStringLiteral(" sent an answer without a player table.")
+                               : server + QStringLiteral(" answered: ") + first;
+    }
+    case ExchangeOutcome::NoAnswer:
+        return QStringLiteral("No answer from %1 within %2 seconds.").arg(server, QString::number(NoAnswerMs / 1000));
+    case ExchangeOutcome::Refused:
+    case ExchangeOutcome::NotResolved:
+        return server + QStringLiteral(": ")
+            + (outcome.errorText.isEmpty() ? ExchangeOutcome::words(outcome.kind) : outcome.errorText);
+    case ExchangeOutcome::Skipped:
+    case ExchangeOutcome::Cancelled:
+        break;
+    }
+    return QString();
+}
+
+void frmPlayers::choose(const PlayerRow& player, const QString& command, bool sameAddress)
+{
+    if (m_table.host.isEmpty() || command.isEmpty())
+        return;
+    m_action = Action{m_table, player, command, sameAddress};
+    updateActions();  // nothing else is chosen while this one is checked
+    if (m_asking) {
+        // A refresh in flight read its table before the question was answered: it does
+        // not count as the check.
+        m_asking->disconnect(this);
+        m_asking->cancel();
+        m_asking = nullptr;
+    }
+    Refresh();
+}
+
+void frmPlayers::checked(const StatusTable& table, const QString& problem)
+{
+    const Action action = *m_action;
+    m_action.reset();
+    if (!table.found) {
+        showProblem(sentence(problem.isEmpty() ? QStringLiteral("The table could not be read again") : problem)
+            + QStringLiteral(" Nothing was sent."));
+        updateActions();
+        return;
+    }
+    m_table = action.server;
+    showTable(table);
+    const QString change = PlayerChange(action.player, table.rows, action.sameAddress);
+    if (!change.isEmpty()) {
+        showProblem(change + QStringLiteral(" Nothing was sent."));
+        return;
+    }
+    emit commandChosen(action.server.host, action.server.port, action.server.password, action.command);
+    QTimer::singleShot(RefreshAfterCommandMs, this, &frmPlayers::Refresh);
 }
 
 void frmPlayers::showTable(const StatusTable& table)
@@ -390,7 +475,7 @@ void frmPlayers::showTable(const StatusTable& table)
     if (bots > 0)
         parts << plural(bots, "bot", "bots");
     m_tableTime = TimeOfDay();
-    QString summary = m_tableServer;
+    QString summary = TableServer();
     if (!table.map.isEmpty())
         summary += QStringLiteral(" \u00b7 map ") + table.map;
     summary += QStringLiteral(" \u00b7 ") + parts.join(QStringLiteral(", "));
@@ -403,9 +488,7 @@ void frmPlayers::showTable(const StatusTable& table)
 
 void frmPlayers::showProblem(const QString& problem)
 {
-    QString text = problem;
-    if (!text.endsWith(QLatin1Char('.')))
-        text += QLatin1Char('.');  // a socket error's description has no full stop of its own
+    QString text = sentence(problem);
     if (!m_tableTime.isEmpty())
         text += QStringLiteral("  The table below was read at %1.").arg(m_tableTime);
     lblProblem->setText(text);
@@ -422,69 +505,67 @@ const PlayerRow* frmPlayers::SelectedPlayer() const
 
 void frmPlayers::updateActions()
 {
-    const PlayerRow* p = SelectedPlayer();
+    // Only a player of the table on screen, one at a time, and only with a command the
+    // server has.
+    const PlayerRow* selected = SelectedPlayer();
+    const PlayerRow* p = m_table.host.isEmpty() || m_action ? nullptr : selected;
     const bool hasIp = p && !AddressIp(p->address).isEmpty();
-    for (QAction* a : {mnuKick, mnuMessage, mnuCopyName})
-        a->setEnabled(p != nullptr);
-    mnuBan->setEnabled(hasIp);
-    mnuCopyAddress->setEnabled(hasIp);
-}
-
-QString frmPlayers::describe(const PlayerRow& player) const
-{
-    return QStringLiteral("%1 (client %2)").arg(ColourCodes::Strip(player.name)).arg(player.client);
+    auto offer = [this](QAction* action, QPushButton* button, bool enable, const QString& command) {
+        const bool has = command.isEmpty() || serverCommands->has(command);
+        action->setEnabled(enable && has);
+        const QString tip = has ? QString() : serverCommands->missingText(command);
+        action->setToolTip(tip.isEmpty() ? action->text().remove(QLatin1Char('&')) : tip);
+        button->setToolTip(tip);
+    };
+    offer(mnuKick, cmdKick, p, Kick);
+    offer(mnuMessage, cmdMessage, p, Tell);
+    offer(mnuBan, cmdBan, hasIp, Ban);
+    offer(mnuCopyName, cmdCopyName, selected, QString());
+    offer(mnuCopyAddress, cmdCopyAddress, selected && !AddressIp(selected->address).isEmpty(), QString());
 }
 
 bool frmPlayers::confirm(const QString& question, const QString& title)
 {
     QString text = question;
     if (!lblProblem->text().isEmpty())
-        text += QStringLiteral("\n\nThe table was read at %1; %2 may have changed since.").arg(m_tableTime, m_tableServer);
+        text += QStringLiteral("\n\nThe table was read at %1; %2 may have changed since.").arg(m_tableTime, TableServer());
     return MessageBox::show(this, text, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
         == QMessageBox::Yes;
-}
-
-void frmPlayers::send(const QString& command)
-{
-    emit commandChosen(command);
-    QTimer::singleShot(RefreshAfterCommandMs, this, &frmPlayers::Refresh);
 }
 
 void frmPlayers::mnuKick_Click()
 {
     const PlayerRow* p = SelectedPlayer();
-    if (!p)
+    if (!p || !mnuKick->isEnabled())
         return;
     const PlayerRow player = *p;
     if (confirm(QStringLiteral("Kick %1 off the server?").arg(describe(player)), QStringLiteral("Kick")))
-        send(KickCommand(player.client));
+        choose(player, KickCommand(player.client), false);
 }
 
 void frmPlayers::mnuMessage_Click()
 {
     const PlayerRow* p = SelectedPlayer();
-    if (!p)
+    if (!p || !mnuMessage->isEnabled())
         return;
     const PlayerRow player = *p;
     QString text;
     if (!MessageBox::askText(this, QStringLiteral("Message to %1:").arg(describe(player)), QStringLiteral("Message"), &text))
         return;
-    const QString command = TellCommand(player.client, text);
-    if (!command.isEmpty())
-        send(command);
+    choose(player, TellCommand(player.client, text), false);
 }
 
 void frmPlayers::mnuBan_Click()
 {
     const PlayerRow* p = SelectedPlayer();
     const QString ip = p ? AddressIp(p->address) : QString();
-    if (ip.isEmpty())
+    if (ip.isEmpty() || !mnuBan->isEnabled())
         return;
     const PlayerRow player = *p;
     const QString question = QStringLiteral("Ban the address %1 of %2?\n\nThe server refuses that address from now on; "
                                             "a player already on stays until kicked.").arg(ip, describe(player));
     if (confirm(question, QStringLiteral("Ban Address")))
-        send(BanCommand(ip));
+        choose(player, BanCommand(ip), true);
 }
 
 void frmPlayers::mnuCopyName_Click()

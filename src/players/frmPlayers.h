@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -13,19 +14,28 @@ class QSpinBox;
 class QTableView;
 class QTimer;
 class PlayersModel;
-class UdpClient;
+class ServerCommands;
+class ServerExchange;
+struct ExchangeOutcome;
 
-// The Players window: who is on the server that the main window's boxes name, read from
-// the server's answer to "status" on a socket of the window's own (its queries never reach
-// the output pane or the log), and the commands an admin gives about one player: kick,
-// message, ban. Those commands go out through the main window (commandChosen), which sends
-// them as if they had been typed there.
+// The Players window: who is on a server, read from its answer to "status" through the
+// exchange unit (its queries never reach the output pane or the log), and the commands an
+// admin gives about one player: kick, message, ban.
+//
+// It reads the server that the main window's boxes name, and is bound to the server whose
+// table it shows: every command goes to that server with the password that read the table
+// (commandChosen), whatever the boxes hold by then. When the boxes name another server at a
+// refresh, the table is emptied and read from that one; until it is on screen nothing can be
+// chosen. Just before a command goes, the table is read once more, and the command is sent
+// only when the same client number still holds the same player (and, for a ban, the same
+// address); otherwise the line above the table says what changed. An action is offered only
+// where the server has its command (ServerCommands): a server's game code shows an unknown
+// command to every player.
 //
 // It asks on opening, on Refresh and every N seconds while it is open, never more often
-// than once every two seconds (the server answers about one request a second from one
-// address). What keeps it from reading a table is said on one line above the table; the
-// last table read stays, with the time it was read. The password is read from the main
-// window for each request and kept nowhere.
+// than once every two seconds. What keeps it from reading a table is said on one line above
+// the table; the last table read stays, with the time it was read. The password is read
+// from the main window for each request and kept only with the table it read.
 class frmPlayers : public QWidget {
     Q_OBJECT
 public:
@@ -61,12 +71,14 @@ public:
 
     PlayersModel* players = nullptr;
     QSortFilterProxyModel* sortedPlayers = nullptr;
-    UdpClient* udpClient = nullptr;
+    ServerCommands* serverCommands = nullptr;  // the commands of the table's server
 
     // Asks the server now, or as soon as two seconds have passed since the last request.
     void Refresh();
     // The selected player; nullptr when no row is selected.
     const PlayerRow* SelectedPlayer() const;
+    // "host:port" of the server whose table is on screen; empty while there is none.
+    QString TableServer() const;
 
     void mnuKick_Click();
     void mnuMessage_Click();
@@ -75,39 +87,52 @@ public:
     void mnuCopyAddress_Click();
 
 signals:
-    // A command for the server about the selected player.
-    void commandChosen(const QString& command);
+    // A command about a player of the table, for the server that table was read from, with
+    // the password that read it.
+    void commandChosen(const QString& host, int port, const QString& password, const QString& command);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
+    struct Server {
+        QString host;
+        int port = 0;
+        QString password;
+        bool same(const Server& other) const;  // host (letter case aside) and port
+    };
+    // A command chosen and waiting for the check of its player.
+    struct Action {
+        Server server;
+        PlayerRow player;
+        QString command;
+        bool sameAddress = false;  // a ban: the address must not have changed either
+    };
+
     void createControls();
     void ask();
-    void udpClient_DataArrival();
-    void udpClient_Error(const QString& description);
-    void answerOver();
-    void endRequest();
+    void answered(const ExchangeOutcome& outcome);
+    // The table of an answer; when there is none, what kept it from being read ("" when
+    // there is nothing to say).
+    QString readTable(const ExchangeOutcome& outcome, StatusTable* table) const;
+    void checked(const StatusTable& table, const QString& problem);
+    void choose(const PlayerRow& player, const QString& command, bool sameAddress);
     void showTable(const StatusTable& table);
     void showProblem(const QString& problem);
     void updateActions();
-    void send(const QString& command);
     bool confirm(const QString& question, const QString& title);
-    QString describe(const PlayerRow& player) const;
     void restartAutoRefresh();
     void saveSettings();
 
     ServerBoxReader m_readBoxes;
     QTimer* m_autoRefresh = nullptr;  // every N seconds
-    QTimer* m_pace = nullptr;         // holds a refresh back until two seconds have passed
-    QTimer* m_noAnswer = nullptr;     // two seconds without a datagram
-    QTimer* m_quiet = nullptr;        // the last datagram of the answer has come
+    QTimer* m_pace = nullptr;         // holds a request back until two seconds have passed
     QElapsedTimer m_sinceRequest;
-    bool m_asking = false;
+    ServerExchange* m_asking = nullptr;
     bool m_askAgain = false;
-    QString m_server;                 // "host:port" of the request in flight
-    QList<QByteArray> m_answer;
-    QString m_tableServer;            // where the table shown came from, and when
+    Server m_reading;                 // the server of the request in flight
+    Server m_table;                   // the server of the table on screen; no host while none
     QString m_tableTime;
+    std::optional<Action> m_action;
 };

@@ -3,6 +3,7 @@
 #include "settings/ProgramInfo.h"
 
 #include <QInputDialog>
+#include <QLabel>
 
 namespace {
 struct State {
@@ -24,15 +25,18 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& tex
     if (ShuttingDown())
         return QMessageBox::NoButton;  // no window opens once the program is closing
     const QString caption = title.isEmpty() ? ProgramInfo::Title : title;
+    // The format is set before the text: text that looks like markup is never parsed as such.
+    QMessageBox box(icon, caption, QString(), buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     if (state().recording) {
-        state().shown.append({text, caption, buttons, icon, defaultButton});
+        state().shown.append({box.text(), caption, buttons, icon, defaultButton, box.textFormat()});
         if (!state().answers.isEmpty())
             return state().answers.takeFirst();
         return defaultButton != QMessageBox::NoButton ? defaultButton : QMessageBox::Ok;
     }
-    QMessageBox box(icon, caption, text, buttons, parent);
-    if (defaultButton != QMessageBox::NoButton)
-        box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -40,19 +44,26 @@ bool MessageBox::askText(QWidget* parent, const QString& prompt, const QString& 
 {
     if (ShuttingDown())
         return false;
-    const QString caption = title.isEmpty() ? ProgramInfo::Title : title;
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title.isEmpty() ? ProgramInfo::Title : title);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setLabelText(QString());  // makes its label, whose format is set before the text
+    QLabel* label = dialog.findChild<QLabel*>();
+    if (label)
+        label->setTextFormat(Qt::PlainText);
+    dialog.setLabelText(prompt);
     if (state().recording) {
-        state().shown.append({prompt, caption, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoIcon, QMessageBox::Ok});
+        state().shown.append({label ? label->text() : QString(), dialog.windowTitle(), QMessageBox::Ok | QMessageBox::Cancel,
+            QMessageBox::NoIcon, QMessageBox::Ok, label ? label->textFormat() : Qt::AutoText});
         if (state().texts.isEmpty())
             return false;
         *text = state().texts.takeFirst();
         return true;
     }
-    bool ok = false;
-    const QString answer = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, QString(), &ok);
-    if (ok)
-        *text = answer;
-    return ok;
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *text = dialog.textValue();
+    return true;
 }
 
 void MessageBox::setRecording(bool on)

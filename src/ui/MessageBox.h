@@ -3,10 +3,12 @@
 #include <QMessageBox>
 #include <QString>
 
-// Every message box of the program goes through here. Tests switch it to recording mode:
-// nothing is shown, each call is recorded, and the answer is the one set in advance
-// (or the default button, or OK). Once the program has begun to close, no box opens and
-// none is recorded: show() answers NoButton, askText() Cancel.
+// Every message box of the program goes through here. Its text is plain text, always: a
+// question may name a player or quote a server, and markup in it (an image tag, a font size)
+// must show as the characters it is, never be rendered. Tests switch it to recording mode:
+// the box is built but not shown, each call is recorded as the box holds it, and the answer
+// is the one set in advance (or the default button, or OK). Once the program has begun to
+// close, no box opens and none is recorded: show() answers NoButton, askText() Cancel.
 class MessageBox {
 public:
     struct Shown {
@@ -15,6 +17,7 @@ public:
         QMessageBox::StandardButtons buttons;
         QMessageBox::Icon icon;
         QMessageBox::StandardButton defaultButton;
+        Qt::TextFormat textFormat;  // as the box's text (or the prompt's label) is set to show it
     };
 
     // A modal box. An empty title gives the program's title.

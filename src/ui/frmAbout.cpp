@@ -50,6 +50,7 @@ QLabel* label(QWidget* parent, const char* name, const QRect& r, Qt::Alignment a
 {
     auto* l = new QLabel(parent);
     l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::PlainText);  // no label of the program renders markup
     l->setGeometry(r);
     l->setAlignment(align | Qt::AlignTop);
     l->setWordWrap(wrap);
@@ -111,10 +112,8 @@ void frmAbout::createControls()
 
 void frmAbout::Form_Load()
 {
-    lblVersion->setText(QStringLiteral("[%1.%2.%3]")
-                            .arg(ProgramInfo::VersionMajor)
-                            .arg(ProgramInfo::VersionMinor)
-                            .arg(ProgramInfo::VersionRevision));
+    lblVersion->setText(QStringLiteral("[%1.%2.%3]").arg(QString::number(ProgramInfo::VersionMajor),
+        QString::number(ProgramInfo::VersionMinor), QString::number(ProgramInfo::VersionRevision)));
     lblTitle->setText(ProgramInfo::ProductName);
 }
 

@@ -58,8 +58,10 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, c
 
 QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& r, Qt::Alignment align, bool ownFont = true)
 {
-    auto* l = new QLabel(caption, parent);
+    auto* l = new QLabel(parent);
     l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::PlainText);  // no label of the program renders markup
+    l->setText(caption);
     l->setGeometry(r);
     l->setAlignment(align | Qt::AlignTop);
     if (ownFont)
@@ -396,7 +398,7 @@ void frmMain::mnuCommandsPlayers_Click()
         players = new frmPlayers([this] {
             return frmPlayers::ServerBoxTexts{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
         }, this);
-        connect(players, &frmPlayers::commandChosen, this, &frmMain::SendAsTyped);
+        connect(players, &frmPlayers::commandChosen, this, &frmMain::SendToServer);
     }
     players->show();
     players->raise();

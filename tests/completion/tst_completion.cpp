@@ -167,6 +167,14 @@ private slots:
         QVERIFY(!w.popup()->isVisible());
         w.type(QStringLiteral("sv_maxc"));
         QCOMPARE(w.offered(), Names({"sv_maxclients"}));
+        // Commands alone kept for a server (by a window that needed only cmdlist): the reference
+        // variables are offered beside them.
+        QVERIFY(WriteUserDataFile(NameFileName(QStringLiteral("127.0.0.1"), server.port() + 2), WriteNameFile({{"touchFile"}, {}})));
+        w.txtPort->setEditText(QString::number(server.port() + 2));
+        w.type(QStringLiteral("touchF"));
+        QCOMPARE(w.offered(), Names({"touchFile"}));
+        w.type(QStringLiteral("sv_maxc"));
+        QCOMPARE(w.offered(), Names({"sv_maxclients"}));
 
         // A wrong password: nothing learned, the names kept stay.
         AimAt(w, server.port(), QStringLiteral("wrong"));
