@@ -20,7 +20,7 @@ bool onlyMask(QStringView rest)
 }
 }
 
-// The first byte: the shape and the letter case of the name; the rest: the text, one
+// The first byte: the shape, the letter case of the name and the separator after it; the rest: the text, one
 // character per byte as replies are decoded.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -53,6 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (pick & (1 << (i % 5)))
             name[i] = name[i].toUpper();
     }
+    // The server parts words at any character up to a space, a control character too.
+    const QChar separator = pick & 0x80 ? QLatin1Char('\v') : QLatin1Char(' ');
     QString head;
     switch ((pick >> 5) % 4) {
     case 0:
@@ -60,10 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         value += QLatin1Char('"');
         break;
     case 1:
-        head = QStringLiteral("status; seta ") + name + QLatin1Char(' ');
+        head = QStringLiteral("status; seta ") + name + separator;
         break;
     case 2:
-        head = name + QLatin1Char(' ');
+        head = name + separator;
         break;
     default:
         value.remove(QLatin1Char('"'));

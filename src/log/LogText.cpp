@@ -5,9 +5,10 @@
 namespace {
 const QString Hidden = QStringLiteral("********");
 
+// What separates words for the server: a space, a tab, any control character.
 bool isBlank(QChar c)
 {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+    return c <= QLatin1Char(' ');
 }
 
 // A word of a console line as the server reads it: a run of non-blanks, or a quoted text

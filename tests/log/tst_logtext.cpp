@@ -36,6 +36,7 @@ private slots:
         QTest::newRow("quoted, then more") << "rconpassword \"a\" b" << "rconpassword ********";
         QTest::newRow("caps") << "RCONPASSWORD X_PASSWORD \"b\"" << "RCONPASSWORD ********";
         QTest::newRow("value after ;") << "seta g_password ; status" << "seta g_password ********";
+        QTest::newRow("control separator") << QStringLiteral("rconpassword\vx") << QStringLiteral("rconpassword\v********");
         QTest::newRow("asking") << "rconpassword" << "rconpassword";
         QTest::newRow("set other") << "setu name password" << "setu name password";
         // Lines that merely mention a password.
