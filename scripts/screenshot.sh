@@ -7,17 +7,21 @@
 # Then docs/players.png: more bots join the server, Commands, Players... opens the Players
 # window beside the main window, a player is selected and sent a message with the window's
 # Message... button, and both windows are captured together.
-#   scripts/screenshot.sh [output.png] [players.png]
+# Last docs/maps-bans.png: a ban and an exception on the server, the Players window closed,
+# Commands, Maps... and Commands, Bans... open beside the main window, "oa_" typed in the Maps
+# filter, and the three windows captured together.
+#   scripts/screenshot.sh [output.png] [players.png] [maps-bans.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-docs/screenshot.png}"
 players_out="${2:-docs/players.png}"
+maps_out="${3:-docs/maps-bans.png}"
 
 if [ -z "${TELMORAX_SCREENSHOT_INNER:-}" ]; then
   scripts/deps.sh xvfb xauth imagemagick xdotool x11-utils
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
   cmake --build build -j 2 --target telmorax
-  TELMORAX_SCREENSHOT_INNER=1 exec xvfb-run -a -s "-screen 0 1440x900x24" "$0" "$out" "$players_out"
+  TELMORAX_SCREENSHOT_INNER=1 exec xvfb-run -a -s "-screen 0 1600x900x24" "$0" "$out" "$players_out" "$maps_out"
 fi
 
 work="$(mktemp -d)"
@@ -138,3 +142,37 @@ eval "$(xdotool getwindowgeometry --shell "$players")"
 mkdir -p "$(dirname "$players_out")"
 import -window root -crop "$((X + WIDTH - main_x))x$((main_h > HEIGHT ? main_h : HEIGHT))+${main_x}+${main_y}" +repage "$players_out"
 echo "Wrote $players_out"
+
+# The Maps and Bans windows: a ban and an exception first, then both windows from the keyboard.
+rcon "banaddr 203.0.113.0/24"
+rcon "exceptaddr 203.0.113.9"
+rcon "banaddr 198.51.100.7"
+xdotool windowclose "$players" 2>/dev/null || xdotool key --window "$players" Escape
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+open_window() {  # menu-key title: Commands, then the item's key; prints the new window's id
+  xdotool key alt+c
+  sleep 0.5
+  xdotool key "$1"
+  for _ in $(seq 50); do
+    found="$(xdotool search --name "^$2\$" 2>/dev/null | head -n 1 || true)"
+    [ -n "$found" ] && { echo "$found"; return; }
+    sleep 0.1
+  done
+  echo "the $2 window did not appear" >&2
+  exit 1
+}
+maps="$(open_window m Maps)"
+xdotool windowmove "$maps" $((main_x + main_w + 8)) "$main_y"
+xdotool windowsize "$maps" 380 "$main_h"
+sleep 3
+xdotool windowfocus --sync "$maps" 2>/dev/null || true
+xdotool type --delay 40 "oa_"
+xdotool key Down Down
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+bans="$(open_window b Bans)"
+xdotool windowmove "$bans" $((main_x + main_w + 8 + 380 + 8)) "$main_y"
+xdotool windowsize "$bans" 500 "$main_h"
+sleep 3
+mkdir -p "$(dirname "$maps_out")"
+import -window root -crop "$((main_w + 8 + 380 + 8 + 500))x${main_h}+${main_x}+${main_y}" +repage "$maps_out"
+echo "Wrote $maps_out"

@@ -5,7 +5,6 @@
 #include "console/RconDatagram.h"
 #include "console/UdpClient.h"
 #include "settings/History.h"
-#include "players/frmPlayers.h"
 #include "settings/PasswordVault.h"
 #include "settings/SettingsStore.h"
 #include "ui/ComboText.h"
@@ -67,8 +66,12 @@ void frmMain::Form_Unload()
     udpClient->close();
     tmrMain->stop();  // no automatic query while the close waits on the keyring
     EndReply();  // a reply still arriving gets its record end in the log
-    if (players)
-        players->hide();  // its refreshes stop; its place and columns are saved
+    // The program's other windows (Players, Maps, Bans) go first: their refreshes stop, and
+    // Players saves its place and columns.
+    for (QWidget* window : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (window->isWindow())
+            window->hide();
+    }
     SaveProgramSetting(Key::ServerAddr, TrimSpaces(txtAddr->currentText()));
     // The port box goes under its own key: the port restored at start is the last one sent.
     SaveProgramSetting(Key::ServerAddrPort, TrimSpaces(txtPort->currentText()));

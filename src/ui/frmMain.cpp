@@ -6,6 +6,7 @@
 #include "console/Shutdown.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
+#include "bans/frmBans.h"
 #include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
@@ -244,6 +245,8 @@ void frmMain::createMenus()
     mnuCommandsStatus = menuItem(mnuCommands, "mnuCommandsStatus", QStringLiteral("Get Server &Status"));
     mnuCommandsServerInfo = menuItem(mnuCommands, "mnuCommandsServerInfo", QStringLiteral("Get Server &Info"));
     mnuCommandsPlayers = menuItem(mnuCommands, "mnuCommandsPlayers", QStringLiteral("&Players..."));
+    mnuCommandsMaps = menuItem(mnuCommands, "mnuCommandsMaps", QStringLiteral("&Maps..."));
+    mnuCommandsBans = menuItem(mnuCommands, "mnuCommandsBans", QStringLiteral("&Bans..."));
 
     mnuView = bar->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -301,6 +304,8 @@ void frmMain::connectEvents()
     connect(mnuCommandsStatus, &QAction::triggered, this, &frmMain::mnuCommandsStatus_Click);
     connect(mnuCommandsServerInfo, &QAction::triggered, this, &frmMain::mnuCommandsServerInfo_Click);
     connect(mnuCommandsPlayers, &QAction::triggered, this, &frmMain::mnuCommandsPlayers_Click);
+    connect(mnuCommandsMaps, &QAction::triggered, this, &frmMain::mnuCommandsMaps_Click);
+    connect(mnuCommandsBans, &QAction::triggered, this, &frmMain::mnuCommandsBans_Click);
     connect(mnuViewCommands, &QAction::triggered, this, &frmMain::mnuViewCommands_Click);
     connect(mnuViewVariables, &QAction::triggered, this, &frmMain::mnuViewVariables_Click);
     connect(mnuViewShowColours, &QAction::toggled, this, &frmMain::mnuViewShowColours_Click);
@@ -399,6 +404,7 @@ void frmMain::mnuCommandsPlayers_Click()
             return frmPlayers::ServerBoxTexts{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
         }, this);
         connect(players, &frmPlayers::commandChosen, this, &frmMain::SendToServer);
+        connect(players, &frmPlayers::commandChosen, this, [this](const QString& host, int port, const QString&, const QString& command) { if (bans) bans->CommandSent(host, port, command); });
     }
     players->show();
     players->raise();

@@ -19,6 +19,8 @@ class PasswordVault;
 class UdpClient;
 class VbCheckBox;
 class frmPlayers;
+class frmMaps;
+class frmBans;
 
 // The main window. Its handlers are named after the control and the event; their logic
 // lives in the subsystem folders (console, autoquery, settings, log, ui), each of which
@@ -65,6 +67,8 @@ public:
     QAction* mnuCommandsStatus = nullptr;
     QAction* mnuCommandsServerInfo = nullptr;
     QAction* mnuCommandsPlayers = nullptr;
+    QAction* mnuCommandsMaps = nullptr;
+    QAction* mnuCommandsBans = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuViewCommands = nullptr;
     QAction* mnuViewVariables = nullptr;
@@ -178,6 +182,12 @@ public:
     // --- the Players window (players/): one, created on first use ---
     frmPlayers* players = nullptr;
     void mnuCommandsPlayers_Click();
+
+    // --- the Maps and Bans windows (maps/, bans/): one each, created on first use ---
+    frmMaps* maps = nullptr;
+    frmBans* bans = nullptr;
+    void mnuCommandsMaps_Click();
+    void mnuCommandsBans_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

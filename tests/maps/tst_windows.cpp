@@ -1,0 +1,225 @@
+// The Maps and Bans windows against a real OpenArena server on loopback (a fresh home each
+// run, so no bans are left from another), opened from the Commands menu: the maps listed,
+// filtered and changed, the bans listed, added, removed and flushed, each action asked first
+// and sent through the main window to the server whose list is on screen.
+#include "../log/ExchangeRig.h"
+#include "OpenArenaServer.h"
+#include "TestEnv.h"
+
+#include "bans/frmBans.h"
+#include "console/RequestBudget.h"
+#include "maps/MapList.h"
+#include "maps/frmMaps.h"
+#include "players/frmPlayers.h"
+#include "settings/UserDataFolder.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QStringListModel>
+#include <QTableWidget>
+
+namespace {
+QStringList rows(const frmBans* b)
+{
+    QStringList out;
+    for (int r = 0; r < b->grdBans->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < frmBans::ColumnCount; ++c)
+            cells << b->grdBans->item(r, c)->text();
+        out << cells.join(QLatin1Char(' '));
+    }
+    return out;
+}
+
+// A stand-in for a server without the ban commands or `vstr`, whose map has a name that is
+// markup: it answers every request that comes within `ms`.
+void serveWithoutBans(LoopbackServer& standIn, int ms)
+{
+    QElapsedTimer time;
+    time.start();
+    for (int handled = 0; time.elapsed() < ms;) {
+        if (!standIn.waitForDatagrams(handled + 1, 100))
+            continue;
+        const LoopbackServer::Datagram d = standIn.received().at(handled++);
+        QByteArray answer = PrintReply("");
+        if (d.data.contains("getstatus "))
+            answer = "\xff\xff\xff\xffstatusResponse\n\\challenge\\" + d.data.mid(d.data.indexOf("getstatus ") + 10)
+                + "\\mapname\\<img src=/dev/zero>\\g_gametype\\4\n";
+        else if (d.data.contains("cmdlist"))
+            answer = PrintReply("map\nmap_restart\nfdir\nstatus\n4 commands\n");
+        else if (d.data.contains("fdir"))
+            answer = PrintReply("---------------\nmaps/q3dm17.bsp\nmaps/<b>x;quit.bsp\n2 files listed\n");
+        else if (d.data.contains("nextmap"))
+            answer = PrintReply("\"nextmap\" is:\"vstr d2^7\" default:\"^7\"\n");
+        standIn.sendTo(answer, d.sender, d.senderPort);
+    }
+}
+
+// Answers the next question with `answer` and returns what was asked.
+MessageBox::Shown answered(QMessageBox::StandardButton answer, const std::function<void()>& action)
+{
+    MessageBox::takeShown();
+    MessageBox::setNextAnswer(answer);
+    action();
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    return shown.size() == 1 ? shown.first() : MessageBox::Shown{QStringLiteral("%1 boxes").arg(shown.size()), {}, {}, {}, {}};
+}
+}
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { RequestScheduler::instance().resetForTests(); }
+
+    void mapsOfARealServer()
+    {
+        TestEnv env;
+        OpenArenaServer server(QStringLiteral("maps-pw"));
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        frmMain w;
+        AimAt(w, server.port(), server.password());
+        w.mnuCommandsMaps->trigger();
+        frmMaps* m = w.maps;
+        QVERIFY(m && m->isVisible() && m->focusWidget() == m->txtFilter);
+        const QString at = QStringLiteral("127.0.0.1:%1").arg(server.port());
+        QTRY_COMPARE_WITH_TIMEOUT(m->ShownMaps().size(), 72, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m->lblServer->text(), at + QStringLiteral(" \u00b7 map oa_dm1 \u00b7 game type Free For All (0)"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m->lblNextMap->text(), QStringLiteral("Next map: map_restart 0"), 10000);
+        QVERIFY(m->ShownMaps().contains(QStringLiteral("oa_dm1")) && m->lblProblem->text().isEmpty());
+        QVERIFY(ReadUserDataFile(MapFileName(QStringLiteral("127.0.0.1"), server.port()), 1 << 20).contains("\noa_dm1\n"));
+
+        // The filter narrows as the admin types; Down goes into the list.
+        QVERIFY(!m->cmdChangeMap->isEnabled());
+        QTest::keyClicks(m->txtFilter, QStringLiteral("OA_DM"));
+        QCOMPARE(m->ShownMaps(), QStringList({QStringLiteral("oa_dm1"), QStringLiteral("oa_dm2"), QStringLiteral("oa_dm3"),
+                                     QStringLiteral("oa_dm4"), QStringLiteral("oa_dm5"), QStringLiteral("oa_dm6"), QStringLiteral("oa_dm7")}));
+        QTest::keyClick(m->txtFilter, Qt::Key_Down);
+        QCOMPARE(m->focusWidget(), m->lstMaps);
+        QTest::keyClick(m->lstMaps, Qt::Key_Down);
+        QCOMPARE(m->SelectedMap(), QStringLiteral("oa_dm2"));
+        QTRY_VERIFY_WITH_TIMEOUT(m->cmdChangeMap->isEnabled() && m->cmdRestartMap->isEnabled() && m->cmdNextMap->isEnabled(), 10000);
+
+        // Enter asks first, naming server and map, No the default: No sends nothing.
+        MessageBox::Shown asked = answered(QMessageBox::No, [m] { QTest::keyClick(m->lstMaps, Qt::Key_Return); });
+        QCOMPARE(asked.text, QStringLiteral("Change the map of %1 to oa_dm2?\n\nEveryone on the server goes to the new map.").arg(at));
+        QCOMPARE(asked.defaultButton, QMessageBox::No);
+        QVERIFY(!w.txtOutput->text().contains(QStringLiteral("map ")));
+
+        // Yes: the command goes through the main window, and the new map is read once the server has it.
+        w.txtAddr->setEditText(QStringLiteral("192.0.2.1"));  // the boxes name another server by now
+        asked = answered(QMessageBox::Yes, [m] { m->cmdChangeMap->click(); });
+        QVERIFY(asked.text.startsWith(QStringLiteral("Change the map of %1 to oa_dm2?").arg(at)));
+        QVERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("map \"oa_dm2\"   (sent to %1)").arg(at))));
+        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(QStringLiteral("Server: oa_dm2")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m->lblServer->text().contains(QStringLiteral("map oa_dm2 \u00b7")), 20000);
+
+        // Restart Map names the current map.
+        asked = answered(QMessageBox::No, [m] { m->cmdRestartMap->click(); });
+        QCOMPARE(asked.text, QStringLiteral("Restart oa_dm2 on %1?").arg(at));
+
+        // At the next refresh the boxes name a stand-in: its list, empty until it answers; no actions meanwhile.
+        LoopbackServer standIn;
+        w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+        w.txtPort->setEditText(QString::number(standIn.port()));
+        m->cmdRefreshList->click();
+        QCOMPARE(m->maps->rowCount(), 0);
+        QVERIFY(!m->cmdChangeMap->isEnabled() && !m->cmdRestartMap->isEnabled() && !m->cmdNextMap->isEnabled());
+        QVERIFY(m->lblServer->text().startsWith(QStringLiteral("127.0.0.1:%1 \u00b7 map unknown").arg(standIn.port())));
+        QVERIFY(standIn.waitForDatagrams(1));
+        // Back to the real server: its list from the user's folder at once.
+        w.txtPort->setEditText(QString::number(server.port()));
+        m->cmdRefreshList->click();
+        QCOMPARE(m->maps->rowCount(), 72);
+    }
+
+    void bansOfARealServer()
+    {
+        TestEnv env;
+        OpenArenaServer server(QStringLiteral("bans-pw"));
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        server.rcon(QStringLiteral("banaddr 203.0.113.0/24"));
+        frmMain w;
+        AimAt(w, server.port(), server.password());
+        w.mnuCommandsBans->trigger();
+        frmBans* b = w.bans;
+        QVERIFY(b && b->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(rows(b), QStringList({QStringLiteral("Ban 1 203.0.113.0 24")}), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(b->cmdAddException->isEnabled() && b->cmdFlushAll->isEnabled(), 10000);
+        QVERIFY(!b->cmdRemove->isEnabled());
+
+        // An address is checked before anything is sent.
+        MessageBox::setNextText(QStringLiteral("203.0.113.9/33"));
+        b->cmdAddException->click();
+        QCOMPARE(MessageBox::takeShown().size(), 2);  // the prompt, then the refusal
+        MessageBox::setNextText(QStringLiteral(" 203.0.113.9 "));
+        b->cmdAddException->click();
+        QVERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("exceptaddr 203.0.113.9")) + QStringLiteral("\r\n")));
+        QVERIFY(!w.txtOutput->text().contains(QStringLiteral("/33")));
+        QTRY_COMPARE_WITH_TIMEOUT(rows(b).size(), 2, 10000);
+        QVERIFY(rows(b).contains(QStringLiteral("Exception 1 203.0.113.9 32")));
+
+        // Someone else removes the ban while it is selected: the list is read again and nothing is sent.
+        b->grdBans->selectRow(rows(b).indexOf(QStringLiteral("Ban 1 203.0.113.0 24")));
+        QVERIFY(b->cmdRemove->isEnabled());
+        QTest::qWait(1100);
+        server.rcon(QStringLiteral("bandel 1"));
+        MessageBox::Shown asked = answered(QMessageBox::Yes, [b] { b->cmdRemove->click(); });
+        QCOMPARE(asked.text, QStringLiteral("Remove the ban on 203.0.113.0/24 from 127.0.0.1:%1?").arg(server.port()));
+        QCOMPARE(asked.defaultButton, QMessageBox::No);
+        QTRY_COMPARE_WITH_TIMEOUT(b->lblProblem->text(),
+            QStringLiteral("The ban on 203.0.113.0/24 is no longer on the list of 127.0.0.1:%1. Nothing was sent.").arg(server.port()), 10000);
+        QCOMPARE(rows(b), QStringList({QStringLiteral("Exception 1 203.0.113.9 32")}));
+        QVERIFY(!w.txtOutput->text().contains(QStringLiteral("bandel")));
+
+        // The Players window's Ban Address refreshes the open Bans window.
+        w.mnuCommandsPlayers->trigger();
+        emit w.players->commandChosen(QStringLiteral("127.0.0.1"), server.port(), server.password(), QStringLiteral("banaddr 198.51.100.7"));
+        QTRY_COMPARE_WITH_TIMEOUT(rows(b).size(), 2, 10000);
+
+        // Remove goes by the address, Flush All asks with the count.
+        b->grdBans->selectRow(rows(b).indexOf(QStringLiteral("Ban 1 198.51.100.7 32")));
+        answered(QMessageBox::Yes, [b] { b->cmdRemove->click(); });
+        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(Echo(QStringLiteral("bandel 198.51.100.7/32")) + QStringLiteral("\r\n")), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(rows(b), QStringList({QStringLiteral("Exception 1 203.0.113.9 32")}), 10000);
+        asked = answered(QMessageBox::Yes, [b] { b->cmdFlushAll->click(); });
+        QCOMPARE(asked.text, QStringLiteral("Remove everything from the ban list of 127.0.0.1:%1: 0 bans and 1 exception?").arg(server.port()));
+        QTRY_COMPARE_WITH_TIMEOUT(b->grdBans->rowCount(), 0, 10000);
+        QVERIFY(!b->cmdFlushAll->isEnabled());
+        QTest::qWait(1100);
+        QCOMPARE(server.rcon(QStringLiteral("listbans")), QByteArray());
+    }
+
+    void onlyWhatTheServerHas()
+    {
+        TestEnv env;
+        LoopbackServer standIn;
+        RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule());  // no limit
+        frmMain w;
+        AimAt(w, standIn.port());
+        w.mnuCommandsMaps->trigger();
+        w.mnuCommandsBans->trigger();
+        serveWithoutBans(standIn, 3000);
+        frmMaps* m = w.maps;
+        frmBans* b = w.bans;
+        QCOMPARE(m->ShownMaps(), QStringList({QStringLiteral("q3dm17")}));
+        QCOMPARE(m->lblServer->text(), QStringLiteral("127.0.0.1:%1 \u00b7 map <img src=/dev/zero> \u00b7 game type Capture the Flag (4)").arg(standIn.port()));
+        QCOMPARE(m->lblServer->textFormat(), Qt::PlainText);
+        QCOMPARE(m->lblNextMap->text(), QStringLiteral("Next map: vstr d2"));
+        m->lstMaps->setCurrentIndex(m->filteredMaps->index(0, 0));
+        QVERIFY(m->cmdChangeMap->isEnabled() && m->cmdRestartMap->isEnabled() && !m->cmdNextMap->isEnabled());
+        QVERIFY(m->cmdNextMap->toolTip().contains(QStringLiteral("vstr")));
+        QCOMPARE(answered(QMessageBox::No, [m] { m->cmdRestartMap->click(); }).text,
+            QStringLiteral("Restart the current map on 127.0.0.1:%1?").arg(standIn.port()));
+
+        QCOMPARE(b->lblProblem->text(), QStringLiteral("127.0.0.1:%1 has none of the ban commands "
+                                                       "(listbans, banaddr, bandel, exceptaddr, exceptdel, flushbans).").arg(standIn.port()));
+        QVERIFY(!b->grdBans->isVisible());
+        for (QPushButton* action : {b->cmdRemove, b->cmdBanAddress, b->cmdAddException, b->cmdFlushAll})
+            QVERIFY(!action->isEnabled() && action->toolTip().contains(QStringLiteral("no")));
+        for (const LoopbackServer::Datagram& d : standIn.received())
+            QVERIFY2(!d.data.contains("listbans"), d.data.constData());
+    }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "tst_windows.moc"
