@@ -18,6 +18,12 @@ const QString Description = QStringLiteral(
     "the server has been quiet for --wait seconds (the first datagram is awaited for 3 seconds, or\n"
     "--wait when longer). It reads and writes no settings and no history.\n"
     "\n"
+    "With --group NAME or --all in place of a server, the commands go to the saved servers of the\n"
+    "Servers window (that group's, or all of them), all at once, each with its password from the\n"
+    "keyring; each server's answers are printed after a line \"== LABEL (HOST:PORT)\", in the\n"
+    "list's order. A server without a saved password is skipped. --list prints the saved servers,\n"
+    "one a line: HOST:PORT, group and label, separated by tabs (no passwords).\n"
+    "\n"
     "The rcon password is never taken from the command line: it is the first line of the\n"
     "--password-file, else the environment variable TELMORAX_PASSWORD, else asked for on the\n"
     "terminal (without echo) when standard input is one.\n"
@@ -25,7 +31,8 @@ const QString Description = QStringLiteral(
     "Exit status with --send: 0 every command was answered; 3 the server refused the password;\n"
     "4 no answer in time; 5 the network refused (port unreachable, host not found); 2 a usage\n"
     "error or no password. The run stops at the first command that fails, and that command's\n"
-    "status is the program's; the commands after it are not sent.");
+    "status is the program's; the commands after it are not sent. With several servers, each\n"
+    "stops at its own first failure, and the exit status is the highest of theirs.");
 
 // The options of the window that Qt itself reads (-platform, -style, ...): accepted, and left
 // for the window to take, but not listed.
@@ -47,6 +54,10 @@ struct Options {
     QCommandLineOption password{QStringLiteral("password"), QString(), QStringLiteral("PASSWORD")};  // refused, with why
     QCommandLineOption log{QStringLiteral("log"),
         QStringLiteral("Append the commands and answers to FILE, in the window's log format."), QStringLiteral("FILE")};
+    QCommandLineOption group{QStringLiteral("group"),
+        QStringLiteral("With --send: send to the saved servers of group NAME instead of one server."), QStringLiteral("NAME")};
+    QCommandLineOption all{QStringLiteral("all"), QStringLiteral("With --send: send to every saved server.")};
+    QCommandLineOption list{QStringLiteral("list"), QStringLiteral("Print the saved servers and exit.")};
     QCommandLineOption colours{{QStringLiteral("color"), QStringLiteral("colour")},
         QStringLiteral("Colour codes in answers: drawn in the terminal's colours (always), removed (never), or drawn "
                        "only when standard output is a terminal (auto, the default)."),
@@ -56,7 +67,7 @@ struct Options {
     {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // -platform, as Qt reads it
         parser.setApplicationDescription(Description);
-        parser.addOptions({help, version, send, wait, passwordFile, log, colours});
+        parser.addOptions({help, version, send, group, all, list, wait, passwordFile, log, colours});
         password.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(password);
         for (const char* name : QtValueOptions) {
@@ -119,8 +130,19 @@ CommandLine ReadCommandLine(const QStringList& arguments)
         c.port = (a.port.isEmpty() ? Default::ServerPort : a.port).toInt();
     }
 
+    if (parser.isSet(o.list)) {
+        for (const QCommandLineOption* other : {&o.send, &o.group, &o.all, &o.wait, &o.passwordFile, &o.log, &o.colours}) {
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("--list goes alone, not with --%1.").arg(other->names().constFirst()));
+        }
+        if (!c.host.isEmpty())
+            return usageError(QStringLiteral("--list goes alone, without a server."));
+        c.action = CommandLine::ListSaved;
+        return c;
+    }
+
     if (!parser.isSet(o.send)) {
-        for (const QCommandLineOption* only : {&o.wait, &o.passwordFile, &o.log, &o.colours}) {
+        for (const QCommandLineOption* only : {&o.group, &o.all, &o.wait, &o.passwordFile, &o.log, &o.colours}) {
             if (parser.isSet(*only))
                 return usageError(QStringLiteral("--%1 goes with --send only.").arg(only->names().constFirst()));
         }
@@ -133,8 +155,23 @@ CommandLine ReadCommandLine(const QStringList& arguments)
             return usageError(QStringLiteral("--send needs a command."));
         c.commands.append(TrimSpaces(command));
     }
-    if (c.host.isEmpty())
-        return usageError(QStringLiteral("--send needs a server to send to: --send COMMAND HOST[:PORT]."));
+    if (parser.isSet(o.group) || parser.isSet(o.all)) {
+        // The saved servers, each with its password from the keyring.
+        c.action = CommandLine::SendSaved;
+        c.allServers = parser.isSet(o.all);
+        c.group = parser.value(o.group).trimmed();
+        if (parser.isSet(o.group) && c.allServers)
+            return usageError(QStringLiteral("--group and --all do not go together."));
+        if (parser.isSet(o.group) && c.group.isEmpty())
+            return usageError(QStringLiteral("--group needs a group name."));
+        if (!c.host.isEmpty())
+            return usageError(QStringLiteral("--group and --all send to the saved servers, not to '%1'.").arg(servers.first()));
+        if (parser.isSet(o.passwordFile))
+            return usageError(QStringLiteral("--password-file goes with one server: with --group or --all, each server's "
+                                             "password comes from the keyring."));
+    } else if (c.host.isEmpty()) {
+        return usageError(QStringLiteral("--send needs a server to send to: --send COMMAND HOST[:PORT], --group NAME or --all."));
+    }
     if (parser.isSet(o.wait)) {
         bool ok = false;
         const double seconds = QLocale::c().toDouble(parser.value(o.wait), &ok);

@@ -9,6 +9,8 @@ struct CommandLine {
         Help,        // print the usage
         Version,     // print the name and version
         Send,        // send the commands to the server, no window
+        SendSaved,   // send the commands to saved servers (--group, --all), no window
+        ListSaved,   // print the saved servers (--list)
         UsageError,  // the arguments make no sense: `error` says why
     };
     enum Colours { Auto, Always, Never };
@@ -17,6 +19,8 @@ struct CommandLine {
     QString host;          // the server named, empty when none
     int port = 0;          // its port: the one given, else the usual Quake 3 port
     QStringList commands;  // --send, in the order given
+    QString group;         // --group: the saved servers of this group
+    bool allServers = false;  // --all: every saved server
     int quietMs = 1000;    // --wait: an answer is over after this long without a datagram
     QString passwordFile;  // --password-file
     QString logFile;       // --log

@@ -3,6 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/Password.h"
 #include "cli/RconRun.h"
+#include "cli/SavedServersRun.h"
 #include "cli/TerminalText.h"
 #include "console/ServerAddress.h"
 #include "log/LogFile.h"
@@ -22,6 +23,26 @@ bool terminalColours()
         && qEnvironmentVariable("TERM") != QLatin1String("dumb");
 }
 
+bool colours(const CommandLine& c)
+{
+    return c.colours == CommandLine::Always || (c.colours == CommandLine::Auto && terminalColours());
+}
+
+// --log: the records go to that file. A log that cannot be written is said before anything
+// is sent: false.
+bool openLog(const CommandLine& c)
+{
+    if (c.logFile.isEmpty())
+        return true;
+    QFile log(c.logFile);
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        Tell(QStringLiteral("cannot write the log %1: %2").arg(c.logFile, log.errorString()));
+        return false;
+    }
+    SetLogFile(c.logFile);
+    return true;
+}
+
 int send(const CommandLine& c)
 {
     const Password password = ReadPassword(c.passwordFile, QStringLiteral("Rcon password for %1: ").arg(ServerAddressText(c.host, c.port)));
@@ -31,27 +52,32 @@ int send(const CommandLine& c)
         Tell(password.error);
         return ExitStatus::Usage;
     }
-    if (!c.logFile.isEmpty()) {
-        // A log that cannot be written is said before anything is sent.
-        QFile log(c.logFile);
-        if (!log.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-            Tell(QStringLiteral("cannot write the log %1: %2").arg(c.logFile, log.errorString()));
-            return ExitStatus::Usage;
-        }
-        SetLogFile(c.logFile);
-    }
+    if (!openLog(c))
+        return ExitStatus::Usage;
     RconRun::Request request;
     request.host = c.host;
     request.port = c.port;
     request.password = password.text;
     request.commands = c.commands;
     request.quietMs = c.quietMs;
-    request.colours = c.colours == CommandLine::Always || (c.colours == CommandLine::Auto && terminalColours());
+    request.colours = colours(c);
     request.log = !c.logFile.isEmpty();
     RconRun run(request);
     QObject::connect(&run, &RconRun::finished, QCoreApplication::instance(), &QCoreApplication::exit, Qt::QueuedConnection);
     run.start();
     return QCoreApplication::exec();
+}
+
+int sendToSaved(const CommandLine& c)
+{
+    if (!openLog(c))
+        return ExitStatus::Usage;
+    SavedServersRun::Request request;
+    request.commands = c.commands;
+    request.quietMs = c.quietMs;
+    request.colours = colours(c);
+    request.log = !c.logFile.isEmpty();
+    return SendToSavedServers(c.group, c.allServers, request);
 }
 }
 
@@ -68,6 +94,10 @@ int RunWithoutWindow(int& argc, char* argv[], const CommandLine& commandLine)
         return 0;
     case CommandLine::Send:
         return send(commandLine);
+    case CommandLine::SendSaved:
+        return sendToSaved(commandLine);
+    case CommandLine::ListSaved:
+        return ListSavedServers();
     case CommandLine::UsageError:
     case CommandLine::Window:
         break;

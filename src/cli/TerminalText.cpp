@@ -20,6 +20,16 @@ QString sgr(int parameter)
 }
 }
 
+QString PrintableLine(QString text)
+{
+    for (QChar& c : text) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0))
+            c = QLatin1Char('?');
+    }
+    return text;
+}
+
 void Print(FILE* stream, const QString& text)
 {
     if (text.isEmpty())

@@ -25,6 +25,9 @@ private:
     QString m_held;                       // a "^" that may start a code in the next datagram
 };
 
+// Text of one line for the terminal: every control character (TAB and line ends too) becomes '?'.
+QString PrintableLine(QString text);
+
 // Writes text to a stream (UTF-8) at once.
 void Print(FILE* stream, const QString& text);
 // A line about the run on standard error, after the program's name.

@@ -11,6 +11,12 @@ constexpr int Margin = 4;  // text from the edges of its blue ground
 constexpr int Gap = 2;     // the blue ground from the edges of the cell
 }
 
+NameDelegate::NameDelegate(QObject* parent, int role)
+    : QStyledItemDelegate(parent)
+    , m_role(role < 0 ? int(PlayersModel::NameWithCodesRole) : role)
+{
+}
+
 void NameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     QStyleOptionViewItem opt = option;
@@ -21,7 +27,17 @@ void NameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     opt.text.clear();
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
-    const ColourCodes::Reading name = ColourCodes::Read(index.data(PlayersModel::NameWithCodesRole).toString());
+    const QString withCodes = index.data(m_role).toString();
+    const QVariant foreground = index.data(Qt::ForegroundRole);
+    if (foreground.isValid()) {
+        opt.text = ColourCodes::Strip(withCodes);
+        opt.palette.setBrush(QPalette::Text, foreground.value<QBrush>());
+        style->drawItemText(painter, opt.rect.adjusted(Gap + Margin, 0, -Gap, 0), Qt::AlignLeft | Qt::AlignVCenter,
+            opt.palette, true, opt.fontMetrics.elidedText(opt.text, Qt::ElideRight, opt.rect.width() - 2 * (Gap + Margin)),
+            QPalette::Text);
+        return;
+    }
+    const ColourCodes::Reading name = ColourCodes::Read(withCodes);
     const QFontMetrics metrics(opt.font);
     const QRect cell = opt.rect.adjusted(Gap, Gap, -Gap, -Gap);
     QRect ground = cell;
@@ -48,7 +64,7 @@ void NameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
 QSize NameDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
-    const QString text = ColourCodes::Strip(index.data(PlayersModel::NameWithCodesRole).toString());
+    const QString text = ColourCodes::Strip(index.data(m_role).toString());
     size.setWidth(QFontMetrics(option.font).horizontalAdvance(text) + 2 * (Margin + Gap));
     return size;
 }

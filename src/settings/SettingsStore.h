@@ -51,6 +51,12 @@ inline const QString PlayersGeometry = QStringLiteral("PlayersGeometry");
 inline const QString PlayersColumns = QStringLiteral("PlayersColumns");
 inline const QString PlayersRefreshSeconds = QStringLiteral("PlayersRefreshSeconds");
 inline const QString ShowColours = QStringLiteral("ShowColours");  // "1": colour codes drawn as colours, "0": shown as text
+// The Servers window: its size and place, its table's columns, the split between the table
+// and the results (Qt's saved states, in base64), and the seconds between two polls.
+inline const QString ServersGeometry = QStringLiteral("ServersGeometry");
+inline const QString ServersColumns = QStringLiteral("ServersColumns");
+inline const QString ServersSplitter = QStringLiteral("ServersSplitter");
+inline const QString ServersPollSeconds = QStringLiteral("ServersPollSeconds");
 
 // History slots: "ServerAddr1".."ServerAddr15" and "Port1".."Port10".
 constexpr int AddressSlots = 15;
@@ -70,6 +76,7 @@ inline const QString Password = QString();
 inline const QString Slot = QString();  // a free history slot
 inline const QString PlayersRefreshSeconds = QStringLiteral("10");
 inline const QString ShowColours = QStringLiteral("1");
+inline const QString ServersPollSeconds = QStringLiteral("15");
 }
 
 // A check box value as it is stored ("0", "1", "2") and read back. Reading accepts a whole

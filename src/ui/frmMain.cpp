@@ -245,6 +245,7 @@ void frmMain::createMenus()
     mnuCommandsStatus = menuItem(mnuCommands, "mnuCommandsStatus", QStringLiteral("Get Server &Status"));
     mnuCommandsServerInfo = menuItem(mnuCommands, "mnuCommandsServerInfo", QStringLiteral("Get Server &Info"));
     mnuCommandsPlayers = menuItem(mnuCommands, "mnuCommandsPlayers", QStringLiteral("&Players..."));
+    mnuCommandsServers = menuItem(mnuCommands, "mnuCommandsServers", QStringLiteral("Ser&vers..."));
     mnuCommandsMaps = menuItem(mnuCommands, "mnuCommandsMaps", QStringLiteral("&Maps..."));
     mnuCommandsBans = menuItem(mnuCommands, "mnuCommandsBans", QStringLiteral("&Bans..."));
 
@@ -304,6 +305,7 @@ void frmMain::connectEvents()
     connect(mnuCommandsStatus, &QAction::triggered, this, &frmMain::mnuCommandsStatus_Click);
     connect(mnuCommandsServerInfo, &QAction::triggered, this, &frmMain::mnuCommandsServerInfo_Click);
     connect(mnuCommandsPlayers, &QAction::triggered, this, &frmMain::mnuCommandsPlayers_Click);
+    connect(mnuCommandsServers, &QAction::triggered, this, &frmMain::mnuCommandsServers_Click);
     connect(mnuCommandsMaps, &QAction::triggered, this, &frmMain::mnuCommandsMaps_Click);
     connect(mnuCommandsBans, &QAction::triggered, this, &frmMain::mnuCommandsBans_Click);
     connect(mnuViewCommands, &QAction::triggered, this, &frmMain::mnuViewCommands_Click);

@@ -19,6 +19,7 @@ class PasswordVault;
 class UdpClient;
 class VbCheckBox;
 class frmPlayers;
+class frmServers;
 class frmMaps;
 class frmBans;
 
@@ -67,6 +68,7 @@ public:
     QAction* mnuCommandsStatus = nullptr;
     QAction* mnuCommandsServerInfo = nullptr;
     QAction* mnuCommandsPlayers = nullptr;
+    QAction* mnuCommandsServers = nullptr;
     QAction* mnuCommandsMaps = nullptr;
     QAction* mnuCommandsBans = nullptr;
     QMenu* mnuView = nullptr;
@@ -183,6 +185,9 @@ public:
     frmPlayers* players = nullptr;
     void mnuCommandsPlayers_Click();
 
+    // --- the Servers window (servers/): one, created on first use ---
+    frmServers* servers = nullptr;
+    void mnuCommandsServers_Click();
     // --- the Maps and Bans windows (maps/, bans/): one each, created on first use ---
     frmMaps* maps = nullptr;
     frmBans* bans = nullptr;

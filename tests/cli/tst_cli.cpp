@@ -61,7 +61,7 @@ private slots:
     {
         const Run help = run({QStringLiteral("--help")});
         QCOMPARE(help.status, 0);
-        for (const char* option : {"--send <COMMAND>", "--wait", "--password-file", "--log", "--color", "HOST[:PORT]"})
+        for (const char* option : {"--send <COMMAND>", "--group <NAME>", "--all", "--list", "--wait", "--password-file", "--log", "--color", "HOST[:PORT]"})
             QVERIFY2(help.out.contains(QLatin1String(option)), option);
         const Run version = run({QStringLiteral("--version")});
         QCOMPARE(version.status, 0);
@@ -69,7 +69,12 @@ private slots:
 
         const QList<QStringList> wrong = {{QStringLiteral("--bogus")}, {QStringLiteral("--send"), QStringLiteral("status")},
             {QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("--wait"), QStringLiteral("soon"), QStringLiteral("localhost")},
-            {QStringLiteral("localhost:70000")}, {QStringLiteral("--log"), QStringLiteral("x.log"), QStringLiteral("localhost")}};
+            {QStringLiteral("localhost:70000")}, {QStringLiteral("--log"), QStringLiteral("x.log"), QStringLiteral("localhost")},
+            // The saved servers: a group or all, not both, nor with a server named or a password file.
+            {QStringLiteral("--group"), QStringLiteral("a")}, {QStringLiteral("--send"), QStringLiteral("x"), QStringLiteral("--group"), QStringLiteral("a"), QStringLiteral("--all")},
+            {QStringLiteral("--send"), QStringLiteral("x"), QStringLiteral("--all"), QStringLiteral("localhost")},
+            {QStringLiteral("--send"), QStringLiteral("x"), QStringLiteral("--all"), QStringLiteral("--password-file"), QStringLiteral("f")},
+            {QStringLiteral("--list"), QStringLiteral("--all")}};
         for (const QStringList& arguments : wrong) {
             const Run r = run(arguments);
             QCOMPARE(r.status, 2);

@@ -2,6 +2,7 @@
 // test's own (stopped for a while, as a keyring that waits for its user is), and the same
 // steps with no session bus, where the settings file keeps it.
 #include "../log/ExchangeRig.h"
+#include "KeyringSession.h"
 
 #include "console/Shutdown.h"
 #include "settings/PasswordVault.h"
@@ -19,8 +20,7 @@
 #include <signal.h>
 
 namespace {
-const char* const InSession = "TELMORAX_TEST_KEYRING_SESSION";
-bool withKeyring = false;
+const bool withKeyring = InKeyringSession();
 
 // The keyring's entry for the program, as secret-tool finds it; "" when there is none.
 QString inKeyring()
@@ -155,46 +155,11 @@ private slots:
     }
 };
 
-// Without a session bus there is no keyring. Then the same test again in a session bus of its
-// own with a keyring unlocked for it, in a home of its own; the bus, and with it the keyring
-// daemon, ends when that run ends.
+// Without a session bus there is no keyring; then again with one.
 int main(int argc, char** argv)
 {
-    withKeyring = qEnvironmentVariableIsSet(InSession);
-    if (!withKeyring)
-        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-    QApplication app(argc, argv);
     KeyringTest test;
-    if (withKeyring) {
-        QProcess daemon;
-        daemon.setStandardOutputFile(QProcess::nullDevice());
-        daemon.start(QStringLiteral("gnome-keyring-daemon"), {QStringLiteral("--unlock"), QStringLiteral("--components=secrets")});
-        daemon.write("keyring-pw");
-        daemon.closeWriteChannel();
-        if (!daemon.waitForFinished() || daemon.exitCode() != 0) {
-            qCritical("gnome-keyring-daemon did not start");
-            return 1;
-        }
-        return QTest::qExec(&test, argc, argv);
-    }
-    const int failed = QTest::qExec(&test, argc, argv);
-    QTemporaryDir home;
-    for (const char* folder : {"data", "run"})
-        QDir(home.path()).mkpath(QLatin1String(folder));
-    QFile::setPermissions(home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-    env.insert(QLatin1String(InSession), QStringLiteral("1"));
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path() + QStringLiteral("/run"));
-    QProcess session;
-    session.setProcessEnvironment(env);
-    session.setProcessChannelMode(QProcess::ForwardedChannels);
-    session.start(QStringLiteral("dbus-run-session"), QStringList{QStringLiteral("--"), app.applicationFilePath()} + app.arguments().mid(1));
-    if (!session.waitForFinished(-1) || session.exitStatus() != QProcess::NormalExit)
-        return failed + 1;
-    return failed + session.exitCode();
+    return RunWithoutAndWithKeyring(test, argc, argv);
 }
 
 #include "tst_keyring.moc"

@@ -5,8 +5,13 @@
 #include <QTest>
 
 LoopbackServer::LoopbackServer(quint16 port)
+    : LoopbackServer(QHostAddress(QHostAddress::LocalHost), port)
 {
-    m_socket.bind(QHostAddress::LocalHost, port);
+}
+
+LoopbackServer::LoopbackServer(const QHostAddress& address, quint16 port)
+{
+    m_socket.bind(address, port);
     QObject::connect(&m_socket, &QUdpSocket::readyRead, &m_socket, [this] { drain(); });
 }
 

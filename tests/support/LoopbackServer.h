@@ -11,6 +11,10 @@ public:
     };
 
     explicit LoopbackServer(quint16 port = 0);  // 0: a free port
+    // On another loopback address (127.0.0.2, ...): a server of its own to the request budget,
+    // which counts requests per address.
+    explicit LoopbackServer(const QHostAddress& address, quint16 port = 0);
+    QHostAddress address() const { return m_socket.localAddress(); }
     quint16 port() const { return m_socket.localPort(); }
 
     // Waits (running the event loop) until at least `count` datagrams arrived in all.

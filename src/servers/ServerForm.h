@@ -1,0 +1,38 @@
+#pragma once
+#include "servers/ServerList.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+
+// The small form of Add... and Edit...: a server's label, address, port, group and rcon
+// password. The address box takes "host:port" as server lists write it. The password box
+// starts empty; when editing, an empty box keeps the password saved for the server.
+class ServerForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit ServerForm(const QString& title, QWidget* parent = nullptr);
+
+    // Fills the boxes with a server of the list.
+    void setServer(const SavedServer& server);
+    // Where the form is to keep a saved password when its box is left empty.
+    void setPasswordKept(bool kept);
+
+    // What the boxes held when OK closed the form, read as a server.
+    SavedServer server() const { return m_server; }
+    QString password() const;
+
+    QLineEdit* txtLabel = nullptr;
+    QLineEdit* txtAddress = nullptr;
+    QLineEdit* txtPort = nullptr;
+    QLineEdit* txtGroup = nullptr;
+    QLineEdit* txtPassword = nullptr;
+    QLabel* lblProblem = nullptr;  // what keeps OK from closing the form
+
+    // OK: closes the form only when the address and port make a server.
+    void accept() override;
+
+private:
+    SavedServer m_server;
+};

@@ -1,0 +1,141 @@
+#include "servers/ServerPasswords.h"
+#include "console/ServerAddress.h"
+#include "settings/PasswordVault.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QTimer>
+
+#include <qt6keychain/keychain.h>
+
+namespace {
+// Shared by the whole process: whether the keyring is known to be missing, and the
+// passwords kept in memory meanwhile.
+struct Memory {
+    bool noKeyring = false;
+    bool told = false;
+    QHash<QString, QString> passwords;  // by entry name
+};
+Memory& memory()
+{
+    static Memory m;
+    return m;
+}
+
+// The errors that mean there is no keyring service to speak to (no session bus, no Secret
+// Service, no KWallet), as opposed to a keyring that refused or lacks the entry.
+bool meansNoKeyring(QKeychain::Error error)
+{
+    return error == QKeychain::NoBackendAvailable || error == QKeychain::NotImplemented || error == QKeychain::OtherError;
+}
+
+template <class T>
+T* newJob(const QString& entry)
+{
+    auto* job = new T(PasswordVault::Service);
+    job->setKey(entry);
+    job->setAutoDelete(true);
+    job->setInsecureFallback(false);
+    return job;
+}
+
+// Runs `then` from the event loop, only while context lives.
+void later(QObject* context, std::function<void()> then)
+{
+    QTimer::singleShot(0, context, std::move(then));
+}
+}
+
+// A job's outcome, recorded whether or not anyone still waits for it: an error that means
+// no keyring turns the process to memory, said once.
+void ServerPasswords::note(QKeychain::Job* job, std::function<void()> keepInMemory)
+{
+    QPointer<ServerPasswords> self(this);
+    connect(job, &QKeychain::Job::finished, [self, keepInMemory](QKeychain::Job* done) {
+        if (!meansNoKeyring(done->error()))
+            return;
+        memory().noKeyring = true;
+        if (keepInMemory)
+            keepInMemory();
+        if (self && !memory().told) {
+            memory().told = true;
+            emit self->noKeyring();
+        }
+    });
+}
+
+QString ServerPasswords::EntryOf(const QString& host, int port)
+{
+    return QStringLiteral("rcon ") + ServerAddressText(host.toLower(), port);
+}
+
+ServerPasswords::ServerPasswords(QObject* parent)
+    : QObject(parent)
+{
+}
+
+bool ServerPasswords::InMemoryOnly()
+{
+    return memory().noKeyring;
+}
+
+void ServerPasswords::ResetForTests()
+{
+    memory() = Memory();
+}
+
+void ServerPasswords::read(const QString& host, int port, QObject* context, std::function<void(const QString&)> then)
+{
+    const QString entry = EntryOf(host, port);
+    if (!context)
+        context = this;
+    if (memory().noKeyring) {
+        later(context, [entry, then] { then(memory().passwords.value(entry)); });
+        return;
+    }
+    auto* job = newJob<QKeychain::ReadPasswordJob>(entry);
+    note(job, nullptr);
+    connect(job, &QKeychain::Job::finished, context, [entry, then](QKeychain::Job* done) {
+        const QKeychain::Error error = done->error();
+        if (error == QKeychain::NoError)
+            then(static_cast<QKeychain::ReadPasswordJob*>(done)->textData());
+        else
+            then(meansNoKeyring(error) ? memory().passwords.value(entry) : QString());
+    });
+    job->start();
+}
+
+void ServerPasswords::write(const QString& host, int port, const QString& password, QObject* context,
+    std::function<void(bool)> then)
+{
+    const QString entry = EntryOf(host, port);
+    if (!context)
+        context = this;
+    if (!then)
+        then = [](bool) {};
+    auto keepInMemory = [entry, password] {
+        if (password.isEmpty())
+            memory().passwords.remove(entry);
+        else
+            memory().passwords.insert(entry, password);
+    };
+    if (memory().noKeyring) {
+        keepInMemory();
+        later(context, [then] { then(true); });
+        return;
+    }
+    QKeychain::Job* job;
+    if (password.isEmpty()) {
+        job = newJob<QKeychain::DeletePasswordJob>(entry);
+    } else {
+        auto* w = newJob<QKeychain::WritePasswordJob>(entry);
+        w->setTextData(password);
+        job = w;
+    }
+    note(job, keepInMemory);
+    connect(job, &QKeychain::Job::finished, context, [then, password](QKeychain::Job* done) {
+        const QKeychain::Error error = done->error();
+        then(error == QKeychain::NoError || meansNoKeyring(error) || (password.isEmpty() && error == QKeychain::EntryNotFound));
+    });
+    job->start();
+}

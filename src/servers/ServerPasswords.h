@@ -1,0 +1,47 @@
+#pragma once
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace QKeychain {
+class Job;
+}
+
+// Each saved server's rcon password, in the desktop's keyring (the Secret Service: GNOME
+// Keyring, KWallet, KeePassXC) through QtKeychain: service "telmorax", one entry per server
+// named "rcon host:port". Every call is asynchronous: its answer comes from the event loop,
+// to a function run only while `context` is alive.
+//
+// Where there is no keyring service at all, passwords are kept in memory instead, for as
+// long as the program runs (every ServerPasswords of the process shares them), and
+// noKeyring() is emitted, once per run, for the window to say so.
+class ServerPasswords : public QObject {
+    Q_OBJECT
+public:
+    // The keyring entry's name for a server: "rcon host:port" ("rcon [::1]:27960"), the
+    // host in lower case.
+    static QString EntryOf(const QString& host, int port);
+
+    explicit ServerPasswords(QObject* parent = nullptr);
+
+    // The server's password; "" when none is saved (or the keyring could not be read).
+    void read(const QString& host, int port, QObject* context, std::function<void(const QString& password)> then);
+    // Saves the password for the server; an empty password removes the entry. `then`, when
+    // given, learns whether it was kept (in the keyring, or in memory where there is none).
+    void write(const QString& host, int port, const QString& password, QObject* context = nullptr,
+        std::function<void(bool kept)> then = nullptr);
+    void remove(const QString& host, int port) { write(host, port, QString()); }
+
+    // True once it is known that there is no keyring service: passwords live in memory.
+    static bool InMemoryOnly();
+    // Tests that run several cases in one process start afresh: no memory, keyring unknown.
+    static void ResetForTests();
+
+signals:
+    // Once per run, when it turns out that there is no keyring service at all.
+    void noKeyring();
+
+private:
+    void note(QKeychain::Job* job, std::function<void()> keepInMemory);
+};
