@@ -160,12 +160,19 @@ void frmMain::GetStatus()
 
     QCoreApplication::processEvents();
 
-    udpClient->sendData(BuildRequest(strPassword, QStringLiteral("status")));
-    sentPassword = strPassword;
-
-    const QString time = TimeOfDay();
-    txtOutput->setText(txtOutput->text() + time + AutoStatusText + QStringLiteral("\r\n"));
-
-    if (ckLog->value() == 1)
-        AppendLogRecord(time + AutoStatusText);
+    // An automatic query gives way to commands, and one that would wait for the server's
+    // request limit longer than its own period is left out: the next one comes soon enough.
+    // It shows and is logged when it goes out.
+    UdpClient::Turn turn;
+    turn.automatic = true;
+    turn.skipIfLongerMs = static_cast<qint64>(tmrMain->interval()) * std::max(1.0, ParseNumber(txtMinutes->text()).value_or(1));
+    const bool log = ckLog->value() == 1;
+    turn.sent = [this, log, password = strPassword] {
+        sentPassword = password;
+        const QString time = TimeOfDay();
+        txtOutput->setText(txtOutput->text() + time + AutoStatusText + QStringLiteral("\r\n"));
+        if (log)
+            AppendLogRecord(time + AutoStatusText);
+    };
+    udpClient->sendData(BuildRequest(strPassword, QStringLiteral("status")), turn);
 }

@@ -1,18 +1,18 @@
 #pragma once
 #include "cli/TerminalText.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
-class UdpClient;
+class ServerExchange;
+struct ExchangeOutcome;
 
-// Sends rcon commands to one server, one after another, with the window's request, socket
-// and reply code, and prints every datagram of each answer on standard output as it comes;
-// what went wrong goes to standard error. The run stops at the first command that fails.
-// With `log`, commands, answers and socket errors go to the log (see SetLogFile) as the
-// window writes them.
+// Sends rcon commands to one server, one after another, through the exchange unit, and
+// prints every datagram of each answer on standard output as it comes; what went wrong goes
+// to standard error. The next command goes as soon as the answer before it is over and the
+// server's request budget allows. The run stops at the first command that fails. With `log`,
+// commands, answers and socket errors go to the log (see SetLogFile) as the window writes
+// them.
 class RconRun : public QObject {
     Q_OBJECT
 public:
@@ -27,9 +27,6 @@ public:
     };
     // The first datagram of an answer is awaited this long, or quietMs when longer.
     static constexpr int FirstDatagramMs = 3000;
-    // Sends start at least this far apart: the server answers a burst of about ten requests
-    // from one address, then about one a second, and nothing at all over that.
-    static constexpr int SendSpacingMs = 1100;
 
     explicit RconRun(const Request& request, QObject* parent = nullptr);
     void start();
@@ -38,20 +35,17 @@ signals:
     void finished(int exitStatus);
 
 private:
-    enum State { Pacing, Awaiting, Receiving, Done };
     void send();
-    void arrived();
-    void timedOut();
-    void failed(const QString& description);
+    void sent();
+    void arrived(const QByteArray& datagram);
+    void answered(const ExchangeOutcome& outcome);
     void finish(int exitStatus);
     QString server() const;
 
     Request m_request;
-    UdpClient* m_client;
     TerminalText m_text;
-    QTimer m_timer;
-    QElapsedTimer m_sinceSend;
-    State m_state = Pacing;
-    int m_next = 0;  // the command sent last, or to send next while pacing
+    ServerExchange* m_exchange = nullptr;
+    bool m_first = true;  // the next datagram is the first of its answer
+    int m_next = 0;       // the command asked last
     int m_answerStatus = 0;
 };

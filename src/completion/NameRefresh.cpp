@@ -28,6 +28,16 @@ NameRefresh::NameRefresh(frmMain* window, QObject* parent)
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &NameRefresh::answerOver);
     connect(window->udpClient, &UdpClient::dataArrival, this, &NameRefresh::datagram);
+    connect(window->udpClient, &UdpClient::wentOut, this, [this](quint64 number) {
+        if (!running())
+            return;
+        if (number == m_sendCount) {
+            m_out = true;
+            m_timer.start(NoAnswerMs);
+        } else if (m_out) {
+            finish(QStringLiteral("No names learned: another request went out before the answer."));
+        }
+    });
 }
 
 void NameRefresh::start()
@@ -47,15 +57,17 @@ void NameRefresh::start()
 
 bool NameRefresh::send(const QString& command)
 {
-    const quint64 before = m_window->udpClient->sendCount();
+    const quint64 before = m_window->udpClient->queuedCount();
+    m_sendCount = before + 1;  // the number Send's request gets; it may go out at once
+    m_out = false;
+    m_answer.clear();
     m_window->SendAsTyped(command);
-    if (m_window->udpClient->sendCount() == before) {
+    if (m_window->udpClient->queuedCount() == before) {
         m_step = Idle;  // Send refused, and said why
         return false;
     }
-    m_sendCount = m_window->udpClient->sendCount();
-    m_answer.clear();
-    m_timer.start(NoAnswerMs);
+    if (!m_out)
+        m_timer.start(NoAnswerMs);
     return true;
 }
 
@@ -63,10 +75,8 @@ void NameRefresh::datagram()
 {
     if (!running())
         return;
-    if (m_window->udpClient->sendCount() != m_sendCount) {
-        finish(QStringLiteral("No names learned: another request went out before the answer."));
-        return;
-    }
+    if (!m_out)
+        return;  // the end of an earlier answer, while ours waits for its turn
     m_answer += DecodeReply(m_window->udpClient->getData());
     m_timer.start(AnswerQuietMs);
 }
@@ -75,8 +85,8 @@ void NameRefresh::answerOver()
 {
     const bool commands = m_step == Commands;
     const QString asked = commands ? QStringLiteral("cmdlist") : QStringLiteral("cvarlist");
-    if (m_window->udpClient->sendCount() != m_sendCount)
-        return finish(QStringLiteral("No names learned: another request went out before the answer."));
+    if (!m_out && m_window->udpClient->hasWaitingSends())
+        return m_timer.start(NoAnswerMs);  // still waiting for the server's request limit
     if (m_answer.isEmpty())
         return finish(QStringLiteral("No names learned: %1 had no answer.").arg(asked));
     QStringList& names = commands ? m_names.commands : m_names.variables;

@@ -38,7 +38,8 @@ private:
     frmMain* m_window;
     QTimer m_timer;
     Step m_step = Idle;
-    quint64 m_sendCount = 0;
+    quint64 m_sendCount = 0;  // the number of the request sent last
+    bool m_out = false;       // it went out
     QString m_answer;
     QString m_host;
     int m_port = 0;

@@ -2,6 +2,7 @@
 
 #include "console/Shutdown.h"
 #include "console/UdpClient.h"
+#include "servers/StatusResponse.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -45,21 +46,6 @@ BudgetRule BudgetRule::ForVersion(const QString& version)
             return e.rule;
     }
     return {IoQuake3Line.burst, IoQuake3Line.refillMs, Line132.rconGapMs};  // both at once
-}
-
-QString EngineVersion(const QByteArray& statusDatagram)
-{
-    static const QByteArray header("\xff\xff\xff\xff" "statusResponse\n", 19);
-    if (!statusDatagram.startsWith(header))
-        return QString();
-    const int end = statusDatagram.indexOf('\n', header.size());
-    const QList<QByteArray> fields = statusDatagram.mid(header.size(), end < 0 ? -1 : end - header.size()).split('\\');
-    // "\key\value\key\value": the first field is empty.
-    for (int i = 1; i + 1 < fields.size(); i += 2) {
-        if (fields[i].compare("version", Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(fields[i + 1]);
-    }
-    return QString();
 }
 
 RequestBudget::RequestBudget(const BudgetRule& rule)
@@ -208,6 +194,17 @@ quint64 RequestScheduler::requestTurn(const QHostAddress& address, int port, Kin
     return ticket;
 }
 
+bool RequestScheduler::takeNow(const QHostAddress& address, int port, Kind kind, Priority priority)
+{
+    Server& s = server(address);
+    if (!s.engineAsked && kind == Kind::Rcon)
+        probe(address, port);
+    if (ShuttingDown() || !s.budget.idle() || s.budget.waitFor(kind, priority, now()) > 0)
+        return false;
+    s.budget.spend(kind, now());
+    return true;
+}
+
 void RequestScheduler::cancel(quint64 ticket)
 {
     const QString key = m_ticketServer.take(ticket);
@@ -238,7 +235,7 @@ void RequestScheduler::setRule(const QHostAddress& address, const BudgetRule& ru
 
 void RequestScheduler::learnEngine(const QHostAddress& address, const QByteArray& statusDatagram)
 {
-    const QString version = EngineVersion(statusDatagram);
+    const QString version = ReadStatusResponse(statusDatagram).version();
     if (!version.isEmpty())
         setRule(address, BudgetRule::ForVersion(version));
 }
@@ -263,7 +260,7 @@ void RequestScheduler::probe(const QHostAddress& address, int port)
     server(address).turns.insert(ticket, [client, deadline, address, port] {
         client->setRemoteHost(address.toString());
         client->setRemotePort(port);
-        client->sendData("\xff\xff\xff\xff" "getstatus " + QByteArray::number(QRandomGenerator::global()->bounded(1000000, 9999999)));
+        client->sendData(BuildStatusRequest(QString::number(QRandomGenerator::global()->bounded(1000000, 9999999))));
         deadline->start(ProbeAnswerMs);
     });
     m_ticketServer.insert(ticket, keyOf(address));

@@ -26,9 +26,6 @@ struct BudgetRule {
     bool operator==(const BudgetRule& o) const { return burst == o.burst && refillMs == o.refillMs && rconGapMs == o.rconGapMs; }
 };
 
-// The "version" value of an out-of-band status answer datagram; empty when there is none.
-QString EngineVersion(const QByteArray& statusDatagram);
-
 // One server's budget and the requests waiting for it, on a clock given by the caller (ms).
 // Typed requests go before automatic ones; within each, first come first served. Only the
 // head of the queue may go.
@@ -96,6 +93,9 @@ public:
     // given, receives how long the request is expected to wait (0: it goes at once).
     quint64 requestTurn(const QHostAddress& address, int port, Kind kind, Priority priority,
         qint64 skipIfLongerMs, std::function<void()> go, qint64* waitMs = nullptr);
+    // A turn at once, when nothing waits for that address and its budget allows a request
+    // now (then it is spent); false otherwise, and requestTurn() is the way.
+    bool takeNow(const QHostAddress& address, int port, Kind kind, Priority priority);
     // Withdraws a ticket that has not had its turn yet; its `go` never runs.
     void cancel(quint64 ticket);
     // How long a request made now to that address would wait.

@@ -1,9 +1,13 @@
 #include "console/UdpClient.h"
+
+#include "console/RequestBudget.h"
 #include "console/Shutdown.h"
 
 #include <QHostInfo>
 #include <QSocketNotifier>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -106,44 +110,121 @@ void UdpClient::sendData(const QByteArray& data)
 {
     if (ShuttingDown())
         return;  // the program is closing: nothing more goes out
-    ++m_sendCount;
-    Pending p{m_remoteHost, m_remotePort, m_localPort, data, QHostAddress(), -1};
-    m_pending.push_back(p);
+    m_pending.push_back(Pending{m_remoteHost, m_remotePort, m_localPort, data, QHostAddress(), -1, ++m_queuedCount, std::nullopt});
     pump();
+}
+
+quint64 UdpClient::sendData(const QByteArray& data, const Turn& turn)
+{
+    if (ShuttingDown())
+        return 0;  // no send has this number
+    const quint64 number = ++m_queuedCount;
+    m_pending.push_back(Pending{m_remoteHost, m_remotePort, m_localPort, data, QHostAddress(), -1, number, turn});
+    pump();
+    return number;
+}
+
+std::deque<UdpClient::Pending>::iterator UdpClient::find(quint64 number)
+{
+    return std::find_if(m_pending.begin(), m_pending.end(), [number](const Pending& p) { return p.number == number; });
+}
+
+void UdpClient::turnCame(quint64 number)
+{
+    const auto it = find(number);
+    if (it == m_pending.end())
+        return;
+    const Pending p = *it;
+    m_pending.erase(it);
+    deliver(p);
+}
+
+void UdpClient::deliver(const Pending& p)
+{
+    if (!transmit(p))
+        return;
+    ++m_sendCount;
+    if (p.turn && p.turn->sent)
+        p.turn->sent();
+    emit wentOut(p.number);
 }
 
 void UdpClient::pump()
 {
-    while (!m_pending.empty()) {
-        Pending& head = m_pending.front();
-        if (head.address.isNull()) {
-            if (head.lookupId >= 0)
+    // A callback run from here (a send going out, one told to wait) may send or close again:
+    // that asks for another pass instead of running inside this one.
+    if (m_pumping) {
+        m_pumpAgain = true;
+        return;
+    }
+    m_pumping = true;
+    do {
+        m_pumpAgain = false;
+        pumpOnce();
+    } while (m_pumpAgain);
+    m_pumping = false;
+}
+
+void UdpClient::pumpOnce()
+{
+    // Names resolve one at a time, in the order the sends were made; a send whose server's
+    // request budget holds it waits for its turn while the ones behind it go on.
+    for (std::size_t i = 0; i < m_pending.size();) {
+        Pending& p = m_pending[i];
+        if (p.ticket) {
+            ++i;
+            continue;
+        }
+        if (p.address.isNull()) {
+            if (p.lookupId >= 0)
                 return;  // still resolving
-            const QString host = head.host.trimmed();
+            const QString host = p.host.trimmed();
             if (host.isEmpty()) {
                 reportLater(EDESTADDRREQ, describe(EDESTADDRREQ));
-                m_pending.pop_front();
+                m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
                 continue;
             }
             QHostAddress literal;
-            if (literal.setAddress(host)) {
-                head.address = literal;
-            } else {
-                head.lookupId = QHostInfo::lookupHost(host, this, &UdpClient::lookedUp);
+            if (!literal.setAddress(host)) {
+                p.lookupId = QHostInfo::lookupHost(host, this, &UdpClient::lookedUp);
                 return;
             }
+            p.address = literal;
         }
-        const Pending p = head;
-        m_pending.pop_front();
-        transmit(p);
+        if (p.turn && p.port >= 1 && p.port <= 65535) {
+            if (ShuttingDown()) {
+                close();  // never on the wire, and nothing said about them
+                return;
+            }
+            RequestScheduler& budget = RequestScheduler::instance();
+            const auto priority = p.turn->automatic ? RequestBudget::Priority::Automatic : RequestBudget::Priority::Typed;
+            if (!budget.takeNow(p.address, p.port, RequestBudget::Kind::Rcon, priority)) {
+                qint64 wait = 0;
+                p.ticket = budget.requestTurn(p.address, p.port, RequestBudget::Kind::Rcon, priority,
+                    p.turn->automatic ? p.turn->skipIfLongerMs : 0, [this, number = p.number] { turnCame(number); }, &wait);
+                if (!p.ticket) {
+                    m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));  // automatic, held too long
+                    continue;
+                }
+                ++i;
+                if (wait > 0 && p.turn->waiting) {
+                    const auto waiting = p.turn->waiting;
+                    waiting(wait);
+                }
+                continue;
+            }
+        }
+        const Pending out = p;
+        m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(i));
+        deliver(out);
     }
 }
 
 void UdpClient::lookedUp(const QHostInfo& info)
 {
-    if (m_pending.empty() || m_pending.front().lookupId != info.lookupId())
+    const auto it = std::find_if(m_pending.begin(), m_pending.end(), [&info](const Pending& p) { return p.lookupId == info.lookupId(); });
+    if (it == m_pending.end())
         return;  // the send was dropped by close()
-    Pending& head = m_pending.front();
     QHostAddress chosen;
     for (const QHostAddress& a : info.addresses()) {  // IPv4 first: servers mostly listen there
         if (a.protocol() == QAbstractSocket::IPv4Protocol) {
@@ -155,27 +236,29 @@ void UdpClient::lookedUp(const QHostInfo& info)
         chosen = info.addresses().first();
     if (info.error() != QHostInfo::NoError || chosen.isNull()) {
         const QString text = info.errorString().isEmpty() ? QStringLiteral("Host not found") : info.errorString();
-        m_pending.pop_front();
+        m_pending.erase(it);
         reportLater(EHOSTUNREACH, text);
-        pump();
-        return;
+    } else {
+        it->address = chosen;
+        it->lookupId = -1;
     }
-    head.address = chosen;
-    head.lookupId = -1;
     pump();
 }
 
-void UdpClient::transmit(const Pending& p)
+bool UdpClient::transmit(const Pending& p)
 {
     if (p.port < 1 || p.port > 65535) {
         reportLater(EDESTADDRREQ, describe(EDESTADDRREQ));
-        return;
+        return false;
     }
     if (ShuttingDown() || !aim(p.address, p.port, p.localPort))
-        return;  // a send that waited for its host name while the program began to close
+        return false;  // a send that waited for its name or turn while the program began to close
     const ssize_t n = ::send(m_fd, p.data.constData(), static_cast<size_t>(p.data.size()), 0);
-    if (n < 0)
+    if (n < 0) {
         reportLater(errno, describe(errno));
+        return false;
+    }
+    return true;
 }
 
 bool UdpClient::aim(const QHostAddress& address, int port, int localPort)
@@ -258,6 +341,10 @@ void UdpClient::close()
     for (const Pending& p : m_pending) {
         if (p.lookupId >= 0)
             QHostInfo::abortHostLookup(p.lookupId);
+    }
+    for (const Pending& p : m_pending) {
+        if (p.ticket)
+            RequestScheduler::instance().cancel(p.ticket);
     }
     m_pending.clear();
     closeSocket();

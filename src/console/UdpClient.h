@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 #include <deque>
+#include <functional>
+#include <optional>
 
 class QSocketNotifier;
 class QHostInfo;
@@ -35,10 +37,29 @@ public:
     // The local port the socket is bound to now, 0 when closed.
     int boundLocalPort() const;
 
-    // Sends one datagram to the remote host and port as they are now.
+    // How a send takes its turn in the server's request budget (see RequestBudget): it
+    // waits, behind the sends made before it, until the server would take it.
+    struct Turn {
+        bool automatic = false;        // gives way to typed requests
+        qint64 skipIfLongerMs = 0;     // automatic: not sent at all when it would wait longer
+        std::function<void(qint64 ms)> waiting;  // it must wait this long (> 0) for its turn
+        std::function<void()> sent;              // it went out on the wire
+    };
+
+    // Sends one datagram to the remote host and port as they are now, at once.
     void sendData(const QByteArray& data);
-    // How many sends were made so far: a change tells a new request from the rest of a reply.
+    // The same, once the server's request budget allows: a send over the budget waits while
+    // later ones to other servers, or typed ones before automatic ones, may go first. Returns
+    // the send's number, which wentOut() gives when it goes. Once the program has begun to
+    // close (ShuttingDown()), neither sends anything: this one then returns 0.
+    quint64 sendData(const QByteArray& data, const Turn& turn);
+    // How many sends went out so far: a change tells a new request from the rest of a reply.
     quint64 sendCount() const { return m_sendCount; }
+    // How many sends were asked for so far, those still waiting for their turn included: the
+    // number of the last one.
+    quint64 queuedCount() const { return m_queuedCount; }
+    // True while sends wait for their host name or their turn.
+    bool hasWaitingSends() const { return !m_pending.empty(); }
     // The datagram that dataArrival() announced.
     QByteArray getData() const { return m_current; }
     // Closes the socket and drops sends still waiting for their host name.
@@ -48,6 +69,8 @@ public:
 signals:
     void dataArrival(qint64 bytesTotal);
     void error(int number, const QString& description);
+    // A send went out on the wire; `number` is the one sendData() returned.
+    void wentOut(quint64 number);
 
 private:
     struct Pending {
@@ -57,10 +80,17 @@ private:
         QByteArray data;
         QHostAddress address;  // null until resolved
         int lookupId = -1;
+        quint64 number = 0;
+        std::optional<Turn> turn;  // none: goes at once
+        quint64 ticket = 0;        // waits for its turn in the server's budget
     };
     void pump();
+    void pumpOnce();
+    std::deque<Pending>::iterator find(quint64 number);
+    void deliver(const Pending& p);
     void lookedUp(const QHostInfo& info);
-    void transmit(const Pending& p);
+    bool transmit(const Pending& p);
+    void turnCame(quint64 number);
     bool aim(const QHostAddress& address, int port, int localPort);
     void readPending();
     void closeSocket();
@@ -77,4 +107,7 @@ private:
     int m_aimedLocalPort = -1;
     QByteArray m_current;
     quint64 m_sendCount = 0;
+    quint64 m_queuedCount = 0;
+    bool m_pumping = false;
+    bool m_pumpAgain = false;
 };

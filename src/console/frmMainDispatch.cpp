@@ -45,14 +45,7 @@ void frmMain::cmdConnect_Click()
     udpClient->setRemoteHost(strAddr);
     udpClient->setRemotePort(server.port);
     udpClient->setLocalPort(udpClient->remotePort());
-    udpClient->sendData(BuildRequest(strPassword, strCommand));
-    sentPassword = strPassword;
-
-    const QString time = TimeOfDay();
-    txtOutput->setText(txtOutput->text() + time + QStringLiteral(" : ") + strCommand + QStringLiteral("\r\n"));
-
-    if (ckLog->value() == 1)
-        AppendCommandRecord(time, strCommand);
+    SendInTurn(strPassword, strCommand);
 
     // Only what the user sent from here is offered again by Up in the command box.
     commandRecall.record(strCommand);
@@ -133,16 +126,30 @@ void frmMain::SendToServer(const QString& host, int port, const QString& passwor
     udpClient->setRemoteHost(host);
     udpClient->setRemotePort(port);
     udpClient->setLocalPort(port);
-    udpClient->sendData(BuildRequest(password, command));
-    sentPassword = password;
 
     const ServerBoxes boxes = ReadServerBoxes(TrimSpaces(txtAddr->currentText()), TrimSpaces(txtPort->currentText()));
     const bool elsewhere = boxes.problemBox != ServerBoxes::None || boxes.host.compare(host, Qt::CaseInsensitive) != 0 || boxes.port != port;
-    const QString time = TimeOfDay();
     const QString note = elsewhere ? QStringLiteral("   (sent to %1)").arg(ServerAddressText(host, port)) : QString();
+    SendInTurn(password, command, note);
+}
+
+quint64 frmMain::SendInTurn(const QString& password, const QString& command, const QString& note)
+{
+    // The echo shows at once; the log records the command when it goes out, so a command
+    // still waiting when the window closes was never sent and is not in the log.
+    const QString time = TimeOfDay();
     txtOutput->setText(txtOutput->text() + time + QStringLiteral(" : ") + command + note + QStringLiteral("\r\n"));
-    if (ckLog->value() == 1)
-        AppendCommandRecord(time, command, note);
+    UdpClient::Turn turn;
+    turn.waiting = [this](qint64 ms) {
+        txtOutput->setText(txtOutput->text() + QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1));
+    };
+    const bool log = ckLog->value() == 1;
+    turn.sent = [this, log, time, password, command, note] {
+        sentPassword = password;  // the answer that comes now is to this password
+        if (log)
+            AppendCommandRecord(time, command, note);
+    };
+    return udpClient->sendData(BuildRequest(password, command), turn);
 }
 
 void frmMain::mnuCommandsStatus_Click()

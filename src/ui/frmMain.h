@@ -120,6 +120,11 @@ public:
     // another server, the echo line says which server the command went to. The boxes, their
     // histories and the command box are left as they are.
     void SendToServer(const QString& host, int port, const QString& password, const QString& command);
+    // Shows the echo line ("TIME : COMMAND" and `note`) in the pane and sends `command` with
+    // `password` to the server the socket is aimed at once its request budget allows; a line
+    // says how long it waits, when it must. The log gets the command's record (a password's
+    // value masked) when the request goes out. Returns the send's number (UdpClient::sendData).
+    quint64 SendInTurn(const QString& password, const QString& command, const QString& note = QString());
     void udpClient_DataArrival(qint64 bytesTotal);
     void udpClient_Error(int number, const QString& description);
     void txtOutput_Change();

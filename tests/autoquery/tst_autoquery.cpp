@@ -104,6 +104,20 @@ private slots:
         w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
         QVERIFY(server.waitForDatagrams(7, 3000));
         QCOMPARE(server.received().size(), 7);
+
+        // Once typed commands wait for the server's request limit, a timed query that would
+        // wait longer than its period is left out: nothing shown, nothing sent.
+        w.ckQueryStat->setValue(0);
+        int typed = 0;
+        while (!w.txtOutput->text().endsWith(QStringLiteral(" s for the server's request limit)\r\n")) && typed < 10)
+            SendCommand(w, QString::number(++typed));
+        const QString shown = w.txtOutput->text();
+        w.GetStatus();
+        QCOMPARE(w.txtOutput->text(), shown);
+        QVERIFY(server.waitForDatagrams(7 + typed, 3000));
+        QTest::qWait(1500);
+        QCOMPARE(server.received().size(), 7 + typed);
+        QCOMPARE(server.received().last().data, Request("pw 1 " + QByteArray::number(typed)));
     }
 };
 

@@ -82,8 +82,9 @@ private slots:
             QVERIFY(r.out.isEmpty());
         }
 
-        // A server that never answers: nothing is sent without a password; with one, the window's
-        // own request goes out, and after three seconds of silence the status says so.
+        // A server that never answers: nothing is sent without a password; with one, the engine
+        // is asked (out of band, no password) and the window's own request goes out, and after
+        // three seconds of silence the status says so.
         QUdpSocket silent;
         QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
         const QStringList send = {QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("127.0.0.1:%1").arg(silent.localPort())};
@@ -94,15 +95,17 @@ private slots:
         const Run unanswered = run(send, QStringLiteral("quiet pass"));
         QCOMPARE(unanswered.status, 4);
         QVERIFY2(unanswered.err.contains(QStringLiteral("no answer")), qPrintable(unanswered.err));
+        QVERIFY(silent.receiveDatagram().data().startsWith("\xff\xff\xff\xffgetstatus "));
         QCOMPARE(silent.receiveDatagram().data(), BuildRequest(QStringLiteral("quiet pass"), QStringLiteral("status")));
 
         // Now it answers: a colour code cut between two datagrams, and a terminal control sequence,
         // which is shown, not obeyed.
         const Run answered = run(send + QStringList{QStringLiteral("--color=always")}, QStringLiteral("quiet pass"), [&] {
-            QVERIFY(silent.waitForReadyRead(5000));
-            const QNetworkDatagram request = silent.receiveDatagram();
-            silent.writeDatagram(request.makeReply(QByteArray("\xff\xff\xff\xffprint\nA^")));
-            silent.writeDatagram(request.makeReply(QByteArray("\xff\xff\xff\xffprint\n1red\x1b[2J\n")));
+            QNetworkDatagram rcon;  // the engine query first
+            while (!rcon.data().startsWith("\xff\xff\xff\xffrcon ") && (silent.hasPendingDatagrams() || silent.waitForReadyRead(5000)))
+                rcon = silent.receiveDatagram();
+            silent.writeDatagram(rcon.makeReply(QByteArray("\xff\xff\xff\xffprint\nA^")));
+            silent.writeDatagram(rcon.makeReply(QByteArray("\xff\xff\xff\xffprint\n1red\x1b[2J\n")));
         });
         QCOMPARE(answered.status, 0);
         QCOMPARE(answered.out, QStringLiteral("A\x1b[31mred?[2J\x1b[0m\n"));
@@ -169,6 +172,24 @@ private slots:
         QVERIFY(!logged.contains(password));
         QCOMPARE(QDir(m_home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
         QCOMPARE(QFileInfo(defaultLog).size(), defaultLogSize);
+    }
+
+    // More commands than the server takes at once: paced by its request limit, none lost.
+    void manyCommandsAllAnswered()
+    {
+        OpenArenaServer server(QStringLiteral("many-pw"));
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        QStringList arguments = {QStringLiteral("--wait"), QStringLiteral("0.2"), QStringLiteral("127.0.0.1:%1").arg(server.port())};
+        QString answers;
+        for (int i = 1; i <= 15; ++i) {
+            arguments << QStringLiteral("--send") << QStringLiteral("echo n%1").arg(i);
+            answers += QStringLiteral("n%1\n").arg(i);
+        }
+        const Run r = run(arguments, server.password());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, answers);
+        QVERIFY(server.waitForOutput(QStringLiteral("echo n15\n")));
+        QCOMPARE(server.output().count(QStringLiteral("Rcon from 127.0.0.1: echo n")), 15);
     }
 };
 

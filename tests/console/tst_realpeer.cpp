@@ -50,6 +50,53 @@ private slots:
         QTRY_VERIFY(w.txtOutput->text().endsWith(Echo(QStringLiteral("status")) + QStringLiteral("\r\nBad rconpassword.\r\n")));
         QVERIFY(server.waitForOutput(QStringLiteral("Bad rcon from 127.0.0.1")));
     }
+
+    // 15 commands typed faster than the server takes them: the ones over its limit wait, with
+    // a line that says so, and all 15 are run and answered, in order. A command still waiting
+    // when the window closes is never sent and never logged.
+    void commandsOverTheServersLimitWait()
+    {
+        TestEnv env;
+        OpenArenaServer server(QStringLiteral("s3cret-pw"));
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        frmMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        AimAt(w, server.port(), server.password());
+        w.ckLog->setValue(1);
+        w.txtCommand->clear();
+        QStringList answers;
+        for (int i = 1; i <= 15; ++i) {
+            QTest::keyClicks(w.txtCommand, QStringLiteral("echo n%1").arg(i));
+            QTest::keyClick(w.txtCommand, Qt::Key_Return);
+            answers << QStringLiteral("n%1").arg(i);
+        }
+        const auto lines = [&w] { return w.txtOutput->text().split(QStringLiteral("\r\n")); };
+        QTRY_VERIFY_WITH_TIMEOUT(lines().filter(QRegularExpression(QStringLiteral("^n\\d+$"))) == answers, 30000);
+        QCOMPARE(server.output().count(QStringLiteral("Rcon from 127.0.0.1: echo n")), 15);
+        const QStringList shown = lines();
+        QCOMPARE(shown.filter(QStringLiteral(" : echo n")).size(), 15);
+        // Each waiting command's line follows its echo, before any answer.
+        const int firstAnswer = shown.indexOf(QStringLiteral("n1"));
+        int waited = 0;
+        for (int i = 1; i < shown.size(); ++i) {
+            if (shown[i].startsWith(QStringLiteral("(waiting "))) {
+                QVERIFY2(shown[i].endsWith(QStringLiteral(" s for the server's request limit)")), qPrintable(shown[i]));
+                QVERIFY2(shown[i - 1].startsWith(Echo(QStringLiteral("echo n"))) && i < firstAnswer, qPrintable(shown[i - 1]));
+                ++waited;
+            }
+        }
+        QVERIFY(waited > 0);
+
+        SendCommand(w, QStringLiteral("echo late"));
+        QVERIFY(w.txtOutput->text().endsWith(QStringLiteral(" s for the server's request limit)\r\n")));
+        w.close();
+        QTest::qWait(1500);
+        QVERIFY(!server.output().contains(QStringLiteral("echo late")));
+        const QByteArray log = env.readLog();
+        QVERIFY(log.contains("echo n15\r\n") && log.contains("\r\nn15\r\n"));
+        QVERIFY(!log.contains("late"));
+    }
 };
 
 QTEST_MAIN(RealPeerTest)

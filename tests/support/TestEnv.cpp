@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 
+#include "console/RequestBudget.h"
 #include "console/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "settings/ProgramInfo.h"
@@ -25,6 +26,10 @@ TestEnv::TestEnv()
     Launcher::setRecording(true);
     // A clock that stands still: echo lines and records a test predicts cannot straddle a second.
     Clock::setFixedTimeForTesting(QTime(12, 34, 56));
+    // Every server here is on 127.0.0.1: a fresh budget with the ioquake3 rule, so that no
+    // engine query reaches a stand-in server first.
+    RequestScheduler::instance().resetForTests();
+    RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule::ForVersion(QStringLiteral("ioq3")));
     ResetShutdownForTests();  // a window closed by an earlier test does not stop this one
 }
 
