@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString app = ProgramInfo::Maker, file = home + QStringLiteral("/%1/%1.ini").arg(app);
     QDir().mkpath(QFileInfo(file).path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home));
     QFile f(file);
     FUZZ_CHECK(f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size));
     f.close();

@@ -2,6 +2,7 @@
 #include "ui/frmMain.h"
 
 #include "autoquery/Interval.h"
+#include "console/ErrorBurst.h"
 #include "console/LocaleNumber.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
@@ -169,6 +170,7 @@ void frmMain::GetStatus()
     const bool log = ckLog->value() == 1;
     turn.sent = [this, log, password = strPassword] {
         sentPassword = password;
+        errorBurst->end();  // errors counted so far belong before this line
         const QString time = TimeOfDay();
         txtOutput->setText(txtOutput->text() + time + AutoStatusText + QStringLiteral("\r\n"));
         if (log)

@@ -68,7 +68,9 @@ NameLists CommandCompletion::currentNames()
         m_haveReference = true;
     }
     NameLists learned;
-    if (!file.isEmpty() && ReadNameFile(ReadUserDataFile(file, MaxNameFileBytes), &learned)) {
+    bool cut = false;  // a file over the limit is read up to it
+    const QByteArray bytes = file.isEmpty() ? QByteArray() : ReadUserDataFile(file, MaxNameFileBytes, &cut);
+    if (!file.isEmpty() && ReadNameFile(bytes, &learned, cut)) {
         // A window that needed only the server's commands (cmdlist) kept no variables of it.
         if (learned.variables.isEmpty())
             learned.variables = m_reference.variables;

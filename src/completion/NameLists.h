@@ -13,17 +13,21 @@ struct NameLists {
 // the description. Titles, notes and examples are not entries.
 QStringList ReadReferenceList(const QString& text);
 
+// At most this many names of each kind are read from a server or a file.
+constexpr int MaxNamesOfEachKind = 20000;
+
 // The server's answer to "cmdlist" (every datagram's text, in order, joined): one name a
 // line, then a count line ("59 commands"). Lines that are no name (game log lines that the
-// server printed meanwhile) are left out.
-QStringList ReadCommandList(const QString& reply);
+// server printed meanwhile) are left out. At most MaxNamesOfEachKind; *more is set when
+// the answer held others. Both readers take time in proportion to the answer's length.
+QStringList ReadCommandList(const QString& reply, bool* more = nullptr);
 
 // The answer to "cvarlist": a line per variable, flag letters, the name and the value in
 // quotes (`S   A    g_lms_mode "0"`), then the count lines ("281 total cvars").
-QStringList ReadVariableList(const QString& reply);
+QStringList ReadVariableList(const QString& reply, bool* more = nullptr);
 
 // The lists sorted alphabetically without regard to letter case, each name once (letter
-// case not counting either), and no variable that is also a command.
+// case not counting either), and no variable that is also a command. In n log n time.
 NameLists Tidy(NameLists names);
 
 // The names of the list that begin with the prefix, letter case not counting, in list order.
@@ -46,9 +50,10 @@ WordToComplete FindWordToComplete(const QString& textBeforeCaret);
 QStringList NamesOffered(const NameLists& tidyNames, const WordToComplete& word);
 
 // The names kept for one server, as stored in a file, and back. No lists when the text is
-// not such a file.
+// not such a file. At most MaxNamesOfEachKind of each kind are read; `cut`: the bytes are
+// only the start of a larger file, read up to the end of its last whole line.
 QByteArray WriteNameFile(const NameLists& names);
-bool ReadNameFile(const QByteArray& bytes, NameLists* names);
+bool ReadNameFile(const QByteArray& bytes, NameLists* names, bool cut = false);
 
 // The file name, in the user's folder, of the names learned from a server: safe for any
 // address (IPv6 colons, odd or many characters), the same for host names that differ only

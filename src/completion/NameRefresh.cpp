@@ -16,6 +16,8 @@ constexpr int AnswerQuietMs = 1000;
 constexpr int NoAnswerMs = 4000;
 }
 
+NameRefresh::Limits NameRefresh::limits;
+
 ServerBoxes ReadWindowServer(const frmMain* window)
 {
     return ReadServerBoxes(TrimSpaces(window->txtAddr->currentText()), TrimSpaces(window->txtPort->currentText()));
@@ -33,6 +35,7 @@ NameRefresh::NameRefresh(frmMain* window, QObject* parent)
             return;
         if (number == m_sendCount) {
             m_out = true;
+            m_answerTime.start();
             m_timer.start(NoAnswerMs);
         } else if (m_out) {
             finish(QStringLiteral("No names learned: another request went out before the answer."));
@@ -61,6 +64,7 @@ bool NameRefresh::send(const QString& command)
     m_sendCount = before + 1;  // the number Send's request gets; it may go out at once
     m_out = false;
     m_answer.clear();
+    m_answerBytes = 0;
     m_window->SendAsTyped(command);
     if (m_window->udpClient->queuedCount() == before) {
         m_step = Idle;  // Send refused, and said why
@@ -77,38 +81,68 @@ void NameRefresh::datagram()
         return;
     if (!m_out)
         return;  // the end of an earlier answer, while ours waits for its turn
-    m_answer += DecodeReply(m_window->udpClient->getData());
+    // A server that never stops answering is not waited for, nor held in memory.
+    const QByteArray data = m_window->udpClient->getData();
+    m_answerBytes += data.size();
+    m_answer += DecodeReply(data);
+    if (m_answerBytes > limits.answerBytes)
+        return readAnswer(QStringLiteral("passed %1 MB").arg(limits.answerBytes / (1024 * 1024)));
+    if (m_answerTime.hasExpired(limits.answerMs))
+        return readAnswer(QStringLiteral("went on for more than %1 seconds").arg(limits.answerMs / 1000));
     m_timer.start(AnswerQuietMs);
 }
 
 void NameRefresh::answerOver()
 {
-    const bool commands = m_step == Commands;
-    const QString asked = commands ? QStringLiteral("cmdlist") : QStringLiteral("cvarlist");
     if (!m_out && m_window->udpClient->hasWaitingSends())
         return m_timer.start(NoAnswerMs);  // still waiting for the server's request limit
     if (m_answer.isEmpty())
-        return finish(QStringLiteral("No names learned: %1 had no answer.").arg(asked));
+        return finish(QStringLiteral("No names learned: %1 had no answer.").arg(asked()));
+    readAnswer(QString());
+}
+
+QString NameRefresh::asked() const
+{
+    return m_step == Commands ? QStringLiteral("cmdlist") : QStringLiteral("cvarlist");
+}
+
+void NameRefresh::readAnswer(QString limit)
+{
+    const bool commands = m_step == Commands;
     QStringList& names = commands ? m_names.commands : m_names.variables;
-    names = commands ? ReadCommandList(m_answer) : ReadVariableList(m_answer);
-    if (names.isEmpty())
-        return finish(QStringLiteral("No names learned: the answer to %1 held none.").arg(asked));
-    if (commands) {
-        const ServerBoxes server = ReadWindowServer(m_window);
-        if (server.host != m_host || server.port != m_port)
-            return finish(QStringLiteral("No names learned: the server boxes changed."));
-        m_step = Variables;
-        if (!send(QStringLiteral("cvarlist")))
-            finish(QString());
-        return;
+    bool more = false;
+    names = commands ? ReadCommandList(m_answer, &more) : ReadVariableList(m_answer, &more);
+    m_answer.clear();
+    if (more && limit.isEmpty())
+        limit = QStringLiteral("held more than %1 names").arg(MaxNamesOfEachKind);
+    if (m_names.commands.isEmpty() && m_names.variables.isEmpty()) {
+        if (!limit.isEmpty())
+            return finish(QStringLiteral("No names learned: the answer to %1 %2.").arg(asked(), limit));
+        return finish(QStringLiteral("No names learned: the answer to %1 held none.").arg(asked()));
     }
+    if (!limit.isEmpty())
+        return keep(QStringLiteral("Names refresh stopped: the answer to %1 %2. ").arg(asked(), limit));
+    if (names.isEmpty())
+        return finish(QStringLiteral("No names learned: the answer to %1 held none.").arg(asked()));
+    if (!commands)
+        return keep(QString());
+    const ServerBoxes server = ReadWindowServer(m_window);
+    if (server.host != m_host || server.port != m_port)
+        return finish(QStringLiteral("No names learned: the server boxes changed."));
+    m_step = Variables;
+    if (!send(QStringLiteral("cvarlist")))
+        finish(QString());
+}
+
+void NameRefresh::keep(const QString& stopped)
+{
     const NameLists tidy = Tidy(m_names);
     if (!WriteUserDataFile(NameFileName(m_host, m_port), WriteNameFile(tidy)))
         return finish(QStringLiteral("No names learned: they could not be kept in %1.").arg(UserDataFolder()));
     emit learned();
-    finish(QStringLiteral("Names learned from %1: %2 commands, %3 variables.")
-               .arg(ServerAddressText(m_host, m_port), QString::number(tidy.commands.size()),
-                   QString::number(tidy.variables.size())));
+    finish(stopped
+        + QStringLiteral("Names learned from %1: %2 commands, %3 variables.")
+              .arg(ServerAddressText(m_host, m_port), QString::number(tidy.commands.size()), QString::number(tidy.variables.size())));
 }
 
 void NameRefresh::finish(const QString& note)

@@ -2,6 +2,7 @@
 #include "completion/NameLists.h"
 #include "console/ServerAddress.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -18,12 +19,21 @@ ServerBoxes ReadWindowServer(const frmMain* window);
 // also keeps the two within the server's rcon rate limit. Another request sent meanwhile, a
 // request with no answer, or an answer without names ends the refresh and the names kept so
 // far stay; a line in the pane says how it ended.
+//
+// An answer is read up to a limit of bytes and of time, and up to MaxNamesOfEachKind names;
+// past one the refresh ends there, keeps the names read so far and says which limit it met.
 class NameRefresh : public QObject {
     Q_OBJECT
 public:
     explicit NameRefresh(frmMain* window, QObject* parent = nullptr);
     void start();
     bool running() const { return m_step != Idle; }
+
+    struct Limits {
+        qint64 answerBytes = 4 * 1024 * 1024;
+        qint64 answerMs = 30 * 1000;
+    };
+    static Limits limits;  // tests may lower them
 
 signals:
     void learned();  // names were kept for a server
@@ -33,6 +43,10 @@ private:
     bool send(const QString& command);
     void datagram();
     void answerOver();
+    QString asked() const;
+    // Reads the names of the answer so far; `limit`: the limit it met, which ends the refresh.
+    void readAnswer(QString limit);
+    void keep(const QString& stopped);
     void finish(const QString& note);
 
     frmMain* m_window;
@@ -41,6 +55,8 @@ private:
     quint64 m_sendCount = 0;  // the number of the request sent last
     bool m_out = false;       // it went out
     QString m_answer;
+    qint64 m_answerBytes = 0;
+    QElapsedTimer m_answerTime;
     QString m_host;
     int m_port = 0;
     NameLists m_names;

@@ -32,7 +32,9 @@ void ServerCommands::bind(const QString& host, int port, const QString& password
     m_problem.clear();
 
     NameLists kept;
-    if (ReadNameFile(ReadUserDataFile(NameFileName(host, port), MaxNameFileBytes), &kept) && !kept.commands.isEmpty()) {
+    bool cut = false;  // a file over the limit is read up to it
+    const QByteArray bytes = ReadUserDataFile(NameFileName(host, port), MaxNameFileBytes, &cut);
+    if (ReadNameFile(bytes, &kept, cut) && !kept.commands.isEmpty()) {
         learn(kept.commands);
         return;
     }

@@ -11,18 +11,35 @@
 namespace {
 // CR LF, a lone CR and a lone LF each end a line on screen. `afterCr`: the text shown just
 // before this piece ends with a CR, so an LF at its start belongs to that line end.
-QString forDisplay(const QString& text, bool afterCr)
+//
+// A line longer than the pane's widest line goes on over several lines on screen: its text
+// stays one line, but laying out one line of many thousand characters again at each append
+// would stall the window. `column` counts the characters of the screen line so far; `at`,
+// where the piece stands in the text shown; the breaks added go into `wraps`, each as the
+// position in the text shown of the character it stands before.
+QString forDisplay(const QString& text, bool afterCr, int at, int& column, QVector<int>& wraps)
 {
     QString out;
-    out.reserve(text.size());
+    out.reserve(text.size() + text.size() / OutputPane::WidestLine);
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (c == QLatin1Char('\r')) {
             if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
                 ++i;
             out += QLatin1Char('\n');
-        } else if (c != QLatin1Char('\n') || i > 0 || !afterCr) {
+            column = 0;
+        } else if (c == QLatin1Char('\n')) {
+            if (i > 0 || !afterCr)
+                out += c;
+            column = 0;
+        } else {
+            if (column >= OutputPane::WidestLine) {
+                out += QLatin1Char('\n');
+                wraps.append(at + i);
+                column = 0;
+            }
             out += c;
+            ++column;
         }
     }
     return out;
@@ -38,11 +55,11 @@ QTextCharFormat formatOf(int colour)
 
 // Draws the runs of a reading at the cursor, one insert per run; `before` is the text
 // shown before the reading.
-void drawRuns(QTextCursor& at, const ColourCodes::Reading& reading, const QString& before)
+void drawRuns(QTextCursor& at, const ColourCodes::Reading& reading, const QString& before, int& column, QVector<int>& wraps)
 {
     for (const ColourCodes::Run& run : reading.runs) {
         const bool afterCr = run.start > 0 ? reading.text.at(run.start - 1) == QLatin1Char('\r') : before.endsWith(QLatin1Char('\r'));
-        const QString piece = forDisplay(reading.text.mid(run.start, run.length), afterCr);
+        const QString piece = forDisplay(reading.text.mid(run.start, run.length), afterCr, int(before.size()) + run.start, column, wraps);
         if (!piece.isEmpty())
             at.insertText(piece, formatOf(run.colour));
     }
@@ -95,7 +112,10 @@ int OutputPane::shownToDisplay(int shownPos) const
 {
     const QString& s = shown();
     int display = 0;
+    int w = 0;
     for (int i = 0; i < shownPos && i < s.size(); ++i) {
+        for (; w < m_wraps.size() && m_wraps.at(w) <= i; ++w)
+            ++display;  // a break on screen only, before this character
         if (s.at(i) == QLatin1Char('\r') && i + 1 < s.size() && s.at(i + 1) == QLatin1Char('\n')) {
             if (i + 1 < shownPos)
                 ++i;  // the pair is one character on screen
@@ -109,7 +129,12 @@ int OutputPane::displayToShown(int displayPos) const
 {
     const QString& s = shown();
     int i = 0;
+    int w = 0;
     for (int d = 0; d < displayPos && i < s.size(); ++d) {
+        if (w < m_wraps.size() && m_wraps.at(w) == i) {
+            ++w;  // a break on screen only
+            continue;
+        }
         if (s.at(i) == QLatin1Char('\r') && i + 1 < s.size() && s.at(i + 1) == QLatin1Char('\n'))
             i += 2;
         else
@@ -161,10 +186,13 @@ void OutputPane::setText(const QString& text, Write write)
         if (m_showColours)
             end.deletePreviousChar();  // the "^" shown as text is now part of a code
     }
-    if (m_showColours)
-        drawRuns(end, reading, m_stripped);
-    else
-        end.insertText(forDisplay(added, oldEndsWithCr), QTextCharFormat());
+    if (m_showColours) {
+        if (reading.tookCaret)
+            m_column = std::max(0, m_column - 1);
+        drawRuns(end, reading, m_stripped, m_column, m_wraps);
+    } else {
+        end.insertText(forDisplay(added, oldEndsWithCr, int(m_text.size() - added.size()), m_column, m_wraps), QTextCharFormat());
+    }
     end.endEditBlock();
     m_stripped += reading.text;
     if (textCursor().anchor() != anchor || textCursor().position() != position) {
@@ -182,6 +210,8 @@ void OutputPane::redraw()
     // The codes are read afresh, segment by segment, each from its own colour.
     m_stripped.clear();
     m_codes.clear();
+    m_wraps.clear();
+    m_column = 0;
     QVector<ColourCodes::Reading> readings;
     for (int i = 0; i < m_segments.size(); ++i) {
         const int start = m_segments.at(i).start;
@@ -195,7 +225,7 @@ void OutputPane::redraw()
     if (!m_showColours) {
         for (const ColourCodes::Reading& r : readings)
             m_stripped += r.text;
-        setPlainText(forDisplay(m_text, false));
+        setPlainText(forDisplay(m_text, false, 0, m_column, m_wraps));
         placeCursor(QTextCursor(document()));
         return;
     }
@@ -204,7 +234,7 @@ void OutputPane::redraw()
     QTextCursor at(document());
     at.beginEditBlock();
     for (const ColourCodes::Reading& r : readings) {
-        drawRuns(at, r, m_stripped);
+        drawRuns(at, r, m_stripped, m_column, m_wraps);
         m_stripped += r.text;
     }
     at.endEditBlock();

@@ -14,6 +14,10 @@
 // from the one before (the next datagram of one reply) goes on in its colour, and a "^"
 // that ended the one and a letter or digit that starts the next make one code, as in the
 // game's own console. The text kept (text()) always holds the codes.
+//
+// A line longer than WidestLine characters is shown over several lines on screen, so that
+// no append lays out more than that again; the text kept, positions and what is copied
+// know nothing of those breaks.
 class OutputPane : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -21,6 +25,8 @@ public:
         New,        // starts afresh: an echo line, a reply, an error
         Continues,  // goes on from the text before it: the rest of a reply
     };
+
+    static constexpr int WidestLine = 1000;
 
     explicit OutputPane(QWidget* parent = nullptr);
 
@@ -70,4 +76,6 @@ private:
     QString m_stripped;      // the text without its codes
     QVector<int> m_codes;    // where each code's "^" stands in the text, in order
     int m_endColour;         // the colour a write that continues starts in
+    QVector<int> m_wraps;    // the breaks on screen only, as positions in the text shown
+    int m_column = 0;        // characters on the last line on screen
 };

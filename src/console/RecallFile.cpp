@@ -10,8 +10,8 @@
 namespace {
 const QString FileName = QStringLiteral("recall.txt");
 const QByteArray Header = QByteArrayLiteral("telmorax recall 1");
-// A hundred commands of a full command box each stay well under this.
-constexpr qint64 MaxBytes = 8 * 1024 * 1024;
+// A larger file is not this program's: the oldest commands go before the file reaches it.
+constexpr qint64 MaxBytes = 1024 * 1024;
 
 // The file as it will be: the contents waiting to be written, else what it holds.
 QByteArray currentBytes()
@@ -68,9 +68,15 @@ void AddToRecallFile(const QString& command)
     for (const QString& old : LoadRecallFile())
         kept.record(old);
     kept.record(command);
-    QByteArray bytes = Header + '\n';
-    for (const QString& c : kept.commands())
-        bytes += c.toUtf8() + '\n';
+    QList<QByteArray> lines;
+    qint64 size = Header.size() + 1;
+    for (const QString& c : kept.commands()) {
+        lines.append(c.toUtf8() + '\n');
+        size += lines.constLast().size();
+    }
+    while (size > MaxBytes && !lines.isEmpty())
+        size -= lines.takeFirst().size();
+    const QByteArray bytes = Header + '\n' + lines.join();
     // Written in the background, with the settings Send saves: a reply never waits for it.
     PendingWrites::add(FileName, {QString(), FileName, QString::fromUtf8(bytes)}, &writeRecall);
 }

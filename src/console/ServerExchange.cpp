@@ -70,15 +70,7 @@ void ServerExchange::lookedUp(const QHostInfo& info)
     m_lookupId = -1;
     if (m_state != State::Resolving)
         return;
-    QHostAddress chosen;
-    for (const QHostAddress& a : info.addresses()) {  // IPv4 first: servers mostly listen there
-        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-            chosen = a;
-            break;
-        }
-    }
-    if (chosen.isNull() && !info.addresses().isEmpty())
-        chosen = info.addresses().first();
+    const QHostAddress chosen = PreferredAddress(info);
     if (info.error() != QHostInfo::NoError || chosen.isNull())
         return finish(ExchangeOutcome::NotResolved, info.errorString().isEmpty() ? QStringLiteral("Host not found") : info.errorString());
     resolved(chosen);
@@ -132,8 +124,15 @@ void ServerExchange::arrived()
     m_outcome.text += DecodeReply(datagram);
     if (m_request.outOfBand)
         RequestScheduler::instance().learnEngine(m_address, datagram);
-    m_timer.start(m_request.quietMs);
+    m_answerBytes += datagram.size();
     emit datagramArrived(datagram);
+    if (m_state != State::Sent)
+        return;  // cancelled from a handler of the datagram
+    if (m_answerBytes >= m_request.maxAnswerBytes || m_sentAt.elapsed() >= m_request.maxAnswerMs) {
+        m_outcome.cut = true;
+        return timedOut();
+    }
+    m_timer.start(m_request.quietMs);
 }
 
 void ServerExchange::timedOut()

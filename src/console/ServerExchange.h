@@ -40,6 +40,10 @@ struct ExchangeRequest {
     // An automatic request that would wait longer than this for its turn is skipped
     // (outcome Skipped) rather than queued; 0 or less: never skipped.
     int skipIfWaitLongerMs = 0;
+    // A server that never stops sending cannot hold the request (or memory) for ever: the
+    // answer ends once this much has come, or this long after sending, with what was read.
+    qint64 maxAnswerBytes = 4 * 1024 * 1024;
+    int maxAnswerMs = 30000;
 };
 
 struct ExchangeOutcome {
@@ -58,6 +62,7 @@ struct ExchangeOutcome {
     QString errorText;            // the socket layer's or the resolver's words, when any
     QHostAddress address;         // the server's resolved address, when it was resolved
     qint64 roundTripMs = -1;      // from sending to the first datagram; -1 when none came
+    bool cut = false;             // the answer went on past maxAnswerBytes or maxAnswerMs
 
     // "answered", "bad password", "no answer", "refused", "not resolved", "skipped",
     // "cancelled": the words a window shows for it.
@@ -109,4 +114,5 @@ private:
     QTimer m_timer;
     QElapsedTimer m_sentAt;
     ExchangeOutcome m_outcome;
+    qint64 m_answerBytes = 0;
 };

@@ -220,20 +220,21 @@ void UdpClient::pumpOnce()
     }
 }
 
+QHostAddress PreferredAddress(const QHostInfo& info)
+{
+    for (const QHostAddress& a : info.addresses()) {  // IPv4 first: servers mostly listen there
+        if (a.protocol() == QAbstractSocket::IPv4Protocol)
+            return a;
+    }
+    return info.addresses().isEmpty() ? QHostAddress() : info.addresses().first();
+}
+
 void UdpClient::lookedUp(const QHostInfo& info)
 {
     const auto it = std::find_if(m_pending.begin(), m_pending.end(), [&info](const Pending& p) { return p.lookupId == info.lookupId(); });
     if (it == m_pending.end())
         return;  // the send was dropped by close()
-    QHostAddress chosen;
-    for (const QHostAddress& a : info.addresses()) {  // IPv4 first: servers mostly listen there
-        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-            chosen = a;
-            break;
-        }
-    }
-    if (chosen.isNull() && !info.addresses().isEmpty())
-        chosen = info.addresses().first();
+    const QHostAddress chosen = PreferredAddress(info);
     if (info.error() != QHostInfo::NoError || chosen.isNull()) {
         const QString text = info.errorString().isEmpty() ? QStringLiteral("Host not found") : info.errorString();
         m_pending.erase(it);
@@ -323,12 +324,17 @@ void UdpClient::readPending()
             if (err == EINTR)
                 continue;
             // An ICMP answer such as "port unreachable" surfaces here on a connected socket.
-            emit error(err, describe(err));
+            raiseSocketError(err);
             continue;
         }
         m_current = buffer.left(static_cast<int>(n));
         emit dataArrival(n);
     }
+}
+
+void UdpClient::raiseSocketError(int number)
+{
+    emit error(number, describe(number));
 }
 
 void UdpClient::reportLater(int number, const QString& description)

@@ -17,6 +17,10 @@ class QHostInfo;
 // "port unreachable" answer comes back as an error. Host names resolve without blocking;
 // sends wait for their name in the order they were made. Errors are reported through
 // error() from the event loop, never from inside the call that caused them.
+// The address a server's name is reached at: its first IPv4 address (servers mostly listen
+// there), else its first address; null when it has none.
+QHostAddress PreferredAddress(const QHostInfo& info);
+
 class UdpClient : public QObject {
     Q_OBJECT
 public:
@@ -65,6 +69,9 @@ public:
     // Closes the socket and drops sends still waiting for their host name.
     void close();
     bool isOpen() const { return m_fd >= 0; }
+    // Reports an error as a read of the socket finds one ("port unreachable" from the
+    // network): tests raise it here, since forging ICMP answers needs root.
+    void raiseSocketError(int number);
 
 signals:
     void dataArrival(qint64 bytesTotal);

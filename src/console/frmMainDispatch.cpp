@@ -1,6 +1,8 @@
 // Command dispatch of the main window: Send, Server Info, Status.
 #include "ui/frmMain.h"
 
+#include "console/ErrorBurst.h"
+
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
 #include "console/RecallFile.h"
@@ -136,7 +138,9 @@ void frmMain::SendToServer(const QString& host, int port, const QString& passwor
 quint64 frmMain::SendInTurn(const QString& password, const QString& command, const QString& note)
 {
     // The echo shows at once; the log records the command when it goes out, so a command
-    // still waiting when the window closes was never sent and is not in the log.
+    // still waiting when the window closes was never sent and is not in the log. Errors
+    // counted so far belong before it.
+    errorBurst->end();
     const QString time = TimeOfDay();
     txtOutput->setText(txtOutput->text() + time + QStringLiteral(" : ") + command + note + QStringLiteral("\r\n"));
     UdpClient::Turn turn;

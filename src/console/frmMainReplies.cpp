@@ -1,6 +1,7 @@
 // Replies from the server, socket errors, and the output pane of the main window.
 #include "ui/frmMain.h"
 
+#include "console/ErrorBurst.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
 #include "console/UdpClient.h"
@@ -21,6 +22,7 @@ constexpr int ReplyQuietMs = 1000;
 
 void frmMain::udpClient_DataArrival(qint64 /*bytesTotal*/)
 {
+    errorBurst->end();  // an error that came before this datagram shows before it
     strReply = DecodeReply(udpClient->getData());
 
     // The server splits long output into several datagrams, each with its own header line;
@@ -70,13 +72,24 @@ void frmMain::udpClient_Error(int /*number*/, const QString& description)
         AppendLogRecord(description + QStringLiteral("\r\n"));
 }
 
+void frmMain::AppendNote(const QString& line)
+{
+    txtOutput->setText(txtOutput->text() + line + QStringLiteral("\r\n"));
+}
+
 void frmMain::txtOutput_Change()
 {
     if (txtOutput->text().size() < PaneCap)
         return;
-    // The old text goes whole; what was just appended stays unless it alone reaches the cap.
-    const QString appended = txtOutput->lastAppended();
-    txtOutput->setText(appended.size() >= PaneCap ? QString() : appended);
+    // The old text goes whole; what was just appended stays, and when it alone reaches the
+    // cap, its end stays: the latest of what the server sent is never lost from view.
+    QString appended = txtOutput->lastAppended();
+    if (appended.size() >= PaneCap) {
+        appended = appended.right(PaneCap / 2);
+        if (appended.front().isLowSurrogate())
+            appended.remove(0, 1);
+    }
+    txtOutput->setText(appended);
 }
 
 void frmMain::cmdCopy_Click()

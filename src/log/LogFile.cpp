@@ -1,11 +1,13 @@
 #include "log/LogFile.h"
 #include "log/LogText.h"
+#include "settings/OwnFiles.h"
 #include "settings/ProgramInfo.h"
 #include "settings/UserDataFolder.h"
 
 #include <QFile>
-#include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +17,6 @@ bool g_replyOpen = false;
 QString g_heldLine;  // the open reply's last line, until its end comes
 QString g_logFile;  // set: every record goes to this file
 const QString LogFileName = QStringLiteral("telmorax.log");
-constexpr QFileDevice::Permissions OwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 qint64 g_sizeLimit = 16 * 1024 * 1024;
 // A line held back longer than this (no real server prints one) is written as it is.
 constexpr int MaxHeldLine = 64 * 1024;
@@ -47,42 +48,42 @@ bool outcome(bool written, const QString& path, const QString& reason)
     return written;
 }
 
-// A log that has reached its size limit becomes "<name>.1", replacing an older one.
+// A log that has reached its size limit becomes "<name>.1", replacing an older one. Only a
+// regular file: a link in its place is not followed.
 void rotateIfFull(const QString& path, qint64 adding)
 {
-    const qint64 size = QFileInfo(path).size();
-    if (size > 0 && size + adding > g_sizeLimit) {
-        const QString old = path + QStringLiteral(".1");
-        ::rename(QFile::encodeName(path).constData(), QFile::encodeName(old).constData());
-    }
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size + adding > g_sizeLimit)
+        ::rename(name.constData(), (name + ".1").constData());
 }
 
-// Opens the log for appending, writes the bytes, closes it.
+// Opens the log for appending (only a regular file: a FIFO or a link in its place is left
+// alone), writes the bytes, closes it.
 bool appendBytes(const QByteArray& bytes)
 {
     const bool inProgramFolder = g_logFile.isEmpty() && ProgramFolderWritable();
-    QFile file(!g_logFile.isEmpty() ? g_logFile : inProgramFolder ? programLogFilePath() : userLogFilePath());
-    rotateIfFull(file.fileName(), bytes.size());
-    // What the server printed, and the commands: for the log's owner only.
-    bool opened = false;
-    if (!g_logFile.isEmpty()) {
-        opened = file.open(QIODevice::WriteOnly | QIODevice::Append, OwnerOnlyFile);
-    } else if (inProgramFolder) {
-        opened = file.open(QIODevice::WriteOnly | QIODevice::Append, OwnerOnlyFile);
-    } else {
-        if (!MakeUserDataFolder())
-            return outcome(false, file.fileName(), QStringLiteral("its folder cannot be made"));
-        opened = file.open(QIODevice::WriteOnly | QIODevice::Append, OwnerOnlyFile);
-    }
-    if (!opened)
-        return outcome(false, file.fileName(), file.errorString());
+    const QString path = !g_logFile.isEmpty() ? g_logFile : inProgramFolder ? programLogFilePath() : userLogFilePath();
+    // The user's copy holds what the server printed (and commands): for its owner only.
+    if (g_logFile.isEmpty() && !inProgramFolder && !MakeUserDataFolder())
+        return outcome(false, path, QStringLiteral("its folder cannot be made"));
+    rotateIfFull(path, bytes.size());
+    errno = 0;
+    const int fd = OwnFiles::OpenForAppend(path);
+    if (fd < 0)
+        return outcome(false, path, errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("it is not a regular file"));
     // A log an earlier version made readable by others is narrowed before anything is added.
     struct stat st;
-    if (::fstat(file.handle(), &st) == 0 && (st.st_mode & 077) != 0)
-        ::fchmod(file.handle(), st.st_mode & 0700);
+    if (::fstat(fd, &st) == 0 && (st.st_mode & 077) != 0)
+        ::fchmod(fd, st.st_mode & 0700);
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return outcome(false, path, file.errorString());
+    }
     const bool ok = file.write(bytes) == bytes.size();
     file.close();
-    return outcome(ok && file.error() == QFileDevice::NoError, file.fileName(), file.errorString());
+    return outcome(ok && file.error() == QFileDevice::NoError, path, file.errorString());
 }
 
 QByteArray logBytes(const QString& text)

@@ -1,5 +1,6 @@
 #include "servers/ServerList.h"
 #include "console/ServerAddress.h"
+#include "settings/OwnFiles.h"
 #include "settings/UserDataFolder.h"
 
 #include <QCollator>
@@ -23,7 +24,7 @@ const QString HostKey = QStringLiteral("host");
 const QString PortKey = QStringLiteral("port");
 const QString GroupKey = QStringLiteral("group");
 // Far beyond any admin's list (500 servers take about 60 KB): anything bigger is not ours.
-constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
+constexpr qint64 MaxFileBytes = 1024 * 1024;
 
 QString filePath(const QString& name)
 {
@@ -109,12 +110,20 @@ LoadedServerList LoadServerList()
 {
     LoadedServerList loaded;
     const QString path = filePath(ServerListFileName);
-    if (!QFileInfo::exists(path))
+    const OwnFiles::Place place = OwnFiles::Look(path, MaxFileBytes);
+    if (place == OwnFiles::Place::Missing)
         return loaded;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly) && file.size() <= MaxFileBytes && ReadServerFile(file.readAll(), &loaded.servers))
+    if (place == OwnFiles::Place::Other || !MakeUserDataFolder()) {
+        // A FIFO, a link or a folder in its place, or a folder that is not the user's alone:
+        // nothing is read, moved or written there.
+        loaded.mayWrite = false;
+        loaded.notice = QObject::tr("The list of servers in %1 is not a file of yours alone, and is left as it is. "
+                                    "The list starts empty, and changes to it are not saved.")
+                            .arg(path);
         return loaded;
-    file.close();
+    }
+    if (place == OwnFiles::Place::Regular && ReadServerFile(ReadUserDataFile(ServerListFileName, MaxFileBytes), &loaded.servers))
+        return loaded;
     loaded.servers.clear();
     const QString aside = asideName();
     if (QFile::rename(path, filePath(aside))) {

@@ -35,8 +35,9 @@ struct LoadedServerList {
     // A line for the admin when the file was there but could not be read: it was renamed
     // aside (its new name in the line) and the list starts empty. "" otherwise.
     QString notice;
-    // False when a damaged file could not even be moved aside: the program then never
-    // writes over it.
+    // False when a damaged file could not even be moved aside, or when something other than
+    // a regular file of the user's own folder stands in its place (a FIFO, a link): the
+    // program then never writes over it.
     bool mayWrite = true;
 };
 

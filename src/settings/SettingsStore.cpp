@@ -1,10 +1,12 @@
 #include "settings/SettingsStore.h"
+#include "settings/OwnFiles.h"
 #include "settings/PendingWrites.h"
 #include "settings/ProgramInfo.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <cerrno>
@@ -15,17 +17,25 @@
 namespace {
 constexpr mode_t PrivateFolder = 0700;
 constexpr mode_t PrivateFile = 0600;
+// Far more than this program ever saves; a larger file is not this program's.
+constexpr qint64 MaxStoreBytes = 1024 * 1024;
 
 // One store file per application, and only that one: no system-wide or shared fallback
 // files are consulted, so what is read is exactly what this user's program saved.
-class Store : public QSettings {
-public:
-    explicit Store(const QString& app)
-        : QSettings(QSettings::IniFormat, QSettings::UserScope, app, app)
-    {
-        setFallbacksEnabled(false);
-    }
-};
+QString storeFile(const QString& app)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') + app
+        + QLatin1Char('/') + app + QStringLiteral(".ini");
+}
+
+// The store opens its file itself, and would wait for ever on a FIFO: it is given the file
+// only when that is missing or a regular file of a sensible size. Anything else reads as
+// an empty store and is never written.
+bool storeUsable(const QString& file)
+{
+    const OwnFiles::Place place = OwnFiles::Look(file, MaxStoreBytes);
+    return place == OwnFiles::Place::Missing || place == OwnFiles::Place::Regular;
+}
 
 QString groupOf(const QString& section)
 {
@@ -87,7 +97,9 @@ void makePrivateFile(const QString& fileName, bool create)
 // replaced in one piece.
 bool writeSettings(const QString& app, const QList<PendingWrites::Value>& values)
 {
-    const QString file = Store(app).fileName();
+    const QString file = storeFile(app);
+    if (!storeUsable(file))
+        return false;
     // The file is made private before the value goes in: the store writes a new copy beside
     // it and takes over the old file's permissions.
     if (makePrivateFolder(QFileInfo(file).absolutePath()))
@@ -118,14 +130,18 @@ QStringList GetSettings(const QString& app, const QString& section, const QStrin
     QList<std::optional<QString>> pending;
     for (const QString& key : keys)
         pending.append(PendingWrites::find(app, section, key));
-    Store s(app);
-    s.beginGroup(groupOf(section));
+    const QString file = storeFile(app);
+    std::optional<QSettings> s;
+    if (storeUsable(file)) {
+        s.emplace(file, QSettings::IniFormat);
+        s->beginGroup(groupOf(section));
+    }
     QStringList values;
     for (int i = 0; i < keys.size(); ++i) {
         if (pending.at(i))
             values.append(*pending.at(i));
         else
-            values.append(s.contains(keys.at(i)) ? textOf(s.value(keys.at(i))) : defaultValue);
+            values.append(s && s->contains(keys.at(i)) ? textOf(s->value(keys.at(i))) : defaultValue);
     }
     return values;
 }

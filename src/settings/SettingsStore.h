@@ -12,6 +12,8 @@
 // is created, and kept after every save, readable and writable by its owner only, in a
 // folder that only its owner can enter when the store creates it.
 //
+// A store file that is not a regular file (a FIFO, a device, a folder, a symbolic link) or
+// is over 1 MB is left alone: it reads as empty and nothing is saved into it.
 // A store that cannot be read reads as empty (every key gives its default); a value that
 // cannot be saved is lost alone: SaveSetting returns false and nothing else changes.
 //

@@ -2,6 +2,7 @@
 
 #include "completion/CommandCompletion.h"
 #include "console/ColourCodes.h"
+#include "console/ErrorBurst.h"
 #include "console/OutputPane.h"
 #include "console/Shutdown.h"
 #include "console/UdpClient.h"
@@ -10,6 +11,7 @@
 #include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
+#include "settings/UserDataFolder.h"
 #include "ui/Fonts.h"
 #include "ui/VbCheckBox.h"
 #include "ui/Twips.h"
@@ -298,7 +300,11 @@ void frmMain::connectEvents()
     connect(cboMinsSecs, &QComboBox::activated, this, &frmMain::cboMinsSecs_Click);
     connect(tmrMain, &QTimer::timeout, this, &frmMain::tmrMain_Timer);
     connect(udpClient, &UdpClient::dataArrival, this, &frmMain::udpClient_DataArrival);
-    connect(udpClient, &UdpClient::error, this, &frmMain::udpClient_Error);
+    // Socket errors reach the pane and the log through errorBurst, a repeated one once.
+    errorBurst = new ErrorBurst(this);
+    connect(udpClient, &UdpClient::error, errorBurst, &ErrorBurst::add);
+    connect(errorBurst, &ErrorBurst::line, this, &frmMain::udpClient_Error);
+    connect(UserDataFolderNotice::instance(), &UserDataFolderNotice::unusable, this, &frmMain::AppendNote);
 
     connect(mnuFileViewLog, &QAction::triggered, this, &frmMain::mnuFileViewLog_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
@@ -394,6 +400,7 @@ void frmMain::closeEvent(QCloseEvent* event)
     BeginShutdown();  // from here on nothing new is sent, opened or queued
     if (!m_unloaded) {
         m_unloaded = true;
+        errorBurst->end();
         Form_Unload();
     }
     event->accept();

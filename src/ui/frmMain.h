@@ -14,6 +14,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class CommandCompletion;
+class ErrorBurst;
 class OutputPane;
 class PasswordVault;
 class UdpClient;
@@ -127,6 +128,9 @@ public:
     quint64 SendInTurn(const QString& password, const QString& command, const QString& note = QString());
     void udpClient_DataArrival(qint64 bytesTotal);
     void udpClient_Error(int number, const QString& description);
+    ErrorBurst* errorBurst = nullptr;  // socket errors, a repeated one counted
+    // A line of the program's own in the pane (not logged).
+    void AppendNote(const QString& line);
     void txtOutput_Change();
     void cmdCopy_Click();
     void cmdClear_Click();

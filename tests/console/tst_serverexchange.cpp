@@ -118,6 +118,20 @@ private slots:
         QTest::qWait(700);
         QCOMPARE(server.received().size(), 5);
 
+        // A server that never stops sending: the answer ends at its size limit, with what came.
+        Seen flood;
+        Ask(flood, server.port(), QStringLiteral("flood"), QStringLiteral("pw"), [](ExchangeRequest& r) { r.maxAnswerBytes = 5000; });
+        QTRY_VERIFY(flood.sent);
+        QVERIFY(server.waitForDatagrams(6));
+        for (int i = 0; i < 50 && !flood.done; ++i) {
+            server.reply(PrintReply(QByteArray(1000, 'x')));
+            QTest::qWait(10);
+        }
+        QTRY_VERIFY(flood.done);
+        QCOMPARE(flood.outcome.kind, ExchangeOutcome::Answered);
+        QVERIFY(flood.outcome.cut);
+        QCOMPARE(flood.outcome.datagrams.size(), 5);  // 1010 bytes each: the fifth reaches 5000
+
         Seen refused, unresolved, badPort;
         Ask(refused, static_cast<quint16>(FreeUdpPort()), QStringLiteral("status"));
         Ask(unresolved, server.port(), QStringLiteral("status"), QStringLiteral("pw"), [](ExchangeRequest& r) { r.host = "no..such..host"; });
@@ -128,7 +142,7 @@ private slots:
         QCOMPARE(unresolved.outcome.kind, ExchangeOutcome::NotResolved);
         QVERIFY(!unresolved.outcome.errorText.isEmpty());
         QCOMPARE(badPort.outcome.kind, ExchangeOutcome::NotResolved);
-        QCOMPARE(server.received().size(), 5);
+        QCOMPARE(server.received().size(), 6);
         QCOMPARE(ExchangeOutcome::words(ExchangeOutcome::BadPassword), QStringLiteral("bad password"));
     }
 

@@ -13,6 +13,7 @@ QByteArray nextStart(const TestEnv& env)
     static int serial = 0;
     const QString alias = env.configHome() + QStringLiteral("/.alias%1").arg(++serial);
     QFile::link(env.configHome(), alias);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(alias));
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, alias);
     return ReadFile(env.settingsFile());
 }
