@@ -4,7 +4,6 @@
 #include "../log/ExchangeRig.h"
 #include "KeyringSession.h"
 
-#include "console/Shutdown.h"
 #include "settings/PasswordVault.h"
 #include "settings/SettingsStore.h"
 #include "ui/VbCheckBox.h"
@@ -44,11 +43,6 @@ QStringList filesHolding(const TestEnv& env, const QString& text)
     }
     return found;
 }
-
-// A window of its own after the close of an earlier one.
-struct Window : frmMain {
-    Window() { ResetShutdownForTests(); }
-};
 }
 
 class KeyringTest : public QObject {
@@ -68,7 +62,7 @@ private slots:
         QVERIFY(SaveProgramSetting(Key::SavePassword, QStringLiteral("1")));
         QVERIFY(SaveProgramSetting(Key::Password, old));
         {
-            Window w;
+            frmMain w;
             QCOMPARE(w.txtPassword->text(), old);
             if (withKeyring) {
                 // Moved over: in the keyring, then out of the file.
@@ -80,13 +74,13 @@ private slots:
         keptOnly(old);
         {
             // Closed before the keyring has answered: the password stays where it was.
-            Window w;
+            frmMain w;
             QVERIFY(w.close());
         }
         keptOnly(old);
         {
             // A password typed before the keyring's answer came is not replaced by it.
-            Window w;
+            frmMain w;
             w.txtPassword->selectAll();
             QTest::keyClicks(w.txtPassword, typed);
             QVERIFY(w.close());
@@ -99,7 +93,7 @@ private slots:
             // Kept as soon as the server has answered a Send with it, before any close; a
             // password the server refused is not.
             LoopbackServer server;
-            Window w;
+            frmMain w;
             w.show();
             QTRY_COMPARE(w.txtPassword->text(), typed);
             const QString accepted = QStringLiteral("acc-Pw 3");
@@ -144,7 +138,7 @@ private slots:
         keptOnly(late);
         {
             // Unchecked, it goes from both places.
-            Window w;
+            frmMain w;
             QTRY_COMPARE(w.txtPassword->text(), late);
             w.ckSavePwd->setValue(0);
             QVERIFY(w.close());
