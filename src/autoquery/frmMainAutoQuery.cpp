@@ -6,6 +6,7 @@
 #include "console/LocaleNumber.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
+#include "console/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
@@ -126,6 +127,8 @@ void frmMain::txtMinutes_Change()
 
 void frmMain::tmrMain_Timer()
 {
+    if (ShuttingDown())
+        return;
     if (TickCounter < std::numeric_limits<qint16>::max())
         ++TickCounter;
     // Read afresh: an accepted change counts from this tick on. A text that is not a number
@@ -165,7 +168,8 @@ void frmMain::GetStatus()
     turn.automatic = true;
     turn.skipIfLongerMs = static_cast<qint64>(tmrMain->interval()) * std::max(1.0, ParseNumber(txtMinutes->text()).value_or(1));
     const bool log = ckLog->value() == 1;
-    turn.sent = [this, log] {
+    turn.sent = [this, log, password = strPassword] {
+        sentPassword = password;
         errorBurst->end();  // errors counted so far belong before this line
         const QString time = TimeOfDay();
         txtOutput->setText(txtOutput->text() + time + AutoStatusText + QStringLiteral("\r\n"));

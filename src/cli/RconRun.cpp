@@ -45,7 +45,7 @@ void RconRun::sent()
 {
     // Logged when it goes out, not while it waits for the server's request limit.
     const QString command = m_request.commands.at(m_next);
-    if (m_request.log && !AppendLogRecord(TimeOfDay() + QStringLiteral(" : ") + command))
+    if (m_request.log && !AppendCommandRecord(TimeOfDay(), command))
         Tell(QStringLiteral("cannot write the log %1").arg(LogFilePath()));
 }
 

@@ -108,12 +108,16 @@ int UdpClient::boundLocalPort() const
 
 void UdpClient::sendData(const QByteArray& data)
 {
+    if (ShuttingDown())
+        return;  // the program is closing: nothing more goes out
     m_pending.push_back(Pending{m_remoteHost, m_remotePort, m_localPort, data, QHostAddress(), -1, ++m_queuedCount, std::nullopt});
     pump();
 }
 
 quint64 UdpClient::sendData(const QByteArray& data, const Turn& turn)
 {
+    if (ShuttingDown())
+        return 0;  // no send has this number
     const quint64 number = ++m_queuedCount;
     m_pending.push_back(Pending{m_remoteHost, m_remotePort, m_localPort, data, QHostAddress(), -1, number, turn});
     pump();
@@ -248,8 +252,8 @@ bool UdpClient::transmit(const Pending& p)
         reportLater(EDESTADDRREQ, describe(EDESTADDRREQ));
         return false;
     }
-    if (!aim(p.address, p.port, p.localPort))
-        return false;
+    if (ShuttingDown() || !aim(p.address, p.port, p.localPort))
+        return false;  // a send that waited for its name or turn while the program began to close
     const ssize_t n = ::send(m_fd, p.data.constData(), static_cast<size_t>(p.data.size()), 0);
     if (n < 0) {
         reportLater(errno, describe(errno));

@@ -54,7 +54,8 @@ public:
     void sendData(const QByteArray& data);
     // The same, once the server's request budget allows: a send over the budget waits while
     // later ones to other servers, or typed ones before automatic ones, may go first. Returns
-    // the send's number, which wentOut() gives when it goes.
+    // the send's number, which wentOut() gives when it goes. Once the program has begun to
+    // close (ShuttingDown()), neither sends anything: this one then returns 0.
     quint64 sendData(const QByteArray& data, const Turn& turn);
     // How many sends went out so far: a change tells a new request from the rest of a reply.
     quint64 sendCount() const { return m_sendCount; }

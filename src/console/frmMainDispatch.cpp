@@ -20,6 +20,8 @@
 
 void frmMain::cmdConnect_Click()
 {
+    if (ShuttingDown())
+        return;  // a refresh's next request, a late timer: nothing goes out once close began
     strCommand = TrimSpaces(txtCommand->text());
     strAddr = TrimSpaces(txtAddr->currentText());
     strPort = TrimSpaces(txtPort->currentText());
@@ -45,7 +47,7 @@ void frmMain::cmdConnect_Click()
     udpClient->setRemoteHost(strAddr);
     udpClient->setRemotePort(server.port);
     udpClient->setLocalPort(udpClient->remotePort());
-    SendInTurn(BuildRequest(strPassword, strCommand), TimeOfDay() + QStringLiteral(" : ") + strCommand);
+    SendInTurn(strPassword, strCommand);
 
     // Only what the user sent from here is offered again by Up in the command box.
     commandRecall.record(strCommand);
@@ -129,26 +131,29 @@ void frmMain::SendToServer(const QString& host, int port, const QString& passwor
 
     const ServerBoxes boxes = ReadServerBoxes(TrimSpaces(txtAddr->currentText()), TrimSpaces(txtPort->currentText()));
     const bool elsewhere = boxes.problemBox != ServerBoxes::None || boxes.host.compare(host, Qt::CaseInsensitive) != 0 || boxes.port != port;
-    QString echo = TimeOfDay() + QStringLiteral(" : ") + command;
-    if (elsewhere)
-        echo += QStringLiteral("   (sent to %1)").arg(ServerAddressText(host, port));
-    SendInTurn(BuildRequest(password, command), echo);
+    const QString note = elsewhere ? QStringLiteral("   (sent to %1)").arg(ServerAddressText(host, port)) : QString();
+    SendInTurn(password, command, note);
 }
 
-quint64 frmMain::SendInTurn(const QByteArray& request, const QString& echo)
+quint64 frmMain::SendInTurn(const QString& password, const QString& command, const QString& note)
 {
     // The echo shows at once; the log records the command when it goes out, so a command
     // still waiting when the window closes was never sent and is not in the log. Errors
     // counted so far belong before it.
     errorBurst->end();
-    txtOutput->setText(txtOutput->text() + echo + QStringLiteral("\r\n"));
+    const QString time = TimeOfDay();
+    txtOutput->setText(txtOutput->text() + time + QStringLiteral(" : ") + command + note + QStringLiteral("\r\n"));
     UdpClient::Turn turn;
     turn.waiting = [this](qint64 ms) {
         txtOutput->setText(txtOutput->text() + QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1));
     };
-    if (ckLog->value() == 1)
-        turn.sent = [echo] { AppendLogRecord(echo); };
-    return udpClient->sendData(request, turn);
+    const bool log = ckLog->value() == 1;
+    turn.sent = [this, log, time, password, command, note] {
+        sentPassword = password;  // the answer that comes now is to this password
+        if (log)
+            AppendCommandRecord(time, command, note);
+    };
+    return udpClient->sendData(BuildRequest(password, command), turn);
 }
 
 void frmMain::mnuCommandsStatus_Click()

@@ -35,6 +35,7 @@ void frmMain::udpClient_DataArrival(qint64 /*bytesTotal*/)
         replyOpen = true;
         replyLogged = ckLog->value() == 1;  // decided once, by the first datagram
         replySendCount = udpClient->sendCount();
+        PasswordAnswered(sentPassword, strReply);
     }
 
     txtOutput->setText(txtOutput->text() + strReply, write);

@@ -70,7 +70,7 @@ void SendToMany::ask(const SavedServer& server, const QString& password, const Q
     ServerExchange* exchange = ServerExchange::ask(request, this);
     if (log) {
         connect(exchange, &ServerExchange::sent, this, [server, command] {
-            AppendLogRecord(QStringLiteral("%1 : %2   (sent to %3)").arg(TimeOfDay(), command, server.address()));
+            AppendCommandRecord(TimeOfDay(), command, QStringLiteral("   (sent to %1)").arg(server.address()));
         });
     }
     connect(exchange, &ServerExchange::finished, this, [this, server, log](const ExchangeOutcome& outcome) {

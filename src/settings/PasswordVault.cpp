@@ -1,10 +1,12 @@
 #include "settings/PasswordVault.h"
+#include "console/Shutdown.h"
 #include "settings/SettingsStore.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QEventLoop>
 #include <QTimer>
 
-#include <functional>
 #include <qt6keychain/keychain.h>
 
 const QString PasswordVault::Service = QStringLiteral("telmorax");
@@ -13,6 +15,9 @@ const QString PasswordVault::Entry = QStringLiteral("last server's rcon password
 namespace {
 using QKeychain::Job;
 using Outcome = std::function<void(QKeychain::Error, const QString&)>;
+
+// A keyring that asks the user (an unlock or access prompt) needs time for a person.
+int g_closeWaitMs = 30000;
 
 // A job on the program's entry. It deletes itself once it has finished, however long the
 // keyring takes; nothing else holds on to it. Never the insecure fallback: where there is
@@ -37,24 +42,31 @@ void run(Job* job, QObject* context, Outcome then)
     });
     job->start();
 }
-
-// Runs the job and waits for it, at most the keyring's allowance. The window takes no
-// input meanwhile. The job's error, or OtherError when it did not answer in time.
-QKeychain::Error runAndWait(Job* job)
-{
-    QEventLoop loop;
-    QKeychain::Error result = QKeychain::OtherError;
-    bool answered = false;
-    run(job, &loop, [&](QKeychain::Error error, const QString&) {
-        result = error;
-        answered = true;
-        loop.quit();
-    });
-    QTimer::singleShot(PasswordVault::WaitMs, &loop, &QEventLoop::quit);
-    if (!answered)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return answered ? result : QKeychain::OtherError;
 }
+
+void PasswordVault::setCloseWaitMs(int ms)
+{
+    g_closeWaitMs = ms;
+}
+
+bool PasswordVault::KeyringServiceExists()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    // Asked of the bus itself, which answers even when the keyring's own process does not.
+    const QStringList services = {QStringLiteral("org.freedesktop.secrets"), QStringLiteral("org.kde.kwalletd6"),
+        QStringLiteral("org.kde.kwalletd5"), QStringLiteral("org.kde.kwalletd")};
+    for (const QString& service : services) {
+        if (bus.interface()->isServiceRegistered(service))
+            return true;
+    }
+    const QStringList startable = bus.interface()->activatableServiceNames();
+    for (const QString& service : services) {
+        if (startable.contains(service))
+            return true;
+    }
+    return false;
 }
 
 PasswordVault::PasswordVault(QObject* parent)
@@ -70,8 +82,10 @@ void PasswordVault::restore(const QString& filePassword)
     if (filePassword.isEmpty()) {
         run(newJob<QKeychain::ReadPasswordJob>(), this, [this](QKeychain::Error error, const QString& text) {
             m_settled = true;
-            if (error == QKeychain::NoError && !text.isEmpty())
+            if (error == QKeychain::NoError && !text.isEmpty() && !m_writing) {
+                m_inKeyring = text;
                 emit found(text);
+            }
         });
         return;
     }
@@ -84,26 +98,96 @@ void PasswordVault::restore(const QString& filePassword)
         }
         run(newJob<QKeychain::ReadPasswordJob>(), this, [this, filePassword](QKeychain::Error error, const QString& text) {
             m_settled = true;
-            if (error == QKeychain::NoError && text == filePassword)
+            if (error == QKeychain::NoError && text == filePassword) {
+                if (!m_writing)
+                    m_inKeyring = text;
                 SaveProgramSetting(Key::Password, QString());
+            }
         });
     });
 }
 
-QString PasswordVault::store(bool save, const QString& password)
+void PasswordVault::remember(const QString& password)
+{
+    // Once for each new password: a keyring that asked and was refused is not asked again.
+    if (ShuttingDown() || password.isEmpty() || password == m_remembered)
+        return;
+    m_remembered = password;
+    write(password);
+}
+
+void PasswordVault::write(const QString& password)
+{
+    if (m_writing) {
+        m_nextWrite = password;  // one at a time, in the order given
+        return;
+    }
+    if (m_inKeyring == password)
+        return;
+    m_writing = true;
+    m_mayHold = true;
+    auto* job = newJob<QKeychain::WritePasswordJob>();
+    job->setTextData(password);
+    run(job, this, [this, password](QKeychain::Error error, const QString&) {
+        m_writing = false;
+        // Refused or failed: what the keyring holds now is not known.
+        m_inKeyring = error == QKeychain::NoError ? std::optional<QString>(password) : std::nullopt;
+        if (m_nextWrite) {
+            const QString next = *m_nextWrite;
+            m_nextWrite.reset();
+            write(next);
+        }
+        if (!m_writing)
+            emit writesDone();
+    });
+}
+
+bool PasswordVault::waitUntil(const std::function<bool()>& done)
+{
+    if (done())
+        return true;
+    // Only the keyring's answers and timers run meanwhile; nothing new starts (ShuttingDown).
+    QEventLoop loop;
+    connect(this, &PasswordVault::writesDone, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(g_closeWaitMs, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return done();
+}
+
+std::optional<QString> PasswordVault::store(bool save, const QString& password, const std::function<void()>& beforeWaiting)
 {
     // A keyring that has not answered since the start, and nothing new typed: the keyring
     // is left as it is, and the settings file keeps what it had.
     if (save && !m_settled && password == m_startPassword)
-        return password;
+        return std::nullopt;
     if (save && !password.isEmpty()) {
-        m_mayHold = true;
-        auto* write = newJob<QKeychain::WritePasswordJob>();
-        write->setTextData(password);
-        return runAndWait(write) == QKeychain::NoError ? QString() : password;
+        if (!m_writing && m_inKeyring == password)
+            return QString();  // the usual close: the keyring has it already
+        if (!m_writing && !KeyringServiceExists())
+            return password;  // no keyring at all: the settings file keeps it, as always
+        if (!m_writing && password == m_remembered)
+            return std::nullopt;  // given to the keyring already, which refused it: not asked again
+        beforeWaiting();
+        write(password);
+        if (waitUntil([&] { return !m_writing && !m_nextWrite; }) && m_inKeyring == password)
+            return QString();
+        // Slow, locked, refused by the user, or failed: the file is no place for it while
+        // there is a keyring; where there turns out to be none, it is.
+        return KeyringServiceExists() ? std::nullopt : std::optional<QString>(password);
     }
     // Nothing to save (unchecked, or an empty box): out of the keyring, if it may be there.
-    if (m_mayHold)
-        runAndWait(newJob<QKeychain::DeletePasswordJob>());
+    if (m_mayHold) {
+        beforeWaiting();
+        bool deleted = false;
+        QObject waiting;  // an answer after the wait has nowhere to go
+        run(newJob<QKeychain::DeletePasswordJob>(), &waiting, [&, this](QKeychain::Error, const QString&) {
+            deleted = true;
+            emit writesDone();
+        });
+        waitUntil([&] { return deleted; });
+    }
     return QString();
 }

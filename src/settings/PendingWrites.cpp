@@ -1,4 +1,5 @@
 #include "settings/PendingWrites.h"
+#include "console/Shutdown.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -112,6 +113,8 @@ Queue& queue()
 
 void add(const QString& app, const Value& value, Writer writer)
 {
+    if (ShuttingDown())
+        return;  // the close saves what it keeps at once; nothing new waits past it
     queue().add(Entry{app, value, writer});
 }
 

@@ -16,7 +16,8 @@ struct Value {
 // Writes values into the file that `app` names, in the order given, and syncs it once.
 using Writer = bool (*)(const QString& app, const QList<Value>& values);
 
-// A later value for the same key replaces an earlier one still waiting.
+// A later value for the same key replaces an earlier one still waiting. Once the program has
+// begun to close (ShuttingDown()), nothing more is taken: the close saves its values at once.
 void add(const QString& app, const Value& value, Writer writer);
 
 // The latest value handed over for this application, section and key and not written yet.

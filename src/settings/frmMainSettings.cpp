@@ -1,6 +1,7 @@
 // Settings kept between runs, and the server history, of the main window.
 #include "ui/frmMain.h"
 
+#include "cli/ExitStatus.h"
 #include "console/RconDatagram.h"
 #include "console/UdpClient.h"
 #include "settings/History.h"
@@ -65,6 +66,12 @@ void frmMain::Form_Unload()
     udpClient->close();
     tmrMain->stop();  // no automatic query while the close waits on the keyring
     EndReply();  // a reply still arriving gets its record end in the log
+    // The program's other windows (Players, Maps, Bans) go first: their refreshes stop, and
+    // Players saves its place and columns.
+    for (QWidget* window : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (window->isWindow())
+            window->hide();
+    }
     SaveProgramSetting(Key::ServerAddr, TrimSpaces(txtAddr->currentText()));
     // The port box goes under its own key: the port restored at start is the last one sent.
     SaveProgramSetting(Key::ServerAddrPort, TrimSpaces(txtPort->currentText()));
@@ -74,9 +81,13 @@ void frmMain::Form_Unload()
     SaveProgramSetting(Key::EnableLogging, CheckBoxText(ckLog->value()));
     SaveProgramSetting(Key::SavePassword, CheckBoxText(ckSavePwd->value()));
     SaveProgramSetting(Key::TimeInterval, cboMinsSecs->currentText());
-    // A password saved in an earlier run is wiped unless saving it is still wanted; a
-    // keyring that takes the password leaves no copy of it here.
-    SaveProgramSetting(Key::Password, passwordVault->store(ckSavePwd->value() == 1, txtPassword->text()));
+    // A password saved in an earlier run is wiped unless saving it is still wanted. The
+    // keyring has the password already when the server accepted it; a write still due is
+    // waited for with the window out of sight, and a keyring that is slow or asks the user
+    // never sends the password into the file.
+    const std::optional<QString> kept = passwordVault->store(ckSavePwd->value() == 1, txtPassword->text(), [this] { hide(); });
+    if (kept)
+        SaveProgramSetting(Key::Password, *kept);
     SaveProgramSetting(Key::ShowColours, mnuViewShowColours->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
@@ -131,4 +142,13 @@ void frmMain::cmdClearHist_Click()
     if (!cleared)
         MessageBox::show(this, QStringLiteral("The server history could not be cleared in the settings file."), QString(),
             QMessageBox::Ok, QMessageBox::Warning);
+}
+
+void frmMain::PasswordAnswered(const QString& sentPassword, const QString& firstDatagram)
+{
+    // Only the password of the boxes is saved, and only one the server did not refuse.
+    if (ckSavePwd->value() != 1 || sentPassword != TrimSpaces(txtPassword->text())
+        || ExitStatus::OfAnswer(firstDatagram) != ExitStatus::Answered)
+        return;
+    passwordVault->remember(txtPassword->text());
 }

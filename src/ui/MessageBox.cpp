@@ -1,4 +1,5 @@
 #include "ui/MessageBox.h"
+#include "console/Shutdown.h"
 #include "settings/ProgramInfo.h"
 
 #include <QInputDialog>
@@ -21,6 +22,8 @@ State& state()
 QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& text, const QString& title,
     QMessageBox::StandardButtons buttons, QMessageBox::Icon icon, QMessageBox::StandardButton defaultButton)
 {
+    if (ShuttingDown())
+        return QMessageBox::NoButton;  // no window opens once the program is closing
     const QString caption = title.isEmpty() ? ProgramInfo::Title : title;
     // The format is set before the text: text that looks like markup is never parsed as such.
     QMessageBox box(icon, caption, QString(), buttons, parent);
@@ -39,6 +42,8 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& tex
 
 bool MessageBox::askText(QWidget* parent, const QString& prompt, const QString& title, QString* text)
 {
+    if (ShuttingDown())
+        return false;
     QInputDialog dialog(parent);
     dialog.setWindowTitle(title.isEmpty() ? ProgramInfo::Title : title);
     dialog.setInputMode(QInputDialog::TextInput);

@@ -7,7 +7,8 @@
 // question may name a player or quote a server, and markup in it (an image tag, a font size)
 // must show as the characters it is, never be rendered. Tests switch it to recording mode:
 // the box is built but not shown, each call is recorded as the box holds it, and the answer
-// is the one set in advance (or the default button, or OK).
+// is the one set in advance (or the default button, or OK). Once the program has begun to
+// close, no box opens and none is recorded: show() answers NoButton, askText() Cancel.
 class MessageBox {
 public:
     struct Shown {

@@ -4,7 +4,9 @@
 #include "console/ColourCodes.h"
 #include "console/ErrorBurst.h"
 #include "console/OutputPane.h"
+#include "console/Shutdown.h"
 #include "console/UdpClient.h"
+#include "log/LogFile.h"
 #include "bans/frmBans.h"
 #include "players/frmPlayers.h"
 #include "settings/ProgramInfo.h"
@@ -102,6 +104,8 @@ frmMain::frmMain(QWidget* parent)
               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmMain"));
+    // A main window that opens has no close begun (tests open one after another in one run).
+    ResetShutdownForTests();
     setWindowTitle(QStringLiteral("Quillhaven's Vantorin v1.30"));
     setFont(Fonts::arial(8.25));
     createMenus();
@@ -110,10 +114,12 @@ frmMain::frmMain(QWidget* parent)
     setFixedSize(fixedSizeForPanel());
     Form_Load();
     commandCompletion = new CommandCompletion(this);
+    SetLogProblemReporter([this](const QString& text) { ShowLogProblem(text); });
 }
 
 frmMain::~frmMain()
 {
+    SetLogProblemReporter({});  // the pane goes with the window
     // What Send saved, and the commands it sent, are in their files before the window goes.
     FlushSettings();
 }
@@ -393,6 +399,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    BeginShutdown();  // from here on nothing new is sent, opened or queued
     if (!m_unloaded) {
         m_unloaded = true;
         errorBurst->end();

@@ -121,10 +121,11 @@ public:
     // another server, the echo line says which server the command went to. The boxes, their
     // histories and the command box are left as they are.
     void SendToServer(const QString& host, int port, const QString& password, const QString& command);
-    // Shows `echo` in the pane and sends `request` to the server the socket is aimed at once
-    // its request budget allows; a line says how long it waits, when it must. The log gets
-    // the echo when the request goes out. Returns the send's number (UdpClient::sendData).
-    quint64 SendInTurn(const QByteArray& request, const QString& echo);
+    // Shows the echo line ("TIME : COMMAND" and `note`) in the pane and sends `command` with
+    // `password` to the server the socket is aimed at once its request budget allows; a line
+    // says how long it waits, when it must. The log gets the command's record (a password's
+    // value masked) when the request goes out. Returns the send's number (UdpClient::sendData).
+    quint64 SendInTurn(const QString& password, const QString& command, const QString& note = QString());
     void udpClient_DataArrival(qint64 bytesTotal);
     void udpClient_Error(int number, const QString& description);
     ErrorBurst* errorBurst = nullptr;  // socket errors, a repeated one counted
@@ -141,6 +142,7 @@ public:
     bool replyOpen = false;
     bool replyLogged = false;
     quint64 replySendCount = 0;
+    QString sentPassword;  // the password of the latest request of this window's socket
 
     // --- command recall in the command box (console/) ---
     // The commands sent with Send in this run; Up and Down in txtCommand walk through them.
@@ -169,9 +171,14 @@ public:
     void AddPortHist(const QString& port);
     void cmdClearHist_Click();
     PasswordVault* passwordVault = nullptr;  // the saved password's place in the desktop's keyring
+    // The first datagram of the answer to a request sent with `sentPassword`: a password
+    // the server accepted is kept in the keyring now, when Save Password is checked.
+    void PasswordAnswered(const QString& sentPassword, const QString& firstDatagram);
 
     // --- log (log/) ---
     QString CheckPath(const QString& path) const;
+    // A log that cannot be written, said in the pane on a line of its own.
+    void ShowLogProblem(const QString& text);
 
     // --- reference lists, web links, About (ui/) ---
     void mnuFileViewLog_Click();

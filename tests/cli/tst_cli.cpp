@@ -137,10 +137,16 @@ private slots:
         // A long answer: every datagram, in order, as the server sends it to anyone.
         const QByteArray cvarlist = server.rcon(QStringLiteral("cvarlist"));
         QVERIFY(cvarlist.count('\n') > 100);
-        const Run all = run({QStringLiteral("--send"), QStringLiteral("cvarlist"), target}, password);
+        const QString cvarLog = files.filePath(QStringLiteral("cvarlist.log"));
+        const Run all = run({QStringLiteral("--send"), QStringLiteral("cvarlist"), QStringLiteral("--log"), cvarLog, target}, password);
         QCOMPARE(all.status, 0);
         QCOMPARE(all.out, ColourCodes::Strip(QString::fromLatin1(cvarlist)));
         m_seen.replace(all.out.toUtf8(), QByteArray());  // the server's list names its rconpassword
+        // The log, its owner's alone, has the list with the password's value masked.
+        QVERIFY(all.out.contains(QStringLiteral(" rconpassword \"%1\"\n").arg(password)));
+        QCOMPARE(QString::fromLatin1(ReadFile(cvarLog)).section(QStringLiteral("\r\n"), 1),
+            QString::fromLatin1(cvarlist).replace(QLatin1Char('\n'), QStringLiteral("\r\n")).replace(password, QStringLiteral("********")) + QStringLiteral("\r\n"));
+        QCOMPARE(FileMode(cvarLog), 0600);
 
         // Two commands in order, in the terminal's colours, and logged as the window logs.
         const QString log = files.filePath(QStringLiteral("rcon.log"));

@@ -113,6 +113,7 @@ private slots:
     {
         TestEnv env;
         OpenArenaServer server(QStringLiteral("names-pw"));
+        server.set(QStringLiteral("g_password"), QStringLiteral("joinpw"));
         QVERIFY2(server.start(), qPrintable(server.errorText()));
 
         // Every name of the answers, which the count lines end; cvarlist comes in many datagrams.
@@ -135,6 +136,7 @@ private slots:
             && !reference.contains("g_gametype") && reference.count("vstr") == 1);
 
         // Both answers read whole, the names kept for this server, the box's text left alone.
+        w.ckLog->setValue(1);
         w.txtCommand->setText(QStringLiteral("typed"));
         w.mnuViewRefreshNames->trigger();
         const QString learned = QStringLiteral("Names learned from 127.0.0.1:%1: %2 commands, %3 variables.\r\n")
@@ -143,6 +145,19 @@ private slots:
         QVERIFY(w.txtOutput->text().contains(Echo("cmdlist")) && w.txtOutput->text().contains(Echo("cvarlist")));
         QCOMPARE(w.txtCommand->text(), QStringLiteral("typed"));
         QCOMPARE(FileMode(UserDataFolder() + QStringLiteral("/names-127.0.0.1-%1.txt").arg(server.port())), 0600);
+
+        // The passwords the server printed, and the one asked alone, are in the pane, and only
+        // masked in the log, which is its owner's alone.
+        SendCommand(w, QStringLiteral("rconpassword"));
+        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("\"rconpassword\" is:\"names-pw^7\"")));
+        QTRY_VERIFY(!w.replyOpen);
+        for (const char* shown : {"rconpassword \"names-pw\"", "g_password \"joinpw\""})
+            QVERIFY2(w.txtOutput->text().contains(QLatin1String(shown)), shown);
+        const QByteArray log = env.readLog();
+        for (const char* logged : {" rconpassword \"********\"\r\n", " g_password \"********\"\r\n", "\"rconpassword\" is:\"********^7\""})
+            QVERIFY2(log.contains(logged), logged);
+        QVERIFY(!log.contains("names-pw") && !log.contains("joinpw") && log.contains(" sv_hostname \"noname\"\r\n"));
+        QCOMPARE(FileMode(env.logFile()), 0600);
 
         // Offered for that server only.
         w.type(QStringLiteral("touchF"));

@@ -49,13 +49,68 @@ private slots:
         QTRY_VERIFY(w->txtOutput->text().endsWith(QStringLiteral("part one\r\n")));
         w.reset();
         QCOMPARE(env.readLog(), expected + Echo("status").toLatin1() + "\r\npart one\r\n\r\n");
+    }
 
-        // A log that cannot be written (a folder in its place) loses its records silently.
-        TestEnv blocked;
-        QVERIFY(QDir().mkdir(blocked.logFile()));
-        frmMain w2;
-        QCOMPARE(LoggedExchange(w2, server, 5), Echo("status").toLatin1() + "\r\nmap: oa_dm1\r\n\r\n");
-        QTRY_VERIFY(w2.txtOutput->text().endsWith(QStringLiteral("map: oa_dm1\r\n")));
+    // What the log holds of secrets and control characters, who may read it, how large it
+    // grows, and what the window says when it cannot be written.
+    void privateMaskedAndBounded()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        // A log an earlier version left readable by everyone: narrowed at the first append.
+        QFile old(env.logFile());
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old\r\n") == 5);
+        old.close();
+        QVERIFY(QFile::setPermissions(env.logFile(), QFile::permissions(env.logFile()) | QFile::ReadOther | QFile::ReadGroup));
+        frmMain w;
+        w.ckLog->setValue(1);
+        AimAt(w, server.port());
+        SendCommand(w, QStringLiteral("rconpassword \"new pw\""));
+        QVERIFY(server.waitForDatagrams(1));
+        QCOMPARE(FileMode(env.logFile()), 0600);
+
+        // cvarlist lines, one of them cut between two datagrams inside its value, then ESC and
+        // BEL around a colour code: the pane shows what came, the log masks and spells out.
+        server.reply(PrintReply("  U       g_password \"jo"));
+        server.reply(PrintReply("inpw\"\n          rconpassword \"s3cret\"\n\x1b[31m^1red\a"));
+        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("rconpassword \"new pw\"\r\n  U       g_password \"joinpw\"\r\n")));
+        QTRY_VERIFY(!w.replyOpen);
+        QByteArray expected = "old\r\n" + Echo(QStringLiteral("rconpassword \"********\"")).toLatin1()
+            + "\r\n  U       g_password \"********\"\r\n          rconpassword \"********\"\r\n^[[31m^1red^G\r\n";
+        QCOMPARE(env.readLog(), expected);
+
+        // At the size limit the log becomes telmorax.log.1, replacing an older one, and a new
+        // one begins, its owner's alone.
+        const QString older = env.logFile() + QStringLiteral(".1");
+        SetLogSizeLimit(expected.size() + 10);
+        QByteArray exchange = LoggedExchange(w, server, 2);
+        QTRY_COMPARE(env.readLog(), exchange);
+        QCOMPARE(ReadFile(older), expected);
+        QCOMPARE(FileMode(env.logFile()), 0600);
+        SetLogSizeLimit(exchange.size() + 1);
+        expected = exchange;
+        exchange = LoggedExchange(w, server, 3);
+        QTRY_COMPARE(env.readLog(), exchange);
+        QCOMPARE(ReadFile(older), expected);
+        SetLogSizeLimit(16 * 1024 * 1024);
+
+        // A log that cannot be written (a folder in its place) is said once in the pane, on a
+        // line of its own, until it can be written again; no message box.
+        const QString said = QStringLiteral("\r\nThe log %1 cannot be written (").arg(env.logFile());
+        const QString lost = QStringLiteral("): its records are lost until it can be written again.\r\n");
+        QVERIFY(QFile::remove(env.logFile()) && QDir().mkdir(env.logFile()));
+        for (int nth : {4, 5}) {
+            LoggedExchange(w, server, nth);
+            QTRY_VERIFY(!w.replyOpen);
+        }
+        QCOMPARE(w.txtOutput->text().count(said), 1);
+        QCOMPARE(w.txtOutput->text().count(lost), 1);
+        QVERIFY(QDir().rmdir(env.logFile()));
+        exchange = LoggedExchange(w, server, 6);
+        QTRY_COMPARE(env.readLog(), exchange);
+        QVERIFY(QFile::remove(env.logFile()) && QDir().mkdir(env.logFile()));
+        LoggedExchange(w, server, 7);
+        QTRY_COMPARE(w.txtOutput->text().count(said), 2);
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 

@@ -1,17 +1,22 @@
 // The saved password in the desktop's keyring: a real GNOME Keyring on a session bus of the
-// test's own, and the same steps with no session bus, where the settings file keeps it.
+// test's own (stopped for a while, as a keyring that waits for its user is), and the same
+// steps with no session bus, where the settings file keeps it.
+#include "../log/ExchangeRig.h"
 #include "KeyringSession.h"
-#include "TestEnv.h"
 
 #include "settings/PasswordVault.h"
 #include "settings/SettingsStore.h"
 #include "ui/VbCheckBox.h"
 #include "ui/frmMain.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QProcess>
 #include <QtTest>
+
+#include <signal.h>
 
 namespace {
 const bool withKeyring = InKeyringSession();
@@ -83,15 +88,63 @@ private slots:
         }
         keptOnly(typed);
         QCOMPARE(filesHolding(env, old), QStringList());
+        const QString late = QStringLiteral("late-Pw 4");
+        {
+            // Kept as soon as the server has answered a Send with it, before any close; a
+            // password the server refused is not.
+            LoopbackServer server;
+            frmMain w;
+            w.show();
+            QTRY_COMPARE(w.txtPassword->text(), typed);
+            const QString accepted = QStringLiteral("acc-Pw 3");
+            AimAt(w, server.port(), accepted);
+            SendCommand(w, QStringLiteral("status"));
+            QVERIFY(server.waitForDatagrams(1));
+            server.reply(PrintReply("map: oa_dm1\n"));
+            QTRY_COMPARE(inKeyring(), withKeyring ? accepted : QString());
+            w.txtPassword->setText(QStringLiteral("refused-Pw"));
+            SendCommand(w, QStringLiteral("status"));
+            QVERIFY(server.waitForDatagrams(2));
+            server.reply(PrintReply("Bad rconpassword.\n"));
+            QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("Bad rconpassword.\r\n")));
+            QTest::qWait(300);
+            QCOMPARE(inKeyring(), withKeyring ? accepted : QString());
+            QCOMPARE(filesHolding(env, accepted), QStringList());
+
+            // A password typed and never sent is due at close. A keyring that does not answer
+            // (its daemon stopped) is waited for, the window out of sight meanwhile, and never
+            // sends the password into the settings file; where there is no keyring, the file
+            // keeps it.
+            w.txtPassword->setText(late);
+            const qint64 daemon = withKeyring ? QDBusConnection::sessionBus().interface()->servicePid(QStringLiteral("org.freedesktop.secrets")) : 0;
+            QVERIFY(!withKeyring || daemon > 1);
+            const auto resume = qScopeGuard([daemon] {
+                if (daemon > 1)
+                    ::kill(pid_t(daemon), SIGCONT);
+            });
+            if (daemon > 1)
+                QCOMPARE(::kill(pid_t(daemon), SIGSTOP), 0);
+            PasswordVault::setCloseWaitMs(1500);
+            bool visibleWhileWaiting = true;
+            QTimer::singleShot(500, &w, [&] { visibleWhileWaiting = w.isVisible(); });
+            QVERIFY(w.close());
+            PasswordVault::setCloseWaitMs(30000);
+            QCOMPARE(filesHolding(env, late), withKeyring ? QStringList() : QStringList{env.settingsFile()});
+            QCOMPARE(filesHolding(env, accepted), QStringList());
+            QVERIFY(!withKeyring || !visibleWhileWaiting);
+        }
+        // Resumed, the keyring takes the write it was given.
+        QTRY_COMPARE_WITH_TIMEOUT(inKeyring(), withKeyring ? late : QString(), 20000);
+        keptOnly(late);
         {
             // Unchecked, it goes from both places.
             frmMain w;
-            QTRY_COMPARE(w.txtPassword->text(), typed);
+            QTRY_COMPARE(w.txtPassword->text(), late);
             w.ckSavePwd->setValue(0);
             QVERIFY(w.close());
         }
         QCOMPARE(inKeyring(), QString());
-        QCOMPARE(filesHolding(env, typed), QStringList());
+        QCOMPARE(filesHolding(env, late), QStringList());
         QCOMPARE(GetProgramSetting(Key::SavePassword), QStringLiteral("0"));
     }
 };

@@ -39,9 +39,10 @@ bool OpenArenaServer::start(int timeoutMs)
     for (int attempt = 0; attempt < 3 && !deadline.hasExpired(); ++attempt) {
         m_port = static_cast<quint16>(FreeUdpPort());
         // Loopback only (IPv4, and IPv6 when asked), no master servers, a home of its own.
-        const QStringList settings = {"dedicated", "1", "net_enabled", QString::number(m_ipv6 ? 3 : 1), "net_ip", "127.0.0.1",
+        QStringList settings = {"dedicated", "1", "net_enabled", QString::number(m_ipv6 ? 3 : 1), "net_ip", "127.0.0.1",
             "net_port", QString::number(m_port), "net_ip6", "::1", "net_port6", QString::number(m_port),
             "sv_master1", "", "sv_master2", "", "sv_master3", "", "fs_homepath", m_home.path(), "rconpassword", m_password};
+        settings += m_settings;
         QStringList args;
         for (int i = 0; i < settings.size(); i += 2)
             args << QStringLiteral("+set") << settings[i] << settings[i + 1];

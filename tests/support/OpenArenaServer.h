@@ -17,6 +17,8 @@ public:
     bool start(int timeoutMs = 60000);
     // Before start(): the server listens on ::1 too, on the same port number.
     void listenOnIPv6Too() { m_ipv6 = true; }
+    // Before start(): one more variable set on the server's command line.
+    void set(const QString& name, const QString& value) { m_settings << name << value; }
     void stop();
 
     quint16 port() const { return m_port; }
@@ -40,6 +42,7 @@ private:
     QString m_password;
     quint16 m_port = 0;
     bool m_ipv6 = false;
+    QStringList m_settings;
     QString m_error;
     QByteArray m_output;
 };

@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 
 #include "console/RequestBudget.h"
+#include "console/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "settings/ProgramInfo.h"
 #include "ui/Launcher.h"
@@ -29,12 +30,14 @@ TestEnv::TestEnv()
     // engine query reaches a stand-in server first.
     RequestScheduler::instance().resetForTests();
     RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule::ForVersion(QStringLiteral("ioq3")));
+    ResetShutdownForTests();  // a window closed by an earlier test does not stop this one
 }
 
 TestEnv::~TestEnv()
 {
     MessageBox::setRecording(false);
     Launcher::setRecording(false);
+    ResetShutdownForTests();
     Clock::setFixedTimeForTesting(QTime());
     ProgramInfo::setProgramFolderForTesting(QString());
     qputenv("XDG_CONFIG_HOME", m_oldConfigHome);  // empty is the same as unset

@@ -1,13 +1,18 @@
 // The main window as a user meets it: its fixed outer size with the Advanced panel in and
 // out, the Tab key's walk through the controls, Enter sending from every box; and the menu
-// items and the About box button that hand work to other programs.
+// items and the About box button that hand work to other programs; and its close, after
+// which nothing new starts.
 #include "../log/ExchangeRig.h"
 
+#include "players/frmPlayers.h"
+#include "settings/SettingsStore.h"
+#include "settings/UserDataFolder.h"
 #include "ui/Launcher.h"
 #include "ui/frmAbout.h"
 
 #include <QGroupBox>
 #include <QMenuBar>
+#include <QSpinBox>
 
 class WindowTest : public QObject {
     Q_OBJECT
@@ -92,6 +97,36 @@ private slots:
             opened << r.target;
         QCOMPARE(opened, QStringList({list.fileName(), "https://www.quillhaven.example/vantorin/updates.asp?ver=1.30", tool.fileName()}));
         QVERIFY(MessageBox::takeShown().value(0).text.startsWith(QStringLiteral("Variables.txt appears to be missing!")));
+    }
+
+    // From the first line of the close on, nothing goes out and nothing new is queued, though a name refresh's second request, the timed query and the Players
+    // window's refresh all fall due while the close is under way.
+    void nothingStartsOnceCloseBegins()
+    {
+        TestEnv env;
+        LoopbackServer server;
+        frmMain w;
+        AimAt(w, server.port());
+        w.mnuCommandsPlayers->trigger();
+        w.players->txtRefreshSeconds->setValue(2);
+        w.mnuViewRefreshNames->trigger();
+        QVERIFY(server.waitForDatagrams(2));  // the Players window's status, and cmdlist
+        for (const LoopbackServer::Datagram& d : server.received()) {
+            if (d.data.endsWith(" cmdlist"))
+                server.sendTo(PrintReply("status\nkick\n2 commands\n"), d.sender, d.senderPort);
+        }
+        QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("2 commands\r\n")));
+        // cvarlist would follow after a second of quiet, the timed query at the next tick.
+        w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
+        w.txtMinutes->setText(QStringLiteral("1"));
+        w.ckQueryStat->setValue(1);
+        QVERIFY(w.close());
+        const int sent = server.received().size();
+        QTest::qWait(2500);
+        QCOMPARE(server.received().size(), sent);
+        FlushSettings();
+        QVERIFY(!ReadFile(UserDataFolder() + QStringLiteral("/recall.txt")).contains("cvarlist"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
     }
 };
 
