@@ -11,6 +11,7 @@
 
 #include "console/ColourCodes.h"
 #include "console/OutputPane.h"
+#include "console/RequestBudget.h"
 #include "ui/Fonts.h"
 #include "ui/frmMain.h"
 #include "ui/VbCheckBox.h"
@@ -122,6 +123,9 @@ int main(int argc, char** argv)
     frmMain w;
     w.show();
     PointAtLoopback(w, port, QStringLiteral("pw"));
+    // The stand-in answers every request, in step with the rounds: no limit to wait for here,
+    // and no engine question first, which it would take for a round of its own.
+    RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule());
     QPlainTextEdit bare;
     bare.setReadOnly(true);
     bare.setFont(Fonts::courierNew(8.25));
