@@ -14,7 +14,7 @@ bool ShuttingDown()
     return g_shuttingDown;
 }
 
-void ResetShutdownForTests()
+void EndShutdown()
 {
     g_shuttingDown = false;
 }

@@ -5,5 +5,6 @@
 // writes. Everything that sends or schedules work asks ShuttingDown() first.
 void BeginShutdown();
 bool ShuttingDown();
-// Tests that build and close several windows in one process start afresh.
-void ResetShutdownForTests();
+// A main window that opens ends a close that an earlier one began (tests open several
+// windows, one after another, in one process).
+void EndShutdown();

@@ -104,8 +104,7 @@ frmMain::frmMain(QWidget* parent)
               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmMain"));
-    // A main window that opens has no close begun (tests open one after another in one run).
-    ResetShutdownForTests();
+    EndShutdown();
     setWindowTitle(QStringLiteral("Quillhaven's Vantorin v1.30"));
     setFont(Fonts::arial(8.25));
     createMenus();

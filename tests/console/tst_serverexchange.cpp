@@ -108,7 +108,7 @@ private slots:
         BeginShutdown();
         Ask(closing, server.port(), QStringLiteral("six"));
         QTRY_VERIFY(waiting.done && inFlight.done && skipped.done && closing.done);
-        ResetShutdownForTests();
+        EndShutdown();
         QCOMPARE(waiting.outcome.kind, ExchangeOutcome::Cancelled);
         QCOMPARE(inFlight.outcome.kind, ExchangeOutcome::Cancelled);
         QVERIFY(inFlight.outcome.datagrams.isEmpty());

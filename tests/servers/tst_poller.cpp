@@ -54,7 +54,7 @@ private slots:
 
     void pollsChecksTheTokenAndKeepsTheLastAnswer()
     {
-        ResetShutdownForTests();
+        EndShutdown();
         LoopbackServer a(QHostAddress(QStringLiteral("127.0.0.2")));
         LoopbackServer b(QHostAddress(QStringLiteral("127.0.0.3")));
         LoopbackServer intruder(QHostAddress(QStringLiteral("127.0.0.2")));
@@ -137,7 +137,7 @@ private slots:
         BeginShutdown();
         poller.start();
         QVERIFY(!a.waitForDatagrams(askedA + 1, 500));
-        ResetShutdownForTests();
+        EndShutdown();
     }
 };
 

@@ -30,14 +30,14 @@ TestEnv::TestEnv()
     // engine query reaches a stand-in server first.
     RequestScheduler::instance().resetForTests();
     RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule::ForVersion(QStringLiteral("ioq3")));
-    ResetShutdownForTests();  // a window closed by an earlier test does not stop this one
+    EndShutdown();  // a window closed by an earlier test does not stop this one
 }
 
 TestEnv::~TestEnv()
 {
     MessageBox::setRecording(false);
     Launcher::setRecording(false);
-    ResetShutdownForTests();
+    EndShutdown();
     Clock::setFixedTimeForTesting(QTime());
     ProgramInfo::setProgramFolderForTesting(QString());
     qputenv("XDG_CONFIG_HOME", m_oldConfigHome);  // empty is the same as unset
