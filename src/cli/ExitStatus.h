@@ -1,5 +1,4 @@
 #pragma once
-#include <QString>
 
 // The exit status of a run from the command line, for scripts to test.
 namespace ExitStatus {
@@ -8,8 +7,4 @@ constexpr int Usage = 2;        // the arguments make no sense, or there is no p
 constexpr int BadPassword = 3;  // the server refused the password
 constexpr int NoAnswer = 4;     // nothing came back in time
 constexpr int Refused = 5;      // the network refused: port unreachable, host not found
-
-// The status that an answer's first datagram (decoded) gives: BadPassword when it is the
-// server's refusal of the password (a wrong one, or none set on the server), else Answered.
-int OfAnswer(const QString& firstDatagram);
 }

@@ -34,7 +34,6 @@ void RconRun::send()
     r.command = m_request.commands.at(m_next);
     r.firstDatagramMs = qMax(FirstDatagramMs, m_request.quietMs);
     r.quietMs = m_request.quietMs;
-    m_first = true;
     m_exchange = ServerExchange::ask(r, this);
     connect(m_exchange, &ServerExchange::sent, this, &RconRun::sent);
     connect(m_exchange, &ServerExchange::datagramArrived, this, &RconRun::arrived);
@@ -52,10 +51,6 @@ void RconRun::sent()
 void RconRun::arrived(const QByteArray& datagram)
 {
     const QString text = DecodeReply(datagram);
-    if (m_first) {
-        m_answerStatus = ExitStatus::OfAnswer(text);
-        m_first = false;
-    }
     Print(stdout, m_text.add(text));
     if (m_request.log)
         BeginOrContinueReplyRecord(text);
@@ -69,10 +64,11 @@ void RconRun::answered(const ExchangeOutcome& outcome)
         EndOpenRecord();
     switch (outcome.kind) {
     case ExchangeOutcome::Answered:
-    case ExchangeOutcome::BadPassword:
-        if (m_answerStatus != ExitStatus::Answered || ++m_next == m_request.commands.size())
-            return finish(m_answerStatus);
+        if (++m_next == m_request.commands.size())
+            return finish(ExitStatus::Answered);
         return send();
+    case ExchangeOutcome::BadPassword:
+        return finish(ExitStatus::BadPassword);
     case ExchangeOutcome::NoAnswer:
         return finish(ExitStatus::NoAnswer);
     case ExchangeOutcome::Refused:

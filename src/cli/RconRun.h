@@ -45,7 +45,5 @@ private:
     Request m_request;
     TerminalText m_text;
     ServerExchange* m_exchange = nullptr;
-    bool m_first = true;  // the next datagram is the first of its answer
     int m_next = 0;       // the command asked last
-    int m_answerStatus = 0;
 };

@@ -9,6 +9,12 @@ QByteArray BuildRequest(const QString& password, const QString& command)
     return out;
 }
 
+bool IsPasswordRefusal(const QString& firstDatagramText)
+{
+    const QString text = firstDatagramText.trimmed();
+    return text == QLatin1String("Bad rconpassword.") || text == QLatin1String("No rconpassword set on the server.");
+}
+
 QString DecodeReply(const QByteArray& datagram)
 {
     QString text = QString::fromLatin1(datagram);

@@ -11,5 +11,9 @@ QByteArray BuildRequest(const QString& password, const QString& command);
 // One character per byte.
 QString DecodeReply(const QByteArray& datagram);
 
+// True when the first datagram of an answer (decoded) is the server's refusal of the password:
+// a wrong one, or none set on the server. The server then runs nothing and says only this.
+bool IsPasswordRefusal(const QString& firstDatagramText);
+
 // Leading and trailing space characters removed; tabs and other blanks stay.
 QString TrimSpaces(const QString& text);

@@ -139,9 +139,7 @@ void ServerExchange::timedOut()
 {
     if (m_outcome.datagrams.isEmpty())
         return finish(ExchangeOutcome::NoAnswer);
-    const QString first = DecodeReply(m_outcome.datagrams.first()).trimmed();
-    const bool refusedPassword = !m_request.outOfBand
-        && (first == QLatin1String("Bad rconpassword.") || first == QLatin1String("No rconpassword set on the server."));
+    const bool refusedPassword = !m_request.outOfBand && IsPasswordRefusal(DecodeReply(m_outcome.datagrams.first()));
     finish(refusedPassword ? ExchangeOutcome::BadPassword : ExchangeOutcome::Answered);
 }
 

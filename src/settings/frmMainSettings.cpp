@@ -1,7 +1,6 @@
 // Settings kept between runs, and the server history, of the main window.
 #include "ui/frmMain.h"
 
-#include "cli/ExitStatus.h"
 #include "console/RconDatagram.h"
 #include "console/UdpClient.h"
 #include "settings/History.h"
@@ -148,7 +147,7 @@ void frmMain::PasswordAnswered(const QString& sentPassword, const QString& first
 {
     // Only the password of the boxes is saved, and only one the server did not refuse.
     if (ckSavePwd->value() != 1 || sentPassword != TrimSpaces(txtPassword->text())
-        || ExitStatus::OfAnswer(firstDatagram) != ExitStatus::Answered)
+        || IsPasswordRefusal(firstDatagram))
         return;
     passwordVault->remember(txtPassword->text());
 }
