@@ -1,6 +1,6 @@
 #pragma once
 #include "bans/BanList.h"
-#include "maps/BoundServer.h"
+#include "console/BoundServer.h"
 
 #include <QWidget>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "maps/BoundServer.h"
+#include "console/BoundServer.h"
 
 #include <QString>
 

@@ -77,7 +77,7 @@ const char* serverColumn(int column)
 }
 }
 
-frmPlayers::frmPlayers(ServerBoxReader readBoxes, QWidget* parent)
+frmPlayers::frmPlayers(MainWindowBoxReader readBoxes, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_readBoxes(std::move(readBoxes))
 {
@@ -303,52 +303,41 @@ void frmPlayers::Refresh()
     ask();
 }
 
-bool frmPlayers::Server::same(const Server& other) const
-{
-    return host.compare(other.host, Qt::CaseInsensitive) == 0 && port == other.port;
-}
-
 QString frmPlayers::TableServer() const
 {
-    return m_table.host.isEmpty() ? QString() : ServerAddressText(m_table.host, m_table.port);
+    return m_table.isSet() ? m_table.text() : QString();
 }
 
 void frmPlayers::ask()
 {
     if (ShuttingDown())
         return;
-    ExchangeRequest request;
     if (m_action) {
         // The check before a command: the table of the command's server, read once more.
         m_reading = m_action->server;
     } else {
-        const ServerBoxTexts boxes = m_readBoxes();
-        const ServerBoxes server = ReadServerBoxes(TrimSpaces(boxes.address), TrimSpaces(boxes.port));
-        if (server.problemBox != ServerBoxes::None) {
-            showProblem(server.problem);
+        QString problem;
+        const BoundServer server = ReadBoundServer(m_readBoxes(), &problem);
+        if (!server.isSet()) {
+            showProblem(problem);
             return;
         }
-        if (TrimSpaces(boxes.password).isEmpty()) {
-            showProblem(QStringLiteral("You must provide the rcon password."));
-            return;
-        }
-        m_reading = {server.host, server.port, TrimSpaces(boxes.password)};
-        if (!m_table.host.isEmpty() && !m_reading.same(m_table)) {
+        m_reading = server;
+        if (m_table.isSet() && !m_reading.sameServer(m_table)) {
             // Another server: nothing of the old table can be chosen for it.
-            m_table = Server();
+            m_table = BoundServer();
             m_tableTime.clear();
             players->setRows({});
             lblProblem->clear();
-            lblSummary->setText(QStringLiteral("Reading %1 ...").arg(ServerAddressText(m_reading.host, m_reading.port)));
+            lblSummary->setText(QStringLiteral("Reading %1 ...").arg(m_reading.text()));
             updateActions();
         }
-        request.priority = ExchangeRequest::Priority::Automatic;
-        request.skipIfWaitLongerMs = txtRefreshSeconds->value() * 1000;
     }
-    request.host = m_reading.host;
-    request.port = m_reading.port;
-    request.password = m_reading.password;
-    request.command = QStringLiteral("status");
+    // A refresh gives way to typed commands; the check before a command is one of them.
+    ExchangeRequest request = BoundRequest(m_reading, QStringLiteral("status"),
+        m_action ? ExchangeRequest::Priority::Typed : ExchangeRequest::Priority::Automatic);
+    if (!m_action)
+        request.skipIfWaitLongerMs = txtRefreshSeconds->value() * 1000;
     request.firstDatagramMs = NoAnswerMs;
     request.quietMs = AnswerQuietMs;
     m_sinceRequest.start();
@@ -378,7 +367,7 @@ void frmPlayers::answered(const ExchangeOutcome& outcome)
 
 QString frmPlayers::readTable(const ExchangeOutcome& outcome, StatusTable* table) const
 {
-    const QString server = ServerAddressText(m_reading.host, m_reading.port);
+    const QString server = m_reading.text();
     switch (outcome.kind) {
     case ExchangeOutcome::Answered:
     case ExchangeOutcome::BadPassword: {
@@ -405,7 +394,7 @@ QString frmPlayers::readTable(const ExchangeOutcome& outcome, StatusTable* table
 
 void frmPlayers::choose(const PlayerRow& player, const QString& command, bool sameAddress)
 {
-    if (m_table.host.isEmpty() || command.isEmpty())
+    if (!m_table.isSet() || command.isEmpty())
         return;
     m_action = Action{m_table, player, command, sameAddress};
     updateActions();  // nothing else is chosen while this one is checked
@@ -508,7 +497,7 @@ void frmPlayers::updateActions()
     // Only a player of the table on screen, one at a time, and only with a command the
     // server has.
     const PlayerRow* selected = SelectedPlayer();
-    const PlayerRow* p = m_table.host.isEmpty() || m_action ? nullptr : selected;
+    const PlayerRow* p = !m_table.isSet() || m_action ? nullptr : selected;
     const bool hasIp = p && !AddressIp(p->address).isEmpty();
     auto offer = [this](QAction* action, QPushButton* button, bool enable, const QString& command) {
         const bool has = command.isEmpty() || serverCommands->has(command);

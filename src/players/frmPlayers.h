@@ -1,4 +1,5 @@
 #pragma once
+#include "console/BoundServer.h"
 #include "players/StatusTable.h"
 
 #include <QElapsedTimer>
@@ -39,15 +40,7 @@ struct ExchangeOutcome;
 class frmPlayers : public QWidget {
     Q_OBJECT
 public:
-    // The main window's address, port and password boxes as they stand.
-    struct ServerBoxTexts {
-        QString address;
-        QString port;
-        QString password;
-    };
-    using ServerBoxReader = std::function<ServerBoxTexts()>;
-
-    explicit frmPlayers(ServerBoxReader readBoxes, QWidget* parent = nullptr);
+    explicit frmPlayers(MainWindowBoxReader readBoxes, QWidget* parent = nullptr);
     ~frmPlayers() override;
 
     // --- controls; object names are the same ---
@@ -96,15 +89,9 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    struct Server {
-        QString host;
-        int port = 0;
-        QString password;
-        bool same(const Server& other) const;  // host (letter case aside) and port
-    };
     // A command chosen and waiting for the check of its player.
     struct Action {
-        Server server;
+        BoundServer server;
         PlayerRow player;
         QString command;
         bool sameAddress = false;  // a ban: the address must not have changed either
@@ -125,14 +112,14 @@ private:
     void restartAutoRefresh();
     void saveSettings();
 
-    ServerBoxReader m_readBoxes;
+    MainWindowBoxReader m_readBoxes;
     QTimer* m_autoRefresh = nullptr;  // every N seconds
     QTimer* m_pace = nullptr;         // holds a request back until two seconds have passed
     QElapsedTimer m_sinceRequest;
     ServerExchange* m_asking = nullptr;
     bool m_askAgain = false;
-    Server m_reading;                 // the server of the request in flight
-    Server m_table;                   // the server of the table on screen; no host while none
+    BoundServer m_reading;            // the server of the request in flight
+    BoundServer m_table;              // the server of the table on screen; unset while none
     QString m_tableTime;
     std::optional<Action> m_action;
 };

@@ -411,7 +411,7 @@ void frmMain::mnuCommandsPlayers_Click()
 {
     if (!players) {
         players = new frmPlayers([this] {
-            return frmPlayers::ServerBoxTexts{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
+            return MainWindowBoxes{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
         }, this);
         connect(players, &frmPlayers::commandChosen, this, &frmMain::SendToServer);
         connect(players, &frmPlayers::commandChosen, this, [this](const QString& host, int port, const QString&, const QString& command) { if (bans) bans->CommandSent(host, port, command); });

@@ -49,7 +49,7 @@ struct Rig {
         server.answer(QStringLiteral("cmdlist"), {commands});
         SaveProgramSetting(Key::PlayersRefreshSeconds, QStringLiteral("0"));
         window = std::make_unique<frmPlayers>([this] {
-            return frmPlayers::ServerBoxTexts{QStringLiteral("127.0.0.1"), QString::number(server.port()), server.password()};
+            return MainWindowBoxes{QStringLiteral("127.0.0.1"), QString::number(server.port()), server.password()};
         });
         chosen = new QSignalSpy(window.get(), &frmPlayers::commandChosen);
         window->show();

@@ -1,4 +1,4 @@
-#include "maps/BoundServer.h"
+#include "console/BoundServer.h"
 
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
