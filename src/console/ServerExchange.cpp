@@ -1,5 +1,6 @@
 #include "console/ServerExchange.h"
 
+#include "console/ExchangeObserver.h"
 #include "console/RconDatagram.h"
 #include "console/RequestBudget.h"
 #include "console/Shutdown.h"
@@ -177,6 +178,7 @@ void ServerExchange::finish(ExchangeOutcome::Kind kind, const QString& errorText
     m_outcome.address = m_address;
     // Reported from the event loop, never inside the call that started or cancelled it.
     QTimer::singleShot(0, this, [this] {
+        ReportExchange(m_request, m_outcome, m_sentAt.isValid());
         emit finished(m_outcome);
         deleteLater();
     });

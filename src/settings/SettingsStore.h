@@ -59,6 +59,11 @@ inline const QString ServersGeometry = QStringLiteral("ServersGeometry");
 inline const QString ServersColumns = QStringLiteral("ServersColumns");
 inline const QString ServersSplitter = QStringLiteral("ServersSplitter");
 inline const QString ServersPollSeconds = QStringLiteral("ServersPollSeconds");
+// The program's memory: the days sightings are kept, the admin's name in the journal (the
+// login name when blank), and the last reasons given for a kick or a ban (one a line).
+inline const QString KeepSightingsDays = QStringLiteral("KeepSightingsDays");
+inline const QString AdminName = QStringLiteral("AdminName");
+inline const QString LastReasons = QStringLiteral("LastReasons");
 
 // History slots: "ServerAddr1".."ServerAddr15" and "Port1".."Port10".
 constexpr int AddressSlots = 15;

@@ -17,8 +17,10 @@ void ScriptedServer::drain()
         const QByteArray data = d.data();
         QByteArray reply;
         if (data.startsWith(oob + "getstatus")) {
+            QList<QByteArray>& players = m_answers[QStringLiteral("getstatus")];
             reply = oob + "statusResponse\n\\challenge\\" + data.mid(14).trimmed()
-                + "\\version\\ioq3 1.36_GIT stand-in\\sv_hostname\\stand-in\\mapname\\oa_dm1\n";
+                + "\\version\\ioq3 1.36_GIT stand-in\\sv_hostname\\stand-in\\mapname\\oa_dm1\n"
+                + (players.isEmpty() ? QByteArray() : players.size() > 1 ? players.takeFirst() : players.first());
         } else if (data.startsWith(oob + "rcon ")) {
             const QString rest = QString::fromLatin1(data.mid(9));
             const QString password = rest.section(QLatin1Char(' '), 0, 0);

@@ -6,7 +6,7 @@
 // A stand-in Quake 3 server on 127.0.0.1 and a free port that answers by script: an rcon
 // command with the right password gets the text set for it (one datagram), a wrong password
 // "Bad rconpassword.", a command with no text (or an empty one) nothing; "getstatus" gets an info line of an
-// ioquake3 engine. The rcon commands it heard are kept, in order.
+// ioquake3 engine, then the player lines set as the answers to "getstatus". The rcon commands it heard are kept, in order.
 class ScriptedServer {
 public:
     explicit ScriptedServer(const QString& password = QStringLiteral("pw"));

@@ -3,6 +3,8 @@
 #include "console/RequestBudget.h"
 #include "console/Shutdown.h"
 #include "console/TimeOfDay.h"
+#include "memory/MemoryDatabase.h"
+#include "memory/Recorder.h"
 #include "settings/ProgramInfo.h"
 #include "ui/Launcher.h"
 #include "ui/MessageBox.h"
@@ -35,6 +37,10 @@ TestEnv::TestEnv()
 
 TestEnv::~TestEnv()
 {
+    // The memory of this test's folder is closed with it: the next test begins its own.
+    Recorder::Stop();
+    Memory::Forget();
+    Memory::SetClockOffsetForTests(0);
     MessageBox::setRecording(false);
     Launcher::setRecording(false);
     EndShutdown();

@@ -4,7 +4,7 @@
 // A private world for one test: settings under a temporary XDG config folder, the user's
 // data folder under a temporary XDG data folder, the program's folder in a temporary folder (the log goes there), message boxes and program
 // launches recorded instead of shown, the clock stopped at 12:34:56, a fresh request budget
-// for 127.0.0.1 with the ioquake3 rule, no close begun. Undone when it goes out of scope.
+// for 127.0.0.1 with the ioquake3 rule, no close begun, and a memory (the database) of its own. Undone when it goes out of scope.
 class TestEnv {
 public:
     TestEnv();

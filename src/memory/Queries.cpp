@@ -1,0 +1,259 @@
+#include "memory/Queries.h"
+
+#include "memory/MemoryDatabase.h"
+
+#include <QSet>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace Memory {
+namespace {
+QSqlQuery query(const QString& sql)
+{
+    QSqlQuery q(Connection());
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    return q;
+}
+
+Session session(const QSqlQuery& q)
+{
+    Session s;
+    s.server = q.value(0).toString();
+    s.name = q.value(1).toString();
+    s.address = q.value(2).toString();
+    s.client = q.value(3).isNull() ? -1 : q.value(3).toInt();
+    s.firstSeen = q.value(4).toLongLong();
+    s.lastSeen = q.value(5).toLongLong();
+    s.open = q.value(6).toInt() != 0;
+    return s;
+}
+
+const QString SessionColumns = QStringLiteral(
+    "SELECT s.server, n.name, coalesce(a.ip, ''), s.client, s.first_seen, s.last_seen, s.open FROM sessions s "
+    "JOIN names n ON n.id = s.name_id LEFT JOIN addresses a ON a.id = s.address_id ");
+
+JournalEntry entry(const QSqlQuery& q)
+{
+    JournalEntry e;
+    e.time = q.value(0).toLongLong();
+    e.server = q.value(1).toString();
+    e.command = q.value(2).toString();
+    e.admin = q.value(3).toString();
+    e.outcome = q.value(4).toString();
+    e.targetName = q.value(5).toString();
+    e.targetAddress = q.value(6).toString();
+    e.reason = q.value(7).toString();
+    return e;
+}
+
+const QString JournalColumns = QStringLiteral(
+    "SELECT time, server, command, admin, outcome, coalesce(target_name, ''), coalesce(target_address, ''), "
+    "coalesce(reason, '') FROM journal ");
+
+QList<Ban> bans(QSqlQuery& q)
+{
+    QList<Ban> list;
+    q.exec();
+    while (q.next()) {
+        Ban b;
+        b.id = q.value(0).toLongLong();
+        b.server = q.value(1).toString();
+        b.target = q.value(2).toString();
+        b.reason = q.value(3).toString();
+        b.admin = q.value(4).toString();
+        b.created = q.value(5).toLongLong();
+        b.expires = q.value(6).toLongLong();
+        b.lifted = q.value(7).toLongLong();
+        b.liftedBy = q.value(8).toString();
+        b.liftedHow = q.value(9).toString();
+        list.append(b);
+    }
+    return list;
+}
+
+const QString BanColumns = QStringLiteral(
+    "SELECT id, server, target, reason, admin, created, coalesce(expires, 0), coalesce(lifted, 0), coalesce(lifted_by, ''), "
+    "coalesce(lifted_how, '') FROM bans ");
+}
+
+QList<PlayerFound> Find(const QString& text, int limit)
+{
+    QList<PlayerFound> found;
+    if (!IsOpen() || text.trimmed().isEmpty())
+        return found;
+    const Search search = ReadSearch(text);
+    QSqlQuery ids = search.kind == Search::Name
+        ? query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE instr(folded, ?) > 0 ORDER BY last_seen DESC LIMIT ?"))
+        : query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE id IN (SELECT na.name_id FROM addresses a "
+                               "JOIN name_address na ON na.address_id = a.id WHERE a.key BETWEEN ? AND ?) "
+                               "ORDER BY last_seen DESC LIMIT ?"));
+    if (search.kind == Search::Name) {
+        ids.addBindValue(search.fragment);
+    } else {
+        ids.addBindValue(search.low);
+        ids.addBindValue(search.high);
+    }
+    ids.addBindValue(limit);
+    ids.exec();
+    while (ids.next()) {
+        PlayerFound p;
+        p.nameId = ids.value(0).toLongLong();
+        p.name = ids.value(1).toString();
+        p.firstSeen = ids.value(2).toLongLong();
+        p.lastSeen = ids.value(3).toLongLong();
+        found.append(p);
+    }
+    QSqlQuery totals = query(QStringLiteral("SELECT count(*), coalesce(sum(last_seen - first_seen), 0) FROM sessions WHERE name_id = ?"));
+    QSqlQuery servers = query(QStringLiteral("SELECT DISTINCT server FROM sessions WHERE name_id = ? ORDER BY server"));
+    QSqlQuery addresses = query(QStringLiteral("SELECT a.ip FROM name_address na JOIN addresses a ON a.id = na.address_id "
+                                               "WHERE na.name_id = ? ORDER BY na.last_seen DESC"));
+    for (PlayerFound& p : found) {
+        totals.addBindValue(p.nameId);
+        if (totals.exec() && totals.next()) {
+            p.sessions = totals.value(0).toInt();
+            p.playedMs = totals.value(1).toLongLong();
+        }
+        servers.addBindValue(p.nameId);
+        servers.exec();
+        while (servers.next())
+            p.servers.append(servers.value(0).toString());
+        addresses.addBindValue(p.nameId);
+        addresses.exec();
+        while (addresses.next())
+            p.addresses.append(addresses.value(0).toString());
+    }
+    return found;
+}
+
+QList<Alias> AliasesOf(qint64 nameId)
+{
+    QList<Alias> list;
+    if (!IsOpen())
+        return list;
+    // The name's addresses, the names seen there, and those names' addresses: two steps out.
+    QSqlQuery q = query(QStringLiteral(
+        "WITH addrs AS (SELECT address_id FROM name_address WHERE name_id = ?), "
+        "nms AS (SELECT DISTINCT name_id FROM name_address WHERE address_id IN (SELECT address_id FROM addrs) UNION SELECT ?) "
+        "SELECT n.name, a.ip, na.first_seen, na.last_seen FROM name_address na JOIN names n ON n.id = na.name_id "
+        "JOIN addresses a ON a.id = na.address_id WHERE na.name_id IN (SELECT name_id FROM nms) ORDER BY na.last_seen DESC LIMIT 1000"));
+    q.addBindValue(nameId);
+    q.addBindValue(nameId);
+    q.exec();
+    while (q.next())
+        list.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toLongLong(), q.value(3).toLongLong()});
+    return list;
+}
+
+QList<Session> SessionsOf(qint64 nameId)
+{
+    QList<Session> list;
+    if (!IsOpen())
+        return list;
+    QSqlQuery q = query(SessionColumns + QStringLiteral("WHERE s.name_id = ? ORDER BY s.server, s.last_seen DESC LIMIT 5000"));
+    q.addBindValue(nameId);
+    q.exec();
+    while (q.next())
+        list.append(session(q));
+    return list;
+}
+
+QList<Session> SessionsOn(const QString& server, qint64 from, qint64 to)
+{
+    QList<Session> list;
+    if (!IsOpen())
+        return list;
+    QSqlQuery q = query(SessionColumns + QStringLiteral("WHERE s.server = ? AND s.last_seen >= ? AND s.first_seen <= ? "
+                                                        "ORDER BY s.first_seen LIMIT 5000"));
+    q.addBindValue(server);
+    q.addBindValue(from);
+    q.addBindValue(to);
+    q.exec();
+    while (q.next())
+        list.append(session(q));
+    return list;
+}
+
+QStringList ServersSeen()
+{
+    QStringList list;
+    if (!IsOpen())
+        return list;
+    // One step of the index per server, not a scan of every session.
+    QSqlQuery q = query(QStringLiteral("WITH RECURSIVE s(server) AS (SELECT min(server) FROM sessions UNION ALL "
+                                       "SELECT (SELECT min(server) FROM sessions WHERE server > s.server) FROM s WHERE s.server IS NOT NULL) "
+                                       "SELECT server FROM s WHERE server IS NOT NULL"));
+    q.exec();
+    while (q.next())
+        list.append(q.value(0).toString());
+    return list;
+}
+
+QList<JournalEntry> Journal(qint64 since)
+{
+    QList<JournalEntry> list;
+    if (!IsOpen())
+        return list;
+    QSqlQuery q = query(JournalColumns + QStringLiteral("WHERE time >= ? ORDER BY time, id"));
+    q.addBindValue(since);
+    q.exec();
+    while (q.next())
+        list.append(entry(q));
+    return list;
+}
+
+QList<JournalEntry> JournalAbout(qint64 nameId)
+{
+    QList<JournalEntry> list;
+    if (!IsOpen())
+        return list;
+    QSqlQuery name = query(QStringLiteral("SELECT name FROM names WHERE id = ?"));
+    name.addBindValue(nameId);
+    if (!name.exec() || !name.next())
+        return list;
+    QStringList addresses;
+    QSqlQuery a = query(QStringLiteral("SELECT a.ip FROM name_address na JOIN addresses a ON a.id = na.address_id WHERE na.name_id = ?"));
+    a.addBindValue(nameId);
+    a.exec();
+    while (a.next())
+        addresses.append(a.value(0).toString());
+    // An entry names a player as the server sent the name, and a ban its address/prefix.
+    QSqlQuery q = query(JournalColumns + QStringLiteral("WHERE target_name = ? OR target_address IS NOT NULL ORDER BY time DESC, id DESC"));
+    q.addBindValue(name.value(0).toString());
+    q.exec();
+    while (q.next()) {
+        const JournalEntry e = entry(q);
+        const QString ip = e.targetAddress.section(QLatin1Char('/'), 0, 0);
+        if (e.targetName == name.value(0).toString() || addresses.contains(ip) || addresses.contains(e.targetAddress))
+            list.append(e);
+    }
+    return list;
+}
+
+QList<Ban> BansOn(const QString& server)
+{
+    if (!IsOpen())
+        return {};
+    QSqlQuery q = query(BanColumns + QStringLiteral("WHERE server = ? ORDER BY lifted IS NOT NULL, created DESC"));
+    q.addBindValue(server);
+    return bans(q);
+}
+
+QList<Ban> DueBans(qint64 now)
+{
+    if (!IsOpen())
+        return {};
+    QSqlQuery q = query(BanColumns + QStringLiteral("WHERE lifted IS NULL AND expires <= ? ORDER BY expires"));
+    q.addBindValue(now);
+    return bans(q);
+}
+
+qint64 NextExpiry()
+{
+    if (!IsOpen())
+        return 0;
+    QSqlQuery q = query(QStringLiteral("SELECT min(expires) FROM bans WHERE lifted IS NULL AND expires IS NOT NULL"));
+    return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+}
+
+}

@@ -1,0 +1,482 @@
+#include "memory/Recorder.h"
+
+#include "console/ColourCodes.h"
+#include "console/ExchangeObserver.h"
+#include "console/ServerExchange.h"
+#include "log/LogText.h"
+#include "memory/MemoryDatabase.h"
+#include "players/PlayerCommands.h"
+#include "players/StatusTable.h"
+#include "servers/StatusResponse.h"
+
+#include <QCoreApplication>
+#include <QMutex>
+#include <QPointer>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QVariant>
+#include <QWaitCondition>
+
+namespace Recorder {
+namespace {
+
+struct Sighting {
+    QString name;
+    QString ip;       // empty when the answer gives none
+    int client = -1;  // -1 when the answer gives none
+};
+
+// The first word of a command, in lower case, and the rest.
+QString firstWord(const QString& command, QString* rest = nullptr)
+{
+    const QString t = command.trimmed();
+    const int space = int(t.indexOf(QLatin1Char(' ')));
+    if (rest)
+        *rest = space < 0 ? QString() : t.mid(space + 1).trimmed();
+    return (space < 0 ? t : t.left(space)).toLower();
+}
+
+QVariant orNull(const QString& text)
+{
+    return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+}
+
+class Writes {
+public:
+    explicit Writes(QSqlDatabase& db)
+        : m_db(db)
+    {
+    }
+
+    bool observation(const Observation& o)
+    {
+        if (!o.automatic && o.wentOut && !o.outOfBand && !journal(o))
+            return false;
+        if (o.outcome != ExchangeOutcome::Answered)
+            return true;
+        QString rest;
+        const QString word = firstWord(o.command, &rest);
+        if (o.outOfBand) {
+            if (word != QLatin1String("getstatus") || o.datagrams.isEmpty())
+                return true;
+            const StatusResponse status = ReadStatusResponse(o.datagrams.first());
+            if (!status.valid)
+                return true;
+            QList<Sighting> seen;
+            for (const StatusPlayer& p : status.players) {
+                if (p.ping != 0)  // ping 0: a bot
+                    seen.append({p.name, QString(), -1});
+            }
+            return sightings(o.server, o.time, seen);
+        }
+        if (word == QLatin1String("status")) {
+            const StatusTable table = ReadStatusTable(StatusReplyText(o.datagrams));
+            if (!table.found)
+                return true;
+            QList<Sighting> seen;
+            for (const PlayerRow& row : table.rows) {
+                if (!row.isBot())
+                    seen.append({row.name, AddressIp(row.address), row.client});
+            }
+            return sightings(o.server, o.time, seen);
+        }
+        if (o.automatic)
+            return true;
+        const bool refused = o.text.contains(QLatin1String("Unknown command"), Qt::CaseInsensitive);
+        if (word == QLatin1String("banaddr") && !refused)
+            return banned(o, Memory::BanTarget(rest));
+        if (word == QLatin1String("bandel") && !refused)
+            return lifted(o.server, Memory::BanTarget(rest), o.time, o.admin, o.expiry ? QStringLiteral("expired") : QStringLiteral("removed"));
+        return true;
+    }
+
+    bool journal(const Observation& o)
+    {
+        // A ban command concerns its address and prefix, whoever sent it.
+        QString rest;
+        const QString word = firstWord(o.command, &rest);
+        static const QStringList banCommands = {QStringLiteral("banaddr"), QStringLiteral("bandel"), QStringLiteral("exceptaddr"),
+            QStringLiteral("exceptdel")};
+        const QString address = o.targetAddress.isEmpty() && banCommands.contains(word) ? Memory::BanTarget(rest) : o.targetAddress;
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("INSERT INTO journal(time, server, command, admin, outcome, target_name, target_address, reason) "
+                                 "VALUES(?, ?, ?, ?, ?, ?, ?, ?)"));
+        q.addBindValue(o.time);
+        q.addBindValue(o.server);
+        q.addBindValue(MaskPasswords(o.command));
+        q.addBindValue(o.admin);
+        q.addBindValue(ExchangeOutcome::words(ExchangeOutcome::Kind(o.outcome)));
+        q.addBindValue(orNull(o.targetName));
+        q.addBindValue(orNull(address));
+        q.addBindValue(orNull(o.reason));
+        return exec(q);
+    }
+
+    bool banned(const Observation& o, const QString& target)
+    {
+        if (target.isEmpty())
+            return true;
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("INSERT INTO bans(server, target, reason, admin, created, expires) VALUES(?, ?, ?, ?, ?, ?) "
+                                 "ON CONFLICT(server, target) WHERE lifted IS NULL DO UPDATE SET reason = excluded.reason, "
+                                 "admin = excluded.admin, created = excluded.created, expires = excluded.expires"));
+        q.addBindValue(o.server);
+        q.addBindValue(target);
+        q.addBindValue(o.reason);
+        q.addBindValue(o.admin);
+        q.addBindValue(o.time);
+        q.addBindValue(o.expiresAt > 0 ? QVariant(o.expiresAt) : QVariant(QMetaType::fromType<qint64>()));
+        return exec(q);
+    }
+
+    bool lifted(const QString& server, const QString& target, qint64 time, const QString& admin, const QString& how)
+    {
+        if (target.isEmpty())
+            return true;
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("UPDATE bans SET lifted = ?, lifted_by = ?, lifted_how = ? WHERE server = ? AND target = ? AND lifted IS NULL"));
+        q.addBindValue(time);
+        q.addBindValue(admin);
+        q.addBindValue(how);
+        q.addBindValue(server);
+        q.addBindValue(target);
+        return exec(q);
+    }
+
+    bool sightings(const QString& server, qint64 time, const QList<Sighting>& seen)
+    {
+        QSet<qint64> present;
+        for (const Sighting& s : seen) {
+            const qint64 nameId = upsertName(s.name, time);
+            if (nameId < 0)
+                return false;
+            qint64 addressId = -1;
+            if (!s.ip.isEmpty()) {
+                addressId = upsertAddress(s.ip);
+                if (addressId < 0 || !link(nameId, addressId, time))
+                    return false;
+            }
+            if (!extend(server, nameId, addressId, s.client, time))
+                return false;
+            present.insert(nameId);
+        }
+        // Whoever the server no longer lists has left; an answer older than what another
+        // process recorded meanwhile ends nothing.
+        QSqlQuery open(m_db);
+        open.prepare(QStringLiteral("SELECT id, name_id FROM sessions WHERE server = ? AND open = 1 AND last_seen < ?"));
+        open.addBindValue(server);
+        open.addBindValue(time);
+        if (!exec(open))
+            return false;
+        QList<qint64> gone;
+        while (open.next()) {
+            if (!present.contains(open.value(1).toLongLong()))
+                gone.append(open.value(0).toLongLong());
+        }
+        for (qint64 id : gone) {
+            if (!close(id))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    bool exec(QSqlQuery& q)
+    {
+        if (q.exec())
+            return true;
+        m_error = q.lastError().text();
+        return false;
+    }
+
+    qint64 upsertName(const QString& name, qint64 time)
+    {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("INSERT INTO names(name, plain, folded, first_seen, last_seen) VALUES(?, ?, ?, ?, ?) "
+                                 "ON CONFLICT(name) DO UPDATE SET last_seen = max(last_seen, excluded.last_seen) RETURNING id"));
+        q.addBindValue(name);
+        q.addBindValue(ColourCodes::Strip(name));
+        q.addBindValue(Memory::FoldName(name));
+        q.addBindValue(time);
+        q.addBindValue(time);
+        return exec(q) && q.next() ? q.value(0).toLongLong() : -1;
+    }
+
+    qint64 upsertAddress(const QString& ip)
+    {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("INSERT INTO addresses(ip, key) VALUES(?, ?) ON CONFLICT(ip) DO UPDATE SET key = excluded.key RETURNING id"));
+        q.addBindValue(ip);
+        q.addBindValue(Memory::AddressKey(ip));
+        return exec(q) && q.next() ? q.value(0).toLongLong() : -1;
+    }
+
+    bool link(qint64 nameId, qint64 addressId, qint64 time)
+    {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("INSERT INTO name_address(name_id, address_id, first_seen, last_seen) VALUES(?, ?, ?, ?) "
+                                 "ON CONFLICT(name_id, address_id) DO UPDATE SET last_seen = max(last_seen, excluded.last_seen), "
+                                 "first_seen = min(first_seen, excluded.first_seen)"));
+        q.addBindValue(nameId);
+        q.addBindValue(addressId);
+        q.addBindValue(time);
+        q.addBindValue(time);
+        return exec(q);
+    }
+
+    bool close(qint64 sessionId)
+    {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("UPDATE sessions SET open = 0 WHERE id = ?"));
+        q.addBindValue(sessionId);
+        return exec(q);
+    }
+
+    // The player's open session on the server goes on to `time`; a new one begins when there
+    // is none, when it was last seen too long ago, or at another address.
+    bool extend(const QString& server, qint64 nameId, qint64 addressId, int client, qint64 time)
+    {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("SELECT id, last_seen, address_id FROM sessions WHERE server = ? AND name_id = ? AND open = 1"));
+        q.addBindValue(server);
+        q.addBindValue(nameId);
+        if (!exec(q))
+            return false;
+        if (q.next()) {
+            const qint64 id = q.value(0).toLongLong();
+            const qint64 last = q.value(1).toLongLong();
+            const bool otherAddress = addressId >= 0 && !q.value(2).isNull() && q.value(2).toLongLong() != addressId;
+            const bool stale = time - last > qint64(SessionGapMinutes) * 60 * 1000;
+            if (!otherAddress && !stale) {
+                QSqlQuery u(m_db);
+                u.prepare(QStringLiteral("UPDATE sessions SET last_seen = max(last_seen, ?), address_id = coalesce(?, address_id), "
+                                         "client = coalesce(?, client) WHERE id = ?"));
+                u.addBindValue(time);
+                u.addBindValue(addressId >= 0 ? QVariant(addressId) : QVariant(QMetaType::fromType<qint64>()));
+                u.addBindValue(client >= 0 ? QVariant(client) : QVariant(QMetaType::fromType<int>()));
+                u.addBindValue(id);
+                return exec(u);
+            }
+            if (last >= time)
+                return true;  // another process saw the newer state already
+            if (!close(id))
+                return false;
+        }
+        QSqlQuery i(m_db);
+        i.prepare(QStringLiteral("INSERT INTO sessions(server, name_id, address_id, client, first_seen, last_seen) VALUES(?, ?, ?, ?, ?, ?)"));
+        i.addBindValue(server);
+        i.addBindValue(nameId);
+        i.addBindValue(addressId >= 0 ? QVariant(addressId) : QVariant(QMetaType::fromType<qint64>()));
+        i.addBindValue(client >= 0 ? QVariant(client) : QVariant(QMetaType::fromType<int>()));
+        i.addBindValue(time);
+        i.addBindValue(time);
+        return exec(i);
+    }
+
+public:
+    QString m_error;
+
+private:
+    QSqlDatabase& m_db;
+};
+
+using Work = std::function<bool(QSqlDatabase&)>;
+
+// The thread that writes: takes everything waiting, writes it in one transaction.
+class Writer : public QThread {
+public:
+    void hand(Work work)
+    {
+        QMutexLocker locked(&m_lock);
+        m_waiting.append(std::move(work));
+        m_wake.wakeAll();
+    }
+    void flush()
+    {
+        QMutexLocker locked(&m_lock);
+        while (!m_waiting.isEmpty() || m_busy)
+            m_done.wait(&m_lock);
+    }
+    void finish()
+    {
+        {
+            QMutexLocker locked(&m_lock);
+            m_stopping = true;
+            m_wake.wakeAll();
+        }
+        wait();
+    }
+    std::function<void(const QString&)> failed;  // called on this thread
+    std::function<void()> wrote;
+
+protected:
+    void run() override
+    {
+        {
+            QSqlDatabase db = Memory::Connection();
+            loop(db);
+        }
+        Memory::Disconnect();
+    }
+
+private:
+    void loop(QSqlDatabase& db)
+    {
+        for (;;) {
+            QList<Work> batch;
+            {
+                QMutexLocker locked(&m_lock);
+                while (m_waiting.isEmpty() && !m_stopping)
+                    m_wake.wait(&m_lock);
+                if (m_waiting.isEmpty() && m_stopping)
+                    break;
+                batch.swap(m_waiting);
+                m_busy = true;
+            }
+            write(db, batch);
+            QMutexLocker locked(&m_lock);
+            m_busy = false;
+            m_done.wakeAll();
+        }
+    }
+
+    void write(QSqlDatabase& db, const QList<Work>& batch)
+    {
+        QSqlQuery q(db);
+        // The write lock from the start: two processes never both read, then both insert.
+        if (!db.isOpen() || !q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            failed(db.isOpen() ? q.lastError().text() : db.lastError().text());
+            return;
+        }
+        bool all = true;
+        for (const Work& work : batch)
+            all = work(db) && all;
+        if (!q.exec(QStringLiteral("COMMIT"))) {
+            const QString why = q.lastError().text();
+            q.exec(QStringLiteral("ROLLBACK"));
+            failed(why);
+            return;
+        }
+        if (all)
+            wrote();
+    }
+
+    QMutex m_lock;
+    QWaitCondition m_wake, m_done;
+    QList<Work> m_waiting;
+    bool m_busy = false;
+    bool m_stopping = false;
+};
+
+Writer* writer = nullptr;
+QString admin;
+std::function<void(const QString&)> teller;
+QAtomicInt problemTold = 0;  // 1 once a failure was told, until a write works again
+
+void tellFromWriter(const QString& why)
+{
+    if (!problemTold.testAndSetRelaxed(0, 1))
+        return;
+    const QString line = QObject::tr("The memory of players and actions cannot be written (%1); what happens meanwhile is not recorded.").arg(why);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [line] {
+        if (teller)
+            teller(line);
+    }, Qt::QueuedConnection);
+}
+
+void observed(const ExchangeRequest& request, const ExchangeOutcome& outcome, bool wentOut)
+{
+    const bool automatic = request.priority == ExchangeRequest::Priority::Automatic;
+    const QString word = firstWord(request.command);
+    // Only what can be recorded is handed over: the reads that give players, and commands.
+    const bool read = outcome.kind == ExchangeOutcome::Answered
+        && (request.outOfBand ? word == QLatin1String("getstatus") : word == QLatin1String("status"));
+    const bool command = !automatic && wentOut && !request.outOfBand;
+    if (!read && !command)
+        return;
+    Observation o;
+    o.time = Memory::Now();
+    o.server = Memory::ServerKey(request.host, request.port);
+    o.command = request.command;
+    o.outOfBand = request.outOfBand;
+    o.automatic = automatic;
+    o.wentOut = wentOut;
+    o.outcome = outcome.kind;
+    o.datagrams = outcome.datagrams;
+    o.admin = admin;
+    if (command) {
+        o.text = outcome.text;
+        const JournalNote note = TakeNote(request.host, request.port, request.command);
+        o.targetName = note.name;
+        o.targetAddress = note.address;
+        o.reason = note.reason;
+        o.expiresAt = note.expiresAt;
+        o.expiry = note.expiry;
+    }
+    Observe(o);
+}
+}
+
+void Start(std::function<void(const QString& line)> tell)
+{
+    if (writer)
+        return;
+    teller = std::move(tell);
+    const Memory::Opening opening = Memory::Open(Memory::KeepDays());
+    if (!opening.notice.isEmpty() && teller)
+        teller(opening.notice);
+    if (!opening.usable)
+        return;
+    admin = Memory::AdminName();
+    problemTold = 0;
+    writer = new Writer;
+    writer->failed = tellFromWriter;
+    writer->wrote = [] { problemTold.storeRelaxed(0); };
+    writer->start();
+    SetExchangeObserver(observed);
+}
+
+void Stop()
+{
+    if (!writer)
+        return;
+    SetExchangeObserver({});
+    writer->finish();
+    delete writer;
+    writer = nullptr;
+    teller = nullptr;
+}
+
+bool IsRecording()
+{
+    return writer != nullptr;
+}
+
+void Flush()
+{
+    if (writer)
+        writer->flush();
+}
+
+void Observe(const Observation& observation)
+{
+    if (!writer)
+        return;
+    writer->hand([observation](QSqlDatabase& db) {
+        Writes writes(db);
+        if (writes.observation(observation))
+            return true;
+        tellFromWriter(writes.m_error);
+        return false;
+    });
+}
+
+void Run(std::function<bool(QSqlDatabase& db)> work)
+{
+    if (writer)
+        writer->hand(std::move(work));
+}
+
+}

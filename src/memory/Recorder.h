@@ -1,0 +1,61 @@
+#pragma once
+#include <QByteArray>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <functional>
+
+// Records what the process's exchanges with servers show into the memory (see
+// MemoryDatabase.h), from the one report every exchange makes when it is over:
+//  - an answered rcon "status": a sighting of every player of its table (client number,
+//    name, IP address), connecting and dropped ones included;
+//  - an answered out-of-band "getstatus": a sighting of every player by name;
+//  - every command sent on the admin's behalf (not the automatic reads): a journal entry
+//    with the time, the server, the command with its password values masked as in the
+//    log, the admin, the outcome, and what a window noted of it (player, reason); an
+//    answered "banaddr" also keeps the ban (with its expiry), "bandel" marks it lifted.
+// Bots are never recorded. A sighting extends the player's session on that server; a
+// player missing from a later answer of the same server, or not seen for a while, ends it.
+//
+// The caller's thread only hands the report over: a writer thread of its own, with its
+// own connection, writes everything that came meanwhile in one transaction. A memory that
+// cannot be written is said once, and again only after a write has worked since.
+namespace Recorder {
+
+// Minutes without a sighting after which a player's next sighting begins a new session.
+constexpr int SessionGapMinutes = 20;
+
+// Opens the memory (see Memory::Open), tells its notice, and records every exchange from
+// now on. `tell` gets each line for the admin, on the caller's thread.
+void Start(std::function<void(const QString& line)> tell);
+// Writes what is waiting and stops recording.
+void Stop();
+bool IsRecording();
+// Returns once everything handed over so far is written.
+void Flush();
+
+// One exchange that is over, as the writer gets it.
+struct Observation {
+    qint64 time = 0;
+    QString server;     // Memory::ServerKey
+    QString command;    // as sent (an out-of-band request's text for getstatus)
+    bool outOfBand = false;
+    bool automatic = false;
+    bool wentOut = false;
+    int outcome = 0;    // ExchangeOutcome::Kind
+    QList<QByteArray> datagrams;
+    QString text;       // the answer's text as the pane shows it
+    QString admin;
+    // What a window noted of the command.
+    QString targetName, targetAddress, reason;
+    qint64 expiresAt = 0;
+    bool expiry = false;
+};
+void Observe(const Observation& observation);
+
+// Work for the writer thread, run there in the next transaction with its connection; false
+// when it could not be written.
+void Run(std::function<bool(QSqlDatabase& db)> work);
+
+}
