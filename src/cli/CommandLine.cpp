@@ -1,11 +1,14 @@
 #include "cli/CommandLine.h"
 
+#include "console/BanDuration.h"
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
+#include "memory/MemoryDatabase.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QLocale>
 
 namespace {
@@ -33,7 +36,16 @@ const QString Description = QStringLiteral(
     "4 no answer in time; 5 the network refused (port unreachable, host not found); 2 a usage\n"
     "error or no password. The run stops at the first command that fails, and that command's\n"
     "status is the program's; the commands after it are not sent. With several servers, each\n"
-    "stops at its own first failure, and the exit status is the highest of theirs.");
+    "stops at its own first failure, and the exit status is the highest of theirs.\n"
+    "\n"
+    "The program remembers, in memory.sqlite in its data folder, the players its status reads\n"
+    "show (names, addresses, sessions), the commands sent on your behalf (the journal) and the\n"
+    "bans it placed. --lookup and --journal print from it (exit status 0, or 2 when it cannot\n"
+    "be read). --ban sends banaddr as --send does, with its reason and duration kept, and has\n"
+    "the exit statuses of --send. --lift-expired lifts the bans whose time has come, after\n"
+    "reading each server's ban list, with each server's saved password (else the one of\n"
+    "--password-file or TELMORAX_PASSWORD); its exit status is the worst of theirs, 2 when a\n"
+    "server's password is missing.");
 
 // The options of the window that Qt itself reads (-platform, -style, ...): accepted, and left
 // for the window to take, but not listed.
@@ -59,6 +71,25 @@ struct Options {
         QStringLiteral("With --send: send to the saved servers of group NAME instead of one server."), QStringLiteral("NAME")};
     QCommandLineOption all{QStringLiteral("all"), QStringLiteral("With --send: send to every saved server.")};
     QCommandLineOption list{QStringLiteral("list"), QStringLiteral("Print the saved servers and exit.")};
+    QCommandLineOption lookup{QStringLiteral("lookup"),
+        QStringLiteral("Print the players the memory knows whose name holds TEXT (colour codes and letter case ignored), or who "
+                       "were seen at an address or prefix (203.0.113.7, 203.0.113., 203.0.113.0/24, an IPv6 /64)."),
+        QStringLiteral("TEXT")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("With --lookup or --journal: print JSON instead of lines of tab-separated fields.")};
+    QCommandLineOption journal{QStringLiteral("journal"), QStringLiteral("Print the journal of the commands sent on your behalf.")};
+    QCommandLineOption since{QStringLiteral("since"),
+        QStringLiteral("With --journal: only entries since WHEN, a date and time (2026-12-07, 2026-12-07T21:00) or a time ago (90m, 3d)."),
+        QStringLiteral("WHEN")};
+    QCommandLineOption ban{QStringLiteral("ban"),
+        QStringLiteral("Ban ADDRESS[/PREFIX] (banaddr) on the server named, --group NAME or --all, and keep it in the journal."),
+        QStringLiteral("ADDRESS")};
+    QCommandLineOption banFor{QStringLiteral("for"),
+        QStringLiteral("With --ban: how long the ban stands (permanent, 90m, 1h, 3d, 1w, 30d; default permanent); the program "
+                       "lifts it when that has passed."),
+        QStringLiteral("DURATION")};
+    QCommandLineOption reason{QStringLiteral("reason"), QStringLiteral("With --ban: why, for the journal."), QStringLiteral("TEXT")};
+    QCommandLineOption liftExpired{QStringLiteral("lift-expired"),
+        QStringLiteral("Lift every ban whose time has come, each on its server (for cron).")};
     QCommandLineOption colours{{QStringLiteral("color"), QStringLiteral("colour")},
         QStringLiteral("Colour codes in answers: drawn in the terminal's colours (always), removed (never), or drawn "
                        "only when standard output is a terminal (auto, the default)."),
@@ -68,7 +99,8 @@ struct Options {
     {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // -platform, as Qt reads it
         parser.setApplicationDescription(Description);
-        parser.addOptions({help, version, send, group, all, list, wait, passwordFile, log, colours});
+        parser.addOptions({help, version, send, group, all, list, wait, passwordFile, log, colours, lookup, json, journal, since, ban,
+            banFor, reason, liftExpired});
         password.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(password);
         for (const char* name : QtValueOptions) {
@@ -131,6 +163,75 @@ CommandLine ReadCommandLine(const QStringList& arguments)
         c.port = (a.port.isEmpty() ? Default::ServerPort : a.port).toInt();
     }
 
+    // The memory's options: each of --lookup, --journal, --lift-expired and --ban goes with its
+    // own companions only.
+    const QList<const QCommandLineOption*> everyOther = {&o.send, &o.group, &o.all, &o.wait, &o.passwordFile, &o.log, &o.colours,
+        &o.list, &o.lookup, &o.json, &o.journal, &o.since, &o.ban, &o.banFor, &o.reason, &o.liftExpired};
+    auto alone = [&](const QCommandLineOption& option, const QList<const QCommandLineOption*>& companions) -> QString {
+        for (const QCommandLineOption* other : everyOther) {
+            if (other != &option && !companions.contains(other) && parser.isSet(*other))
+                return QStringLiteral("--%1 does not go with --%2.").arg(option.names().constFirst(), other->names().constFirst());
+        }
+        return QString();
+    };
+    for (const QCommandLineOption* only : {&o.json, &o.since, &o.banFor, &o.reason}) {
+        const QList<const QCommandLineOption*> owners = only == &o.json ? QList<const QCommandLineOption*>{&o.lookup, &o.journal}
+            : only == &o.since                                          ? QList<const QCommandLineOption*>{&o.journal}
+                                                                        : QList<const QCommandLineOption*>{&o.ban};
+        bool owned = false;
+        for (const QCommandLineOption* owner : owners)
+            owned = owned || parser.isSet(*owner);
+        if (parser.isSet(*only) && !owned)
+            return usageError(QStringLiteral("--%1 goes with --%2 only.").arg(only->names().constFirst(), owners.first()->names().constFirst()));
+    }
+    if (parser.isSet(o.lookup)) {
+        if (const QString e = alone(o.lookup, {&o.json}); !e.isEmpty() || !c.host.isEmpty())
+            return usageError(e.isEmpty() ? QStringLiteral("--lookup goes without a server.") : e);
+        c.action = CommandLine::Lookup;
+        c.lookupText = parser.value(o.lookup).trimmed();
+        c.json = parser.isSet(o.json);
+        if (c.lookupText.isEmpty())
+            return usageError(QStringLiteral("--lookup needs a name, an address or a prefix."));
+        return c;
+    }
+    if (parser.isSet(o.journal)) {
+        if (const QString e = alone(o.journal, {&o.json, &o.since}); !e.isEmpty() || !c.host.isEmpty())
+            return usageError(e.isEmpty() ? QStringLiteral("--journal goes without a server.") : e);
+        c.action = CommandLine::Journal;
+        c.json = parser.isSet(o.json);
+        if (parser.isSet(o.since)) {
+            const QString when = parser.value(o.since).trimmed();
+            const qint64 ago = ReadBanDuration(when);
+            const QDateTime at = QDateTime::fromString(when, Qt::ISODate);
+            if (ago > 0)
+                c.since = QDateTime::currentMSecsSinceEpoch() - ago;
+            else if (at.isValid())
+                c.since = at.toMSecsSinceEpoch();
+            else
+                return usageError(QStringLiteral("--since takes a date and time (2026-12-07T21:00) or a time ago (90m, 3d), not '%1'.").arg(when));
+        }
+        return c;
+    }
+    if (parser.isSet(o.liftExpired)) {
+        if (const QString e = alone(o.liftExpired, {&o.passwordFile}); !e.isEmpty() || !c.host.isEmpty())
+            return usageError(e.isEmpty() ? QStringLiteral("--lift-expired lifts the bans on every server, without a server named.") : e);
+        c.action = CommandLine::LiftExpired;
+        c.passwordFile = parser.value(o.passwordFile);
+        return c;
+    }
+    if (parser.isSet(o.ban)) {
+        if (const QString e = alone(o.ban, {&o.banFor, &o.reason, &o.group, &o.all, &o.wait, &o.passwordFile, &o.log}); !e.isEmpty())
+            return usageError(e);
+        c.banAddress = Memory::BanTarget(parser.value(o.ban));
+        if (c.banAddress.isEmpty())
+            return usageError(QStringLiteral("--ban takes an IP address, with /PREFIX for a range, not '%1'.").arg(parser.value(o.ban)));
+        c.banFor = ReadBanDuration(parser.value(o.banFor));
+        if (c.banFor < 0)
+            return usageError(QStringLiteral("--for takes permanent or a number and a unit (90m, 1h, 3d, 1w), not '%1'.").arg(parser.value(o.banFor)));
+        c.reason = parser.value(o.reason).trimmed();
+        c.commands = {QStringLiteral("banaddr ") + parser.value(o.ban).trimmed()};
+    }
+
     if (parser.isSet(o.list)) {
         for (const QCommandLineOption* other : {&o.send, &o.group, &o.all, &o.wait, &o.passwordFile, &o.log, &o.colours}) {
             if (parser.isSet(*other))
@@ -142,7 +243,7 @@ CommandLine ReadCommandLine(const QStringList& arguments)
         return c;
     }
 
-    if (!parser.isSet(o.send)) {
+    if (!parser.isSet(o.send) && !parser.isSet(o.ban)) {
         for (const QCommandLineOption* only : {&o.group, &o.all, &o.wait, &o.passwordFile, &o.log, &o.colours}) {
             if (parser.isSet(*only))
                 return usageError(QStringLiteral("--%1 goes with --send only.").arg(only->names().constFirst()));
@@ -151,6 +252,8 @@ CommandLine ReadCommandLine(const QStringList& arguments)
     }
 
     c.action = CommandLine::Send;
+    if (parser.isSet(o.ban) && parser.isSet(o.send))
+        return usageError(QStringLiteral("--ban does not go with --send."));
     for (const QString& command : parser.values(o.send)) {
         if (TrimSpaces(command).isEmpty())
             return usageError(QStringLiteral("--send needs a command."));
@@ -171,7 +274,8 @@ CommandLine ReadCommandLine(const QStringList& arguments)
             return usageError(QStringLiteral("--password-file goes with one server: with --group or --all, each server's "
                                              "password comes from the keyring."));
     } else if (c.host.isEmpty()) {
-        return usageError(QStringLiteral("--send needs a server to send to: --send COMMAND HOST[:PORT], --group NAME or --all."));
+        return usageError(parser.isSet(o.ban) ? QStringLiteral("--ban needs a server: --ban ADDRESS HOST[:PORT], --group NAME or --all.")
+                                              : QStringLiteral("--send needs a server to send to: --send COMMAND HOST[:PORT], --group NAME or --all."));
     }
     if (parser.isSet(o.wait)) {
         bool ok = false;

@@ -11,6 +11,9 @@ struct CommandLine {
         Send,        // send the commands to the server, no window
         SendSaved,   // send the commands to saved servers (--group, --all), no window
         ListSaved,   // print the saved servers (--list)
+        Lookup,      // print what the memory knows of a name or address (--lookup)
+        Journal,     // print the journal (--journal)
+        LiftExpired, // lift the bans whose time has come (--lift-expired)
         UsageError,  // the arguments make no sense: `error` says why
     };
     enum Colours { Auto, Always, Never };
@@ -25,6 +28,14 @@ struct CommandLine {
     QString passwordFile;  // --password-file
     QString logFile;       // --log
     Colours colours = Auto;
+    QString lookupText;    // --lookup
+    bool json = false;     // --json: --lookup and --journal print JSON
+    qint64 since = 0;      // --journal --since: ms since the epoch; 0 for all
+    // --ban (sent as "banaddr ADDRESS" through Send or SendSaved): the address, how long the
+    // ban stands (ms, 0 permanent), and why.
+    QString banAddress;
+    qint64 banFor = 0;
+    QString reason;
     QString error;
 };
 

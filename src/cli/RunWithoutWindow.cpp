@@ -1,12 +1,16 @@
 #include "cli/RunWithoutWindow.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/MemoryRun.h"
 #include "cli/Password.h"
 #include "cli/RconRun.h"
 #include "cli/SavedServersRun.h"
 #include "cli/TerminalText.h"
+#include "console/ExchangeObserver.h"
 #include "console/ServerAddress.h"
 #include "log/LogFile.h"
+#include "memory/MemoryDatabase.h"
+#include "servers/ServerList.h"
 #include "settings/ProgramInfo.h"
 
 #include <QCoreApplication>
@@ -79,6 +83,29 @@ int sendToSaved(const CommandLine& c)
     request.log = !c.logFile.isEmpty();
     return SendToSavedServers(c.group, c.allServers, request);
 }
+
+// --ban: the journal keeps the ban's reason and expiry with the command sent to each server.
+void noteBan(const CommandLine& c)
+{
+    if (c.banAddress.isEmpty())
+        return;
+    JournalNote note;
+    note.address = c.banAddress;
+    note.reason = c.reason;
+    note.expiresAt = c.banFor > 0 ? Memory::Now() + c.banFor : 0;
+    QList<SavedServer> servers;
+    if (c.action == CommandLine::SendSaved) {
+        const QList<SavedServer> saved = LoadServerList().servers;
+        servers = c.allServers ? saved : ServersOfGroup(saved, c.group);
+    } else {
+        SavedServer one;
+        one.host = c.host;
+        one.port = c.port;
+        servers.append(one);
+    }
+    for (const SavedServer& s : servers)
+        ExpectNote(s.host, s.port, c.commands.constFirst(), note);
+}
 }
 
 int RunWithoutWindow(int& argc, char* argv[], const CommandLine& commandLine)
@@ -92,10 +119,22 @@ int RunWithoutWindow(int& argc, char* argv[], const CommandLine& commandLine)
     case CommandLine::Version:
         Print(stdout, VersionText() + QLatin1Char('\n'));
         return 0;
-    case CommandLine::Send:
+    case CommandLine::Send: {
+        RecordingRun recording;
+        noteBan(commandLine);
         return send(commandLine);
-    case CommandLine::SendSaved:
+    }
+    case CommandLine::SendSaved: {
+        RecordingRun recording;
+        noteBan(commandLine);
         return sendToSaved(commandLine);
+    }
+    case CommandLine::Lookup:
+        return PrintLookup(commandLine);
+    case CommandLine::Journal:
+        return PrintJournal(commandLine);
+    case CommandLine::LiftExpired:
+        return LiftExpiredBans(commandLine);
     case CommandLine::ListSaved:
         return ListSavedServers();
     case CommandLine::UsageError:

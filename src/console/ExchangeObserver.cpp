@@ -42,7 +42,7 @@ void ExpectNote(const QString& host, int port, const QString& command, const Jou
 {
     auto& list = expected();
     // A note whose command never went stays only until a few more are noted.
-    if (list.size() >= 64)
+    if (list.size() >= 4096)
         list.removeFirst();
     list.append({serverOf(host, port), command.trimmed(), note});
 }

@@ -167,10 +167,15 @@ private slots:
         QVERIFY2(nobody.err.contains(QStringLiteral("Connection refused")), qPrintable(nobody.err));
 
         // The password: in no output, no argument list, no file written; no settings, history or
-        // log of the program's own touched.
+        // log of the program's own touched: only the memory of what was seen and sent is kept,
+        // without the password.
         QVERIFY(!m_seen.contains(password.toLatin1()));
         QVERIFY(!logged.contains(password));
-        QCOMPARE(QDir(m_home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(m_home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{QStringLiteral("data")});
+        const QDir memory(m_home.filePath(QStringLiteral("data/Quillhaven/telmorax")));
+        QCOMPARE(memory.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{QStringLiteral("memory.sqlite")});
+        const QByteArray kept = ReadFile(memory.filePath(QStringLiteral("memory.sqlite")));
+        QVERIFY(kept.contains("say ^2second ^7x") && kept.contains("Sarge") == false && !kept.contains(password.toLatin1()));
         QCOMPARE(QFileInfo(defaultLog).size(), defaultLogSize);
     }
 

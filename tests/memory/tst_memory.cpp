@@ -14,6 +14,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -48,6 +52,38 @@ ExchangeOutcome::Kind ask(quint16 port, const QString& command, bool outOfBand =
         return ExchangeOutcome::Cancelled;
     Recorder::Flush();
     return done.first().first().value<ExchangeOutcome>().kind;
+}
+
+// The program itself, without a display, in this test's folders, with the server's password.
+struct Run {
+    int status = -1;
+    QString out, err;
+};
+QProcess* start(const QStringList& arguments)
+{
+    auto* p = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.insert(QStringLiteral("TELMORAX_PASSWORD"), QStringLiteral("pw"));
+    p->setProcessEnvironment(env);
+    p->start(QCoreApplication::applicationDirPath() + QStringLiteral("/telmorax"), arguments);
+    return p;
+}
+Run finish(QProcess* p)
+{
+    Run r;
+    // The test's own event loop goes on meanwhile: the stand-in server answers from it.
+    QDeadlineTimer deadline(60000);
+    while (p->state() != QProcess::NotRunning && !deadline.hasExpired())
+        QTest::qWait(20);
+    r = {p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, QString::fromUtf8(p->readAllStandardOutput()),
+        QString::fromUtf8(p->readAllStandardError())};
+    delete p;
+    return r;
+}
+Run run(const QStringList& arguments)
+{
+    return finish(start(arguments));
 }
 
 QStringList names(const QList<Memory::PlayerFound>& found)
@@ -192,6 +228,62 @@ private slots:
         QVERIFY(Memory::SessionsOf(alice[0].nameId).isEmpty());
         QCOMPARE(Memory::SessionsOf(atSeven[0].nameId).size(), 1);  // Bobby's is still open
         QCOMPARE(Memory::Journal(0).size(), 8);  // the two typed status reads too
+    }
+
+    // Command-line runs record into the same file as this process, at the same time, and read
+    // it back: nothing lost, nothing twice.
+    void commandLineRunsShareTheMemory()
+    {
+        TestEnv env;
+        QStringList told;
+        Recorder::Start([&](const QString& line) { told << line; });
+        ScriptedServer a;
+        const QString target = QStringLiteral("127.0.0.1:%1").arg(a.port());
+        a.answer(QStringLiteral("status"), {status({{"0", "48", "^1Ali^7ce", "203.0.113.5:27960"}, {"1", "50", "Bob", "203.0.113.7:27960"},
+                                               {"2", "50", "<b>x</b>", "198.51.100.2:27960"}, {"3", "50", "%1", "203.0.113.9:27960"}})});
+        for (int i = 0; i < 6; ++i)
+            a.answer(QStringLiteral("say %1").arg(i), {"console: ok\n"});
+        const QStringList says = {QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("--send"), QStringLiteral("say 0"),
+            QStringLiteral("--send"), QStringLiteral("say 1"), QStringLiteral("--send"), QStringLiteral("say 2"), QStringLiteral("--wait"),
+            QStringLiteral("0.1"), target};
+        QStringList others = says;
+        others.replaceInStrings(QStringLiteral("say 0"), QStringLiteral("say 3")).replaceInStrings(QStringLiteral("say 1"), QStringLiteral("say 4"));
+        others.replaceInStrings(QStringLiteral("say 2"), QStringLiteral("say 5"));
+        QProcess* first = start(says);
+        QProcess* second = start(others);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(ask(a.port(), QStringLiteral("status")), ExchangeOutcome::Answered);
+        QCOMPARE(finish(first).status, 0);
+        QCOMPARE(finish(second).status, 0);
+
+        QCOMPARE(Memory::Journal(0).size(), 3 + 2 * 4);
+        for (const QString& name : {QStringLiteral("ali"), QStringLiteral("bob"), QStringLiteral("<b>x</b>"), QStringLiteral("%1")}) {
+            const QList<Memory::PlayerFound> found = Memory::Find(name);
+            QVERIFY2(found.size() == 1 && found[0].sessions == 1, qPrintable(name));
+        }
+
+        // Read back through the command line: a /24, as JSON, names as sent.
+        const Run json = run({QStringLiteral("--lookup"), QStringLiteral("203.0.113.0/24"), QStringLiteral("--json")});
+        QCOMPARE(json.status, 0);
+        QStringList found;
+        for (const QJsonValue& v : QJsonDocument::fromJson(json.out.toUtf8()).array())
+            found << v.toObject().value(QStringLiteral("name")).toString() + QLatin1Char(' ') + v.toObject().value(QStringLiteral("addresses")).toArray().first().toString();
+        found.sort();
+        QCOMPARE(found, QStringList({QStringLiteral("%1 203.0.113.9"), QStringLiteral("Bob 203.0.113.7"), QStringLiteral("^1Ali^7ce 203.0.113.5")}));
+        const Run text = run({QStringLiteral("--lookup"), QStringLiteral("<B>")});
+        QCOMPARE(text.status, 0);
+        const QStringList lines = text.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QStringLiteral("name\taddresses\tservers\tfirst seen\tlast seen\tsessions\ttime played"));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("<b>x</b>\t198.51.100.2\t127.0.0.1:") + QString::number(a.port()) + QLatin1Char('\t')), qPrintable(lines[1]));
+        const Run journal = run({QStringLiteral("--journal"), QStringLiteral("--since"), QStringLiteral("1h")});
+        QCOMPARE(journal.status, 0);
+        QCOMPARE(journal.out.count(QStringLiteral("\tanswered\tsay ")), 6);
+        QCOMPARE(run({QStringLiteral("--journal"), QStringLiteral("--since"), QStringLiteral("soon")}).status, 2);
+        QCOMPARE(run({QStringLiteral("--lookup"), QStringLiteral("x"), target}).status, 2);
+        QCOMPARE(run({QStringLiteral("--ban"), QStringLiteral("not.an.address"), target}).status, 2);
+        QCOMPARE(run({QStringLiteral("--ban"), QStringLiteral("203.0.113.9"), QStringLiteral("--for"), QStringLiteral("3 fortnights"), target}).status, 2);
+        QVERIFY2(told.isEmpty(), qPrintable(told.join(QLatin1Char('\n'))));
     }
 
     void leavesWhatIsNotItsOwnFileAlone()
