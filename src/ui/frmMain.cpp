@@ -114,11 +114,13 @@ frmMain::frmMain(QWidget* parent)
     Form_Load();
     commandCompletion = new CommandCompletion(this);
     SetLogProblemReporter([this](const QString& text) { ShowLogProblem(text); });
+    KeepMemory();
 }
 
 frmMain::~frmMain()
 {
     SetLogProblemReporter({});  // the pane goes with the window
+    ForgetMemory();
     // What Send saved, and the commands it sent, are in their files before the window goes.
     FlushSettings();
 }
@@ -251,6 +253,7 @@ void frmMain::createMenus()
     mnuCommandsServers = menuItem(mnuCommands, "mnuCommandsServers", QStringLiteral("Ser&vers..."));
     mnuCommandsMaps = menuItem(mnuCommands, "mnuCommandsMaps", QStringLiteral("&Maps..."));
     mnuCommandsBans = menuItem(mnuCommands, "mnuCommandsBans", QStringLiteral("&Bans..."));
+    mnuCommandsLookup = menuItem(mnuCommands, "mnuCommandsLookup", QStringLiteral("&Lookup..."));
 
     mnuView = bar->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -315,6 +318,7 @@ void frmMain::connectEvents()
     connect(mnuCommandsServers, &QAction::triggered, this, &frmMain::mnuCommandsServers_Click);
     connect(mnuCommandsMaps, &QAction::triggered, this, &frmMain::mnuCommandsMaps_Click);
     connect(mnuCommandsBans, &QAction::triggered, this, &frmMain::mnuCommandsBans_Click);
+    connect(mnuCommandsLookup, &QAction::triggered, this, &frmMain::mnuCommandsLookup_Click);
     connect(mnuViewCommands, &QAction::triggered, this, &frmMain::mnuViewCommands_Click);
     connect(mnuViewVariables, &QAction::triggered, this, &frmMain::mnuViewVariables_Click);
     connect(mnuViewShowColours, &QAction::toggled, this, &frmMain::mnuViewShowColours_Click);

@@ -21,6 +21,8 @@ class UdpClient;
 class VbCheckBox;
 class frmPlayers;
 class frmServers;
+class frmLookup;
+class BanKeeper;
 class frmMaps;
 class frmBans;
 
@@ -72,6 +74,7 @@ public:
     QAction* mnuCommandsServers = nullptr;
     QAction* mnuCommandsMaps = nullptr;
     QAction* mnuCommandsBans = nullptr;
+    QAction* mnuCommandsLookup = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuViewCommands = nullptr;
     QAction* mnuViewVariables = nullptr;
@@ -202,6 +205,14 @@ public:
     frmBans* bans = nullptr;
     void mnuCommandsMaps_Click();
     void mnuCommandsBans_Click();
+    // --- the Lookup window (lookup/): one, created on first use; the memory it reads is
+    // recorded while the window is open, and the bans that ran out are lifted (banKeeper) ---
+    frmLookup* lookup = nullptr;
+    BanKeeper* banKeeper = nullptr;
+    void mnuCommandsLookup_Click();
+    void KeepMemory();    // records this window's exchanges, lifts the bans due
+    void ForgetMemory();  // stops what KeepMemory began
+    bool m_recording = false;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -24,15 +24,9 @@
 #include <sys/stat.h>
 
 namespace {
-// A status answer of an ioquake3 server: one row a player (client, ping, name, address).
 QByteArray status(const QList<QStringList>& rows)
 {
-    QByteArray text = "map: oa_dm1\ncl score ping name            address                                 rate \n"
-                      "-- ----- ---- --------------- --------------------------------------- -----\n";
-    for (const QStringList& r : rows)
-        text += (r[0].rightJustified(2) + QStringLiteral("     0 ") + r[1].rightJustified(4) + QLatin1Char(' ') + r[2].leftJustified(15)
-            + QStringLiteral(" ^7") + r[3].leftJustified(39) + QStringLiteral(" 25000\n")).toLatin1();
-    return text;
+    return ScriptedServer::StatusAnswer(rows);
 }
 
 ExchangeOutcome::Kind ask(quint16 port, const QString& command, bool outOfBand = false,

@@ -39,3 +39,13 @@ void ScriptedServer::drain()
             m_socket.writeDatagram(reply, d.senderAddress(), static_cast<quint16>(d.senderPort()));
     }
 }
+
+QByteArray ScriptedServer::StatusAnswer(const QList<QStringList>& rows)
+{
+    QByteArray text = "map: oa_dm1\ncl score ping name            address                                 rate \n"
+                      "-- ----- ---- --------------- --------------------------------------- -----\n";
+    for (const QStringList& r : rows)
+        text += (r[0].rightJustified(2) + QStringLiteral("     0 ") + r[1].rightJustified(4) + QLatin1Char(' ') + r[2].leftJustified(15)
+            + QStringLiteral(" ^7") + r[3].leftJustified(39) + QStringLiteral(" 25000\n")).toLatin1();
+    return text;
+}

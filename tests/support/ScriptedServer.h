@@ -17,6 +17,10 @@ public:
     void answer(const QString& command, const QList<QByteArray>& texts) { m_answers[command] = texts; }
     QStringList heard() const { return m_heard; }
 
+    // The text of an ioquake3 server's answer to "status": one row a player, each given as
+    // client number, ping, name and address ("203.0.113.5:27960", "bot").
+    static QByteArray StatusAnswer(const QList<QStringList>& rows);
+
 private:
     void drain();
     QUdpSocket m_socket;
