@@ -40,6 +40,9 @@ const char* const Schema[] = {
     "CREATE TABLE names(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, plain TEXT NOT NULL, folded TEXT NOT NULL,"
     " first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL)",
     "CREATE INDEX names_last_seen ON names(last_seen)",
+    // Every three letters of each folded name, for searches by a fragment of three or more.
+    "CREATE VIRTUAL TABLE names_search USING fts5(folded, content='names', content_rowid='id', tokenize='trigram')",
+    "CREATE TRIGGER names_searched AFTER INSERT ON names BEGIN INSERT INTO names_search(rowid, folded) VALUES (new.id, new.folded); END",
     // IP addresses without port; `key` the 16 bytes that ranges are searched by.
     "CREATE TABLE addresses(id INTEGER PRIMARY KEY, ip TEXT NOT NULL UNIQUE, key BLOB NOT NULL)",
     "CREATE INDEX addresses_key ON addresses(key)",

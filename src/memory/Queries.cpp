@@ -83,16 +83,23 @@ QList<PlayerFound> Find(const QString& text, int limit)
     if (!IsOpen() || text.trimmed().isEmpty())
         return found;
     const Search search = ReadSearch(text);
-    QSqlQuery ids = search.kind == Search::Name
-        ? query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE instr(folded, ?) > 0 ORDER BY last_seen DESC LIMIT ?"))
-        : query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE id IN (SELECT na.name_id FROM addresses a "
+    // A fragment of three letters or more through the index of every name's three-letter runs;
+    // a shorter one reads every name.
+    const bool shortFragment = search.kind == Search::Name && search.fragment.size() < 3;
+    QSqlQuery ids = search.kind == Search::Addresses
+        ? query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE id IN (SELECT na.name_id FROM addresses a "
                                "JOIN name_address na ON na.address_id = a.id WHERE a.key BETWEEN ? AND ?) "
-                               "ORDER BY last_seen DESC LIMIT ?"));
-    if (search.kind == Search::Name) {
-        ids.addBindValue(search.fragment);
-    } else {
+                               "ORDER BY last_seen DESC LIMIT ?"))
+        : shortFragment
+        ? query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE instr(folded, ?) > 0 ORDER BY last_seen + 0 DESC LIMIT ?"))
+        : query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE id IN (SELECT rowid FROM names_search "
+                               "WHERE names_search MATCH ?) ORDER BY last_seen + 0 DESC LIMIT ?"));
+    if (search.kind == Search::Addresses) {
         ids.addBindValue(search.low);
         ids.addBindValue(search.high);
+    } else {
+        // The fragment as one quoted string: letters only, never the search's own syntax.
+        ids.addBindValue(shortFragment ? search.fragment : QLatin1Char('"') + QString(search.fragment).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"'));
     }
     ids.addBindValue(limit);
     ids.exec();

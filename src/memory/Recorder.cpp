@@ -10,6 +10,7 @@
 #include "servers/StatusResponse.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QMutex>
 #include <QPointer>
 #include <QSet>
@@ -100,8 +101,7 @@ public:
         static const QStringList banCommands = {QStringLiteral("banaddr"), QStringLiteral("bandel"), QStringLiteral("exceptaddr"),
             QStringLiteral("exceptdel")};
         const QString address = o.targetAddress.isEmpty() && banCommands.contains(word) ? Memory::BanTarget(rest) : o.targetAddress;
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("INSERT INTO journal(time, server, command, admin, outcome, target_name, target_address, reason) "
+        QSqlQuery& q = statement(QStringLiteral("INSERT INTO journal(time, server, command, admin, outcome, target_name, target_address, reason) "
                                  "VALUES(?, ?, ?, ?, ?, ?, ?, ?)"));
         q.addBindValue(o.time);
         q.addBindValue(o.server);
@@ -118,8 +118,7 @@ public:
     {
         if (target.isEmpty())
             return true;
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("INSERT INTO bans(server, target, reason, admin, created, expires) VALUES(?, ?, ?, ?, ?, ?) "
+        QSqlQuery& q = statement(QStringLiteral("INSERT INTO bans(server, target, reason, admin, created, expires) VALUES(?, ?, ?, ?, ?, ?) "
                                  "ON CONFLICT(server, target) WHERE lifted IS NULL DO UPDATE SET reason = excluded.reason, "
                                  "admin = excluded.admin, created = excluded.created, expires = excluded.expires"));
         q.addBindValue(o.server);
@@ -135,8 +134,7 @@ public:
     {
         if (target.isEmpty())
             return true;
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("UPDATE bans SET lifted = ?, lifted_by = ?, lifted_how = ? WHERE server = ? AND target = ? AND lifted IS NULL"));
+        QSqlQuery& q = statement(QStringLiteral("UPDATE bans SET lifted = ?, lifted_by = ?, lifted_how = ? WHERE server = ? AND target = ? AND lifted IS NULL"));
         q.addBindValue(time);
         q.addBindValue(admin);
         q.addBindValue(how);
@@ -164,8 +162,7 @@ public:
         }
         // Whoever the server no longer lists has left; an answer older than what another
         // process recorded meanwhile ends nothing.
-        QSqlQuery open(m_db);
-        open.prepare(QStringLiteral("SELECT id, name_id FROM sessions WHERE server = ? AND open = 1 AND last_seen < ?"));
+        QSqlQuery& open = statement(QStringLiteral("SELECT id, name_id FROM sessions INDEXED BY sessions_open WHERE server = ? AND open = 1 AND last_seen < ?"));
         open.addBindValue(server);
         open.addBindValue(time);
         if (!exec(open))
@@ -182,7 +179,27 @@ public:
         return true;
     }
 
+    // Every statement cached still, ended: nothing holds a read open past the transaction.
+    void endStatements()
+    {
+        for (QSqlQuery& q : m_statements)
+            q.finish();
+    }
+
+    QSqlDatabase& db() { return m_db; }
+
 private:
+    // A statement prepared once for the writer's connection, its bound values cleared.
+    QSqlQuery& statement(const QString& sql)
+    {
+        auto it = m_statements.find(sql);
+        if (it == m_statements.end()) {
+            it = m_statements.insert(sql, QSqlQuery(m_db));
+            it->prepare(sql);
+        }
+        return *it;
+    }
+
     bool exec(QSqlQuery& q)
     {
         if (q.exec())
@@ -193,8 +210,7 @@ private:
 
     qint64 upsertName(const QString& name, qint64 time)
     {
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("INSERT INTO names(name, plain, folded, first_seen, last_seen) VALUES(?, ?, ?, ?, ?) "
+        QSqlQuery& q = statement(QStringLiteral("INSERT INTO names(name, plain, folded, first_seen, last_seen) VALUES(?, ?, ?, ?, ?) "
                                  "ON CONFLICT(name) DO UPDATE SET last_seen = max(last_seen, excluded.last_seen) RETURNING id"));
         q.addBindValue(name);
         q.addBindValue(ColourCodes::Strip(name));
@@ -206,8 +222,7 @@ private:
 
     qint64 upsertAddress(const QString& ip)
     {
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("INSERT INTO addresses(ip, key) VALUES(?, ?) ON CONFLICT(ip) DO UPDATE SET key = excluded.key RETURNING id"));
+        QSqlQuery& q = statement(QStringLiteral("INSERT INTO addresses(ip, key) VALUES(?, ?) ON CONFLICT(ip) DO UPDATE SET key = excluded.key RETURNING id"));
         q.addBindValue(ip);
         q.addBindValue(Memory::AddressKey(ip));
         return exec(q) && q.next() ? q.value(0).toLongLong() : -1;
@@ -215,8 +230,7 @@ private:
 
     bool link(qint64 nameId, qint64 addressId, qint64 time)
     {
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("INSERT INTO name_address(name_id, address_id, first_seen, last_seen) VALUES(?, ?, ?, ?) "
+        QSqlQuery& q = statement(QStringLiteral("INSERT INTO name_address(name_id, address_id, first_seen, last_seen) VALUES(?, ?, ?, ?) "
                                  "ON CONFLICT(name_id, address_id) DO UPDATE SET last_seen = max(last_seen, excluded.last_seen), "
                                  "first_seen = min(first_seen, excluded.first_seen)"));
         q.addBindValue(nameId);
@@ -228,8 +242,7 @@ private:
 
     bool close(qint64 sessionId)
     {
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("UPDATE sessions SET open = 0 WHERE id = ?"));
+        QSqlQuery& q = statement(QStringLiteral("UPDATE sessions SET open = 0 WHERE id = ?"));
         q.addBindValue(sessionId);
         return exec(q);
     }
@@ -238,8 +251,7 @@ private:
     // is none, when it was last seen too long ago, or at another address.
     bool extend(const QString& server, qint64 nameId, qint64 addressId, int client, qint64 time)
     {
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("SELECT id, last_seen, address_id FROM sessions WHERE server = ? AND name_id = ? AND open = 1"));
+        QSqlQuery& q = statement(QStringLiteral("SELECT id, last_seen, address_id FROM sessions WHERE server = ? AND name_id = ? AND open = 1"));
         q.addBindValue(server);
         q.addBindValue(nameId);
         if (!exec(q))
@@ -250,8 +262,7 @@ private:
             const bool otherAddress = addressId >= 0 && !q.value(2).isNull() && q.value(2).toLongLong() != addressId;
             const bool stale = time - last > qint64(SessionGapMinutes) * 60 * 1000;
             if (!otherAddress && !stale) {
-                QSqlQuery u(m_db);
-                u.prepare(QStringLiteral("UPDATE sessions SET last_seen = max(last_seen, ?), address_id = coalesce(?, address_id), "
+                QSqlQuery& u = statement(QStringLiteral("UPDATE sessions SET last_seen = max(last_seen, ?), address_id = coalesce(?, address_id), "
                                          "client = coalesce(?, client) WHERE id = ?"));
                 u.addBindValue(time);
                 u.addBindValue(addressId >= 0 ? QVariant(addressId) : QVariant(QMetaType::fromType<qint64>()));
@@ -264,8 +275,7 @@ private:
             if (!close(id))
                 return false;
         }
-        QSqlQuery i(m_db);
-        i.prepare(QStringLiteral("INSERT INTO sessions(server, name_id, address_id, client, first_seen, last_seen) VALUES(?, ?, ?, ?, ?, ?)"));
+        QSqlQuery& i = statement(QStringLiteral("INSERT INTO sessions(server, name_id, address_id, client, first_seen, last_seen) VALUES(?, ?, ?, ?, ?, ?)"));
         i.addBindValue(server);
         i.addBindValue(nameId);
         i.addBindValue(addressId >= 0 ? QVariant(addressId) : QVariant(QMetaType::fromType<qint64>()));
@@ -280,9 +290,10 @@ public:
 
 private:
     QSqlDatabase& m_db;
+    QHash<QString, QSqlQuery> m_statements;
 };
 
-using Work = std::function<bool(QSqlDatabase&)>;
+using Work = std::function<bool(Writes&)>;
 
 // The thread that writes: takes everything waiting, writes it in one transaction.
 class Writer : public QThread {
@@ -316,13 +327,14 @@ protected:
     {
         {
             QSqlDatabase db = Memory::Connection();
-            loop(db);
+            Writes writes(db);
+            loop(writes);
         }
         Memory::Disconnect();
     }
 
 private:
-    void loop(QSqlDatabase& db)
+    void loop(Writes& writes)
     {
         for (;;) {
             QList<Work> batch;
@@ -335,15 +347,16 @@ private:
                 batch.swap(m_waiting);
                 m_busy = true;
             }
-            write(db, batch);
+            write(writes, batch);
             QMutexLocker locked(&m_lock);
             m_busy = false;
             m_done.wakeAll();
         }
     }
 
-    void write(QSqlDatabase& db, const QList<Work>& batch)
+    void write(Writes& writes, const QList<Work>& batch)
     {
+        QSqlDatabase& db = writes.db();
         QSqlQuery q(db);
         // The write lock from the start: two processes never both read, then both insert.
         if (!db.isOpen() || !q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
@@ -352,7 +365,8 @@ private:
         }
         bool all = true;
         for (const Work& work : batch)
-            all = work(db) && all;
+            all = work(writes) && all;
+        writes.endStatements();
         if (!q.exec(QStringLiteral("COMMIT"))) {
             const QString why = q.lastError().text();
             q.exec(QStringLiteral("ROLLBACK"));
@@ -464,8 +478,7 @@ void Observe(const Observation& observation)
 {
     if (!writer)
         return;
-    writer->hand([observation](QSqlDatabase& db) {
-        Writes writes(db);
+    writer->hand([observation](Writes& writes) {
         if (writes.observation(observation))
             return true;
         tellFromWriter(writes.m_error);
@@ -476,7 +489,7 @@ void Observe(const Observation& observation)
 void Run(std::function<bool(QSqlDatabase& db)> work)
 {
     if (writer)
-        writer->hand(std::move(work));
+        writer->hand([work = std::move(work)](Writes& writes) { return work(writes.db()); });
 }
 
 }
