@@ -2,6 +2,7 @@
 
 #include "console/BanDuration.h"
 #include "settings/SettingsStore.h"
+#include "ui/MessageBox.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -97,6 +98,10 @@ bool BanDialog::ask(Kind kind, QWidget* parent, const QString& title, const QStr
         if (!nextAnswer)
             return false;
         *choice = *nextAnswer;
+    } else if (MessageBox::isRecording()) {
+        // Tests that answer message boxes: the question is one of them, the rest as filled in.
+        if (MessageBox::show(parent, prompt, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No) != QMessageBox::Yes)
+            return false;
     } else {
         BanDialog dialog(kind, title, prompt, where, parent);
         dialog.txtAddress->setText(choice->address);

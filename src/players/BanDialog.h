@@ -36,7 +36,9 @@ public:
 
     // Shows the dialog with `choice` filled in; true, and the choice, when the admin accepts.
     static bool ask(Kind kind, QWidget* parent, const QString& title, const QString& prompt, const QStringList& where, BanChoice* choice);
-    // Tests: the next ask() takes this answer (nullopt: as if cancelled) without showing.
+    // Tests: the next ask() takes this answer (nullopt: as if cancelled) without showing. With
+    // message boxes recording and no answer set, the prompt is asked as a Yes/No message box
+    // instead, and Yes takes the choice as filled in.
     static void setNextAnswer(std::optional<BanChoice> answer);
 
     // The reasons offered, latest first; a reason given goes first.

@@ -66,6 +66,11 @@ bool MessageBox::askText(QWidget* parent, const QString& prompt, const QString& 
     return true;
 }
 
+bool MessageBox::isRecording()
+{
+    return state().recording;
+}
+
 void MessageBox::setRecording(bool on)
 {
     state().recording = on;

@@ -31,6 +31,7 @@ public:
     static bool askText(QWidget* parent, const QString& prompt, const QString& title, QString* text);
 
     static void setRecording(bool on);
+    static bool isRecording();
     static QList<Shown> takeShown();  // the boxes shown since the last call, oldest first
     static void setNextAnswer(QMessageBox::StandardButton answer);
     static void setNextText(const QString& text);
