@@ -7,7 +7,7 @@
 #include "console/ServerAddress.h"
 #include "maps/BoundWindow.h"
 #include "memory/MemoryDatabase.h"
-#include "players/BanDialog.h"
+#include "widgets/BanDialog.h"
 #include "servers/SendToMany.h"
 #include "servers/ServerList.h"
 #include "servers/ServerPasswords.h"

@@ -11,7 +11,7 @@
 #include "memory/MemoryDatabase.h"
 #include "memory/Queries.h"
 #include "memory/Recorder.h"
-#include "players/BanDialog.h"
+#include "widgets/BanDialog.h"
 
 #include <QApplication>
 #include <QClipboard>

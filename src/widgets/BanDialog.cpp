@@ -1,4 +1,4 @@
-#include "players/BanDialog.h"
+#include "widgets/BanDialog.h"
 
 #include "console/BanDuration.h"
 #include "settings/SettingsStore.h"
