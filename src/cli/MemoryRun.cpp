@@ -17,18 +17,6 @@
 #include <QJsonObject>
 
 namespace {
-QString timeText(qint64 ms)
-{
-    return ms > 0 ? QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
-}
-
-QString playedText(qint64 ms)
-{
-    const qint64 s = ms / 1000;
-    return QStringLiteral("%1:%2:%3").arg(QString::number(s / 3600), QString::number(s / 60 % 60).rightJustified(2, QLatin1Char('0')),
-        QString::number(s % 60).rightJustified(2, QLatin1Char('0')));
-}
-
 QString row(const QStringList& fields)
 {
     QStringList printable;
@@ -76,8 +64,8 @@ int PrintLookup(const CommandLine& c)
     QString out = row({QStringLiteral("name"), QStringLiteral("addresses"), QStringLiteral("servers"), QStringLiteral("first seen"),
         QStringLiteral("last seen"), QStringLiteral("sessions"), QStringLiteral("time played")});
     for (const Memory::PlayerFound& p : found) {
-        out += row({p.name, p.addresses.join(QLatin1Char(',')), p.servers.join(QLatin1Char(',')), timeText(p.firstSeen), timeText(p.lastSeen),
-            QString::number(p.sessions), playedText(p.playedMs)});
+        out += row({p.name, p.addresses.join(QLatin1Char(',')), p.servers.join(QLatin1Char(',')), Memory::TimeText(p.firstSeen), Memory::TimeText(p.lastSeen),
+            QString::number(p.sessions), Memory::PlayedText(p.playedMs)});
     }
     Print(stdout, out);
     return ExitStatus::Answered;
@@ -108,7 +96,7 @@ int PrintJournal(const CommandLine& c)
     QString out = row({QStringLiteral("time"), QStringLiteral("server"), QStringLiteral("admin"), QStringLiteral("outcome"),
         QStringLiteral("command"), QStringLiteral("player"), QStringLiteral("address"), QStringLiteral("reason")});
     for (const Memory::JournalEntry& e : entries)
-        out += row({timeText(e.time), e.server, e.admin, e.outcome, e.command, e.targetName, e.targetAddress, e.reason});
+        out += row({Memory::TimeText(e.time), e.server, e.admin, e.outcome, e.command, e.targetName, e.targetAddress, e.reason});
     Print(stdout, out);
     return ExitStatus::Answered;
 }

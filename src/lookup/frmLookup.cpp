@@ -28,18 +28,6 @@
 #include <QVBoxLayout>
 
 namespace {
-QString timeText(qint64 ms)
-{
-    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-QString playedText(qint64 ms)
-{
-    const qint64 s = ms / 1000;
-    return QString::number(s / 3600) + QLatin1Char(':') + QString::number(s / 60 % 60).rightJustified(2, QLatin1Char('0')) + QLatin1Char(':')
-        + QString::number(s % 60).rightJustified(2, QLatin1Char('0'));
-}
-
 QTableWidget* table(QWidget* parent, const char* name, const QString& accessible, const QStringList& headers)
 {
     auto* t = new QTableWidget(0, int(headers.size()), parent);
@@ -197,8 +185,8 @@ void frmLookup::Find()
     m_found = Memory::IsOpen() ? Memory::Find(text) : QList<Memory::PlayerFound>();
     grdPlayers->setRowCount(0);
     for (const Memory::PlayerFound& f : m_found) {
-        addRow(grdPlayers, {f.name, f.addresses.join(QStringLiteral(", ")), f.servers.join(QStringLiteral(", ")), timeText(f.firstSeen),
-            timeText(f.lastSeen), QString::number(f.sessions), playedText(f.playedMs)});
+        addRow(grdPlayers, {f.name, f.addresses.join(QStringLiteral(", ")), f.servers.join(QStringLiteral(", ")), Memory::TimeText(f.firstSeen),
+            Memory::TimeText(f.lastSeen), QString::number(f.sessions), Memory::PlayedText(f.playedMs)});
     }
     grdPlayers->resizeColumnsToContents();
     if (!Memory::IsOpen())
@@ -238,13 +226,13 @@ void frmLookup::showSelected()
     if (p) {
         m_aliases = Memory::AliasesOf(p->nameId);
         for (const Memory::Alias& a : m_aliases)
-            addRow(grdAliases, {a.name, a.address, timeText(a.firstSeen), timeText(a.lastSeen)});
+            addRow(grdAliases, {a.name, a.address, Memory::TimeText(a.firstSeen), Memory::TimeText(a.lastSeen)});
         for (const Memory::Session& s : Memory::SessionsOf(p->nameId)) {
-            addRow(grdSessions, {s.server, s.name, s.address, s.client >= 0 ? QString::number(s.client) : QString(), timeText(s.firstSeen),
-                s.open ? QStringLiteral("now") : timeText(s.lastSeen)});
+            addRow(grdSessions, {s.server, s.name, s.address, s.client >= 0 ? QString::number(s.client) : QString(), Memory::TimeText(s.firstSeen),
+                s.open ? QStringLiteral("now") : Memory::TimeText(s.lastSeen)});
         }
         for (const Memory::JournalEntry& e : Memory::JournalAbout(p->nameId))
-            addRow(grdJournal, {timeText(e.time), e.server, e.admin, e.outcome, e.command, e.reason});
+            addRow(grdJournal, {Memory::TimeText(e.time), e.server, e.admin, e.outcome, e.command, e.reason});
     }
     cmdBanAddress->setEnabled(!selectedAddress().isEmpty());
     cmdCopyAddress->setEnabled(!selectedAddress().isEmpty());
@@ -342,8 +330,8 @@ void frmLookup::ShowServerSessions()
     const QString server = Memory::ServerKey(a.host, a.port.isEmpty() ? 27960 : a.port.toInt());
     grdServerSessions->setRowCount(0);
     for (const Memory::Session& s : Memory::SessionsOn(server, dtFrom->dateTime().toMSecsSinceEpoch(), dtTo->dateTime().toMSecsSinceEpoch())) {
-        addRow(grdServerSessions, {s.name, s.address, s.client >= 0 ? QString::number(s.client) : QString(), timeText(s.firstSeen),
-            s.open ? QStringLiteral("now") : timeText(s.lastSeen)});
+        addRow(grdServerSessions, {s.name, s.address, s.client >= 0 ? QString::number(s.client) : QString(), Memory::TimeText(s.firstSeen),
+            s.open ? QStringLiteral("now") : Memory::TimeText(s.lastSeen)});
     }
     grdServerSessions->resizeColumnsToContents();
 }

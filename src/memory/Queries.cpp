@@ -2,6 +2,7 @@
 
 #include "memory/MemoryDatabase.h"
 
+#include <QDateTime>
 #include <QSet>
 #include <QSqlQuery>
 #include <QVariant>
@@ -261,6 +262,18 @@ qint64 NextExpiry()
         return 0;
     QSqlQuery q = query(QStringLiteral("SELECT min(expires) FROM bans WHERE lifted IS NULL AND expires IS NOT NULL"));
     return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+}
+
+QString TimeText(qint64 ms)
+{
+    return ms > 0 ? QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
+}
+
+QString PlayedText(qint64 ms)
+{
+    const qint64 s = ms / 1000;
+    return QString::number(s / 3600) + QLatin1Char(':') + QString::number(s / 60 % 60).rightJustified(2, QLatin1Char('0')) + QLatin1Char(':')
+        + QString::number(s % 60).rightJustified(2, QLatin1Char('0'));
 }
 
 }

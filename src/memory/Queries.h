@@ -70,4 +70,9 @@ QList<Ban> DueBans(qint64 now);
 // The earliest expiry of a standing ban; 0 when none is timed.
 qint64 NextExpiry();
 
+// A time as the Lookup window and --lookup show it, in local time: "2026-12-07 21:03:04".
+QString TimeText(qint64 ms);
+// Time played: "12:05:09" (hours, minutes, seconds).
+QString PlayedText(qint64 ms);
+
 }
