@@ -80,7 +80,9 @@ void BanKeeper::lift(const Memory::Ban& ban)
 void BanKeeper::withPassword(const Memory::Ban& ban, const QString& host, int port, const QString& password)
 {
     if (password.isEmpty()) {
-        emit told(tr("The ban of %1 on %2 is due, but no password is saved for that server: it is tried again later.").arg(ban.target, ban.server));
+        if (!m_toldNoPassword.contains(ban.id))
+            emit told(tr("The ban of %1 on %2 is due, but no password is saved for that server: it is tried again every minute.").arg(ban.target, ban.server));
+        m_toldNoPassword.insert(ban.id);
         return done(ban.id, NoPassword);
     }
     ServerExchange* list = ServerExchange::ask(request(host, port, password, QStringLiteral("listbans"), ExchangeRequest::Priority::Automatic), this);

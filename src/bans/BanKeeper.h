@@ -1,6 +1,7 @@
 #pragma once
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QObject>
 #include <QString>
 
@@ -49,5 +50,6 @@ private:
     QHash<qint64, qint64> m_busy;  // a ban being lifted, or when it may be tried again
     int m_inPass = 0;
     QList<int> m_outcomes;
+    QSet<qint64> m_toldNoPassword;  // said once a run
     bool m_passing = false;
 };

@@ -1,5 +1,6 @@
 #include "console/ExchangeObserver.h"
 
+#include <QElapsedTimer>
 #include <QList>
 
 namespace {
@@ -26,7 +27,10 @@ struct Expected {
     QString server;
     QString command;
     JournalNote note;
+    QElapsedTimer age;
 };
+// A note whose command never went (no password, cancelled) is not kept for a later one.
+constexpr qint64 NoteLifeMs = 120000;
 QList<Expected>& expected()
 {
     static QList<Expected> list;
@@ -41,10 +45,11 @@ QString serverOf(const QString& host, int port)
 void ExpectNote(const QString& host, int port, const QString& command, const JournalNote& note)
 {
     auto& list = expected();
-    // A note whose command never went stays only until a few more are noted.
-    if (list.size() >= 4096)
+    while (!list.isEmpty() && (list.size() >= 4096 || list.first().age.hasExpired(NoteLifeMs)))
         list.removeFirst();
-    list.append({serverOf(host, port), command.trimmed(), note});
+    Expected e{serverOf(host, port), command.trimmed(), note, QElapsedTimer()};
+    e.age.start();
+    list.append(e);
 }
 
 JournalNote TakeNote(const QString& host, int port, const QString& command)
@@ -52,7 +57,7 @@ JournalNote TakeNote(const QString& host, int port, const QString& command)
     auto& list = expected();
     const QString server = serverOf(host, port);
     for (int i = 0; i < list.size(); ++i) {
-        if (list[i].server == server && list[i].command == command.trimmed())
+        if (list[i].server == server && list[i].command == command.trimmed() && !list[i].age.hasExpired(NoteLifeMs))
             return list.takeAt(i).note;
     }
     return JournalNote();

@@ -27,5 +27,6 @@ struct JournalNote {
     bool expiry = false;   // the program lifts a ban whose time has come
 };
 void ExpectNote(const QString& host, int port, const QString& command, const JournalNote& note);
-// The note for that command to that server, taken once; an empty note when there is none.
+// The note for that command to that server, taken once; an empty note when there is none, or
+// when it was noted more than two minutes ago.
 JournalNote TakeNote(const QString& host, int port, const QString& command);

@@ -54,7 +54,8 @@ const char* const Schema[] = {
     "CREATE TABLE sessions(id INTEGER PRIMARY KEY, server TEXT NOT NULL, name_id INTEGER NOT NULL, address_id INTEGER,"
     " client INTEGER, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL, open INTEGER NOT NULL DEFAULT 1)",
     "CREATE UNIQUE INDEX sessions_open ON sessions(server, name_id) WHERE open = 1",
-    "CREATE INDEX sessions_by_name ON sessions(name_id, last_seen)",
+    // A name's sessions counted and added up, and its servers, from the index alone.
+    "CREATE INDEX sessions_by_name ON sessions(name_id, last_seen, first_seen, server)",
     "CREATE INDEX sessions_by_server ON sessions(server, last_seen)",
     "CREATE INDEX sessions_by_last_seen ON sessions(last_seen)",
     // Every command sent on the admin's behalf.

@@ -291,6 +291,10 @@ private slots:
         QCOMPARE(journal.status, 0);
         QCOMPARE(journal.out.count(QStringLiteral("\tanswered\tsay ")), 6);
         QCOMPARE(run({QStringLiteral("--journal"), QStringLiteral("--since"), QStringLiteral("soon")}).status, 2);
+        const Run help = run({QStringLiteral("--help")});
+        for (const char* option : {"--lookup <TEXT>", "--json", "--journal", "--since <WHEN>", "--ban <ADDRESS>", "--for <DURATION>",
+                 "--reason <TEXT>", "--lift-expired"})
+            QVERIFY2(help.out.contains(QLatin1String(option)), option);
         QCOMPARE(run({QStringLiteral("--lookup"), QStringLiteral("x"), target}).status, 2);
         QCOMPARE(run({QStringLiteral("--ban"), QStringLiteral("not.an.address"), target}).status, 2);
         QCOMPARE(run({QStringLiteral("--ban"), QStringLiteral("203.0.113.9"), QStringLiteral("--for"), QStringLiteral("3 fortnights"), target}).status, 2);
