@@ -13,6 +13,7 @@
 #include "memory/Recorder.h"
 #include "widgets/BanDialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -75,8 +76,8 @@ private slots:
             seen(server.port(), ScriptedServer::StatusAnswer({{"0", "48", "^1Ali^7ce", "203.0.113.5:27960"}, {"1", "50", "Bob", "203.0.113.7:27960"},
                                     {"2", "50", "<b>x</b>", "198.51.100.2:27960"}, {"3", "50", "%1", "203.0.113.7:27960"}}));
 
-            w.mnuCommandsLookup->trigger();
-            frmLookup* l = w.lookup;
+            w.findChild<QAction*>(QStringLiteral("mnuCommandsLookup"))->trigger();
+            frmLookup* l = w.findChild<frmLookup*>();
             QVERIFY(l && l->isVisible());
             l->txtSearch->setText(QStringLiteral("203.0.113.0/24"));
             l->cmdFind->click();
