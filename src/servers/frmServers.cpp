@@ -12,6 +12,7 @@
 #include "servers/ServerPasswords.h"
 #include "servers/ServerPoller.h"
 #include "servers/ServersModel.h"
+#include "settings/PasswordVault.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
 #include "ui/Fonts.h"
@@ -45,11 +46,6 @@ QLabel* caption(const QString& text, QWidget* buddy, QWidget* parent)
     label->setBuddy(buddy);
     return label;
 }
-
-QString describe(const SavedServer& s)
-{
-    return s.shownLabel() == s.address() ? s.address() : QStringLiteral("%1 (%2)").arg(s.shownLabel(), s.address());
-}
 }
 
 frmServers::frmServers(MainWindowLink link, QWidget* parent)
@@ -70,7 +66,7 @@ frmServers::frmServers(MainWindowLink link, QWidget* parent)
     setList(loaded.servers);
 
     if (!restoreGeometry(QByteArray::fromBase64(GetProgramSetting(Key::ServersGeometry).toLatin1())))
-        resize(900, 560);
+        resize(1040, 560);  // every column, "Last answer" included
     QHeaderView* header = grdServers->horizontalHeader();
     header->restoreState(QByteArray::fromBase64(GetProgramSetting(Key::ServersColumns).toLatin1()));
     grdServers->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
@@ -82,10 +78,15 @@ frmServers::frmServers(MainWindowLink link, QWidget* parent)
     txtResults->setShowColours(GetProgramSetting(Key::ShowColours, Default::ShowColours) != QLatin1String("0"));
 
     connect(txtPollSeconds, &QSpinBox::valueChanged, this, &frmServers::restartPolling);
-    connect(passwords, &ServerPasswords::noKeyring, this, [this] {
+    // Said as the window opens where the session has no keyring service at all (asked of the
+    // session bus, which never prompts), and when a keyring job finds none.
+    auto noKeyring = [this] {
         addNotice(QStringLiteral("No keyring service was found: the passwords of these servers are kept in memory "
                                  "only, until the program ends."));
-    });
+    };
+    if (!PasswordVault::KeyringServiceExists())
+        noKeyring();
+    connect(passwords, &ServerPasswords::noKeyring, this, noKeyring);
     connect(poller, &ServerPoller::updated, servers, &ServersModel::setState);
     connect(sender, &SendToMany::serverDone, this, &frmServers::showResult);
 }
@@ -149,12 +150,13 @@ void frmServers::createControls()
     grdServers->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdServers->setWordWrap(false);
     grdServers->setSortingEnabled(true);
+    grdServers->setTabKeyNavigation(false);  // Tab leaves the table; the arrows move in it
     grdServers->verticalHeader()->hide();
     grdServers->verticalHeader()->setDefaultSectionSize(grdServers->fontMetrics().height() + 8);
     QHeaderView* header = grdServers->horizontalHeader();
     header->setSortIndicator(ServersModel::Label, Qt::AscendingOrder);
     header->setStretchLastSection(true);
-    const int widths[ServersModel::ColumnCount] = {130, 140, 200, 80, 110, 80, 50, 120};
+    const int widths[ServersModel::ColumnCount] = {130, 140, 80, 200, 80, 110, 80, 50, 120};
     for (int c = 0; c < ServersModel::ColumnCount; ++c)
         header->resizeSection(c, widths[c]);
 
@@ -428,7 +430,7 @@ void frmServers::cmdRemove_Click()
     if (rows.isEmpty())
         return;
     const QString question = rows.size() == 1
-        ? QStringLiteral("Remove %1 from the list?").arg(describe(servers->server(rows.first())))
+        ? QStringLiteral("Remove %1 from the list?").arg(servers->server(rows.first()).named())
         : QStringLiteral("Remove %1 servers from the list?").arg(rows.size());
     const QString passwordsToo = rows.size() == 1 ? QStringLiteral("Its saved password is removed from the keyring too.")
                                                   : QStringLiteral("Their saved passwords are removed from the keyring too.");
@@ -458,14 +460,14 @@ void frmServers::cmdSend_Click()
         return;
     }
     if (targets.size() > 1
-        && MessageBox::show(this, QStringLiteral("Send `%1` to %2 servers?").arg(command, QString::number(targets.size())),
+        && MessageBox::show(this, QStringLiteral("Send `%1` to %2 servers: %3?").arg(command, QString::number(targets.size()), NamedServers(targets)),
                QStringLiteral("Send"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
             != QMessageBox::Yes)
         return;
     // The echo line, and where it went in a write of its own: in the pane's own colour
     // whatever colour the command ends in.
     appendResults(TimeOfDay() + QStringLiteral(" : ") + command);
-    appendResults(targets.size() == 1 ? QStringLiteral("   (to %1)\r\n").arg(describe(targets.first()))
+    appendResults(targets.size() == 1 ? QStringLiteral("   (to %1)\r\n").arg(targets.first().named())
                                       : QStringLiteral("   (to %1 servers)\r\n").arg(targets.size()));
     txtCommand->clear();
     sender->start(targets, command, m_link.logging && m_link.logging());
