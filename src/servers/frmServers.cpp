@@ -37,6 +37,12 @@ namespace {
 // The first two entries of the Send to box; the groups follow.
 enum SendTo { SelectedServers, AllServers, FirstGroup };
 
+// What the kept column widths begin with: the number of columns they are for.
+QString ColumnsTag()
+{
+    return QString::number(ServersModel::ColumnCount) + QLatin1Char(':');
+}
+
 // A caption for a box beside it: plain text, as every label of the program.
 QLabel* caption(const QString& text, QWidget* buddy, QWidget* parent)
 {
@@ -68,7 +74,11 @@ frmServers::frmServers(MainWindowLink link, QWidget* parent)
     if (!restoreGeometry(QByteArray::fromBase64(GetProgramSetting(Key::ServersGeometry).toLatin1())))
         resize(1040, 560);  // every column, "Last answer" included
     QHeaderView* header = grdServers->horizontalHeader();
-    header->restoreState(QByteArray::fromBase64(GetProgramSetting(Key::ServersColumns).toLatin1()));
+    // The columns are kept with their count: a table of other columns (before the Group
+    // column came) would hand its widths and sort order to the wrong ones.
+    const QString columns = GetProgramSetting(Key::ServersColumns);
+    if (columns.startsWith(ColumnsTag()))
+        header->restoreState(QByteArray::fromBase64(columns.mid(ColumnsTag().size()).toLatin1()));
     grdServers->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
     splitter->restoreState(QByteArray::fromBase64(GetProgramSetting(Key::ServersSplitter).toLatin1()));
     bool ok = false;
@@ -229,7 +239,7 @@ void frmServers::hideEvent(QHideEvent* event)
 void frmServers::saveSettings()
 {
     SaveProgramSetting(Key::ServersGeometry, QString::fromLatin1(saveGeometry().toBase64()));
-    SaveProgramSetting(Key::ServersColumns, QString::fromLatin1(grdServers->horizontalHeader()->saveState().toBase64()));
+    SaveProgramSetting(Key::ServersColumns, ColumnsTag() + QString::fromLatin1(grdServers->horizontalHeader()->saveState().toBase64()));
     SaveProgramSetting(Key::ServersSplitter, QString::fromLatin1(splitter->saveState().toBase64()));
     SaveProgramSetting(Key::ServersPollSeconds, QString::number(txtPollSeconds->value()));
 }

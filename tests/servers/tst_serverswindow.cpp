@@ -25,6 +25,7 @@
 #include <QProcess>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTextDocument>
 
@@ -116,6 +117,13 @@ private slots:
         const QByteArray damaged = R"({"kind": "telmorax servers", "version": 1, "servers": [{"label": "", "host": "a", "port": 99999}]})";
         QVERIFY(WriteUserDataFile(ServerListFileName, damaged));
         const quint16 nobody = quint16(FreeUdpPort());
+        // Columns kept by a version without the Group column, sorted by host name (then
+        // column 2): not handed to the Group column.
+        QStandardItemModel eight(0, 8);
+        QTableView before;
+        before.setModel(&eight);
+        before.horizontalHeader()->setSortIndicator(2, Qt::DescendingOrder);
+        SaveProgramSetting(Key::ServersColumns, QString::fromLatin1(before.horizontalHeader()->saveState().toBase64()));
         {
             frmMain w;
             AimAt(w, nobody, QStringLiteral("memPw1"), QStringLiteral("localhost"));
@@ -129,6 +137,7 @@ private slots:
             // No session bus, so no keyring: said as the window opens, which shows every column.
             QVERIFY(s->lblNotice->text().contains(QStringLiteral("No keyring")));
             QHeaderView* header = s->grdServers->horizontalHeader();
+            QCOMPARE(header->sortIndicatorSection(), int(ServersModel::Label));
             QVERIFY(header->sectionViewportPosition(ServersModel::LastAnswer) + header->sectionSize(ServersModel::LastAnswer)
                 <= s->grdServers->viewport()->width());
 
