@@ -135,6 +135,7 @@ private slots:
         TestEnv env;
         frmMain w;
         w.show();
+        w.cmdShowOptions->click();  // the Advanced panel's controls too
         w.mnuCommandsPlayers->trigger();
         w.mnuCommandsServers->trigger();
         w.mnuCommandsMaps->trigger();
@@ -209,6 +210,8 @@ private slots:
         QVERIFY(asked.text.startsWith(QStringLiteral("Change the map of %1 to oa_dm2?").arg(at)));
         QVERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("map \"oa_dm2\"   (sent to %1)").arg(at))));
         QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(QStringLiteral("Server: oa_dm2")), 20000);
+        QTRY_VERIFY2_WITH_TIMEOUT(m->lblAnswer->text().startsWith(QStringLiteral("%1 answered `map \"oa_dm2\"`: ").arg(at)),
+            qPrintable(m->lblAnswer->text()), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(m->lblServer->text().contains(QStringLiteral("map oa_dm2 \u00b7")), 20000);
 
         // Restart Map names the current map.
