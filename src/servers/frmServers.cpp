@@ -370,19 +370,23 @@ void frmServers::cmdAddCurrent_Click()
     grdServers->selectRow(sortedServers->mapFromSource(servers->index(row, 0)).row());
 }
 
+QString frmServers::inListAlready(const SavedServer& server, int row) const
+{
+    const QList<SavedServer>& list = servers->servers();
+    const int there = IndexOfServer(list, server.host, server.port);
+    return there >= 0 && there != row ? QStringLiteral("%1 is in the list already, as %2.").arg(server.address(), list[there].shownLabel())
+                                      : QString();
+}
+
 void frmServers::cmdAdd_Click()
 {
     auto* form = new ServerForm(QStringLiteral("Add Server"), this);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setPasswordKept(false);
+    form->setRefusal([this](const SavedServer& added) { return inListAlready(added, -1); });
     connect(form, &QDialog::accepted, this, [this, form] {
         const SavedServer added = form->server();
         QList<SavedServer> list = servers->servers();
-        const int there = IndexOfServer(list, added.host, added.port);
-        if (there >= 0) {
-            MessageBox::show(this, QStringLiteral("%1 is in the list already, as %2.").arg(added.address(), list[there].shownLabel()));
-            return;
-        }
         list.append(added);
         setList(list);
         saveList();
@@ -403,17 +407,15 @@ void frmServers::cmdEdit_Click()
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setServer(before);
     form->setPasswordKept(true);
+    form->setRefusal([this, before](const SavedServer& after) {
+        return inListAlready(after, IndexOfServer(servers->servers(), before.host, before.port));
+    });
     connect(form, &QDialog::accepted, this, [this, form, before] {
         const SavedServer after = form->server();
         QList<SavedServer> list = servers->servers();
         const int row = IndexOfServer(list, before.host, before.port);
-        const int there = IndexOfServer(list, after.host, after.port);
         if (row < 0)
             return;  // removed meanwhile
-        if (there >= 0 && there != row) {
-            MessageBox::show(this, QStringLiteral("%1 is in the list already, as %2.").arg(after.address(), list[there].shownLabel()));
-            return;
-        }
         list[row] = after;
         setList(list);
         saveList();

@@ -157,6 +157,16 @@ private slots:
             fillForm(s, odd, QStringLiteral("127.0.0.1"), QStringLiteral("R&D"), QString());
             s->cmdAdd->click();
             fillForm(s, QString(), QStringLiteral("[::1]:%1").arg(nobody), QStringLiteral("r&d"), QString());
+            // An address the list has already keeps the form open, with what was typed.
+            s->cmdAdd->click();
+            auto* form = s->findChild<ServerForm*>();
+            form->txtAddress->setText(QStringLiteral("127.0.0.1:%1").arg(nobody));
+            form->accept();
+            QVERIFY(form->isVisible());
+            QCOMPARE(form->lblProblem->text(), QStringLiteral("127.0.0.1:%1 is in the list already, as %2.").arg(QString::number(nobody), odd));
+            QCOMPARE(form->txtAddress->text(), QStringLiteral("127.0.0.1:%1").arg(nobody));
+            form->reject();
+            QTRY_VERIFY(!s->findChild<ServerForm*>());
             const LoadedServerList read = LoadServerList();
             QCOMPARE(read.notice, QString());
             QCOMPARE(read.servers.size(), 2);
