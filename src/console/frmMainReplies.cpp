@@ -36,7 +36,10 @@ void frmMain::udpClient_DataArrival(qint64 /*bytesTotal*/)
         replyLogged = ckLog->value() == 1;  // decided once, by the first datagram
         replySendCount = udpClient->sendCount();
         PasswordAnswered(sentPassword, strReply);
+        replyAsker = replySendCount == sentBySend ? sentBy : nullptr;
     }
+    if (replyAsker)
+        emit actionAnswered(replyAsker, strReply, write == OutputPane::Write::New);
 
     txtOutput->setText(txtOutput->text() + strReply, write);
     txtOutput->setSelStart(txtOutput->text().size());

@@ -414,6 +414,7 @@ void frmMain::mnuCommandsPlayers_Click()
             return MainWindowBoxes{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
         }, this);
         connect(players, &frmPlayers::commandChosen, this, &frmMain::SendToServer);
+        connect(this, &frmMain::actionAnswered, players->lblAnswer, &AnswerLine::answered);
         connect(players, &frmPlayers::commandChosen, this, [this](const QString& host, int port, const QString&, const QString& command) { if (bans) bans->CommandSent(host, port, command); });
     }
     players->show();

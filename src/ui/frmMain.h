@@ -3,6 +3,7 @@
 #include "console/ServerAddress.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 class QAction;
@@ -119,13 +120,15 @@ public:
     // answer in the pane, the log record), whatever the boxes hold now: the windows bound to
     // one server (Players, Maps, Bans) send their actions through it. Where the boxes name
     // another server, the echo line says which server the command went to. The boxes, their
-    // histories and the command box are left as they are.
+    // histories and the command box are left as they are. The answer goes to the window
+    // that sent the command as well (actionAnswered).
     void SendToServer(const QString& host, int port, const QString& password, const QString& command);
     // Shows the echo line ("TIME : COMMAND" and `note`) in the pane and sends `command` with
     // `password` to the server the socket is aimed at once its request budget allows; a line
     // says how long it waits, when it must. The log gets the command's record (a password's
     // value masked) when the request goes out. Returns the send's number (UdpClient::sendData).
-    quint64 SendInTurn(const QString& password, const QString& command, const QString& note = QString());
+    // `asker`, when given, is the window whose action this is: the answer goes to it as well.
+    quint64 SendInTurn(const QString& password, const QString& command, const QString& note = QString(), QObject* asker = nullptr);
     void udpClient_DataArrival(qint64 bytesTotal);
     void udpClient_Error(int number, const QString& description);
     ErrorBurst* errorBurst = nullptr;  // socket errors, a repeated one counted
@@ -143,6 +146,11 @@ public:
     bool replyLogged = false;
     quint64 replySendCount = 0;
     QString sentPassword;  // the password of the latest request of this window's socket
+    // The window whose action went out as send number sentBySend, and the one the reply now
+    // arriving answers (none for a command of this window's own).
+    QPointer<QObject> sentBy;
+    quint64 sentBySend = 0;
+    QPointer<QObject> replyAsker;
 
     // --- command recall in the command box (console/) ---
     // The commands sent with Send in this run; Up and Down in txtCommand walk through them.
@@ -202,6 +210,11 @@ public:
     frmBans* bans = nullptr;
     void mnuCommandsMaps_Click();
     void mnuCommandsBans_Click();
+
+signals:
+    // A datagram of the answer to an action of `window` (SendToServer): its text as the pane
+    // shows it, `first` for the first datagram of the answer.
+    void actionAnswered(QObject* window, const QString& text, bool first);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
