@@ -14,9 +14,11 @@ struct CommandLine {
         UsageError,  // the arguments make no sense: `error` says why
     };
     enum Colours { Auto, Always, Never };
+    enum SideWindow { NoSideWindow, ServersWindow, PlayersWindow };  // --window
 
     Action action = Window;
     QString host;          // the server named, empty when none
+    SideWindow sideWindow = NoSideWindow;  // opened beside the main window
     int port = 0;          // its port: the one given, else the usual Quake 3 port
     QStringList commands;  // --send, in the order given
     QString group;         // --group: the saved servers of this group
