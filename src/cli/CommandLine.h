@@ -18,7 +18,6 @@ struct CommandLine {
 
     Action action = Window;
     QString host;          // the server named, empty when none
-    SideWindow sideWindow = NoSideWindow;  // opened beside the main window
     int port = 0;          // its port: the one given, else the usual Quake 3 port
     QStringList commands;  // --send, in the order given
     QString group;         // --group: the saved servers of this group
@@ -27,6 +26,7 @@ struct CommandLine {
     QString passwordFile;  // --password-file
     QString logFile;       // --log
     Colours colours = Auto;
+    SideWindow sideWindow = NoSideWindow;  // opened beside the main window
     QString error;
 };
 

@@ -187,7 +187,8 @@ private slots:
         QVERIFY2(r.ok, qPrintable(r.out));
         r = run(tool("desktop-file-validate"), {share + "applications/telmorax.desktop"});
         QVERIFY2(r.ok && r.out.isEmpty(), qPrintable(r.out));
-        // The screenshots are those of the repository, and the newest release is this version.
+        // It names the desktop entry, its screenshots are those of the repository, and its newest
+        // release is this version.
         const QString metainfo = QString::fromUtf8(ReadFile(share + "metainfo/example.quillhaven.telmorax.metainfo.xml"));
         QRegularExpressionMatchIterator images = QRegularExpression(QStringLiteral("<image>[^<]*/telmorax/(docs/[^<]+)</image>")).globalMatch(metainfo);
         int shots = 0;
@@ -195,6 +196,7 @@ private slots:
             QVERIFY2(QFileInfo::exists(sourceDir() + QLatin1Char('/') + images.next().captured(1)), qPrintable(metainfo));
         QCOMPARE(shots, metainfo.count(QStringLiteral("</screenshot>")));
         QVERIFY2(metainfo.contains(QStringLiteral("<releases>\n    <release version=\"%1\"").arg(version)), qPrintable(metainfo));
+        QVERIFY2(metainfo.contains(QStringLiteral("<launchable type=\"desktop-id\">telmorax.desktop</launchable>")), qPrintable(metainfo));
 
         // The manual page renders without a warning and names every option that --help lists.
         QProcess man;
