@@ -278,8 +278,11 @@ void frmMain::connectEvents()
 {
     // Enter in any single-line box or combo box of the window presses Send. The key is taken
     // before the box sees it: an editable combo box would otherwise first swap the typed text
-    // for a list entry that differs only in case.
-    for (QLineEdit* box : {txtCommand, txtPassword, txtMinutes, txtAddr->lineEdit(), txtPort->lineEdit(), cboMinsSecs->lineEdit()})
+    // for a list entry that differs only in case. A combo box holds the keyboard focus itself
+    // and hands keys to its line edit directly, past that line edit's filters: the combo box
+    // is watched too.
+    for (QWidget* box : std::initializer_list<QWidget*>{txtCommand, txtPassword, txtMinutes, txtAddr, txtAddr->lineEdit(),
+             txtPort, txtPort->lineEdit(), cboMinsSecs, cboMinsSecs->lineEdit()})
         box->installEventFilter(this);
 
     connect(cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);

@@ -63,8 +63,8 @@ private slots:
         for (int i = 0; i < boxes.size(); ++i) {
             w.txtCommand->setText(QStringLiteral("say %1").arg(i));
             boxes[i]->setFocus();
-            QTest::keyClick(boxes[i], i % 2 ? Qt::Key_Enter : Qt::Key_Return, i % 2 ? Qt::KeypadModifier : Qt::NoModifier);
-            QVERIFY(server.waitForDatagrams(i + 1));
+            QTest::keyClick(w.windowHandle(), i % 2 ? Qt::Key_Enter : Qt::Key_Return, i % 2 ? Qt::KeypadModifier : Qt::NoModifier);
+            QVERIFY2(server.waitForDatagrams(i + 1), qPrintable(boxes[i]->accessibleName()));
             QCOMPARE(server.received()[i].data, Request("pw say " + QByteArray::number(i)));
         }
         w.mnuCommandsStatus->trigger();
