@@ -148,8 +148,10 @@ quint64 frmMain::SendInTurn(const QString& password, const QString& command, con
         txtOutput->setText(txtOutput->text() + QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1));
     };
     const bool log = ckLog->value() == 1;
-    turn.sent = [this, log, time, password, command, note] {
+    const QString server = ServerAddressText(udpClient->remoteHost(), udpClient->remotePort());
+    turn.sent = [this, log, time, password, command, note, server] {
         sentPassword = password;  // the answer that comes now is to this password
+        sentServer = server;
         if (log)
             AppendCommandRecord(time, command, note);
     };

@@ -36,6 +36,13 @@ void frmMain::udpClient_DataArrival(qint64 /*bytesTotal*/)
         replyLogged = ckLog->value() == 1;  // decided once, by the first datagram
         replySendCount = udpClient->sendCount();
         PasswordAnswered(sentPassword, strReply);
+        if (IsPasswordRefusal(strReply)) {
+            refusedPassword = sentPassword;
+            refusedServer = sentServer;
+            refusalSaid = false;
+        } else if (sentPassword == refusedPassword && sentServer == refusedServer) {
+            refusedPassword.clear();  // taken after all (the server's password changed back)
+        }
     }
 
     txtOutput->setText(txtOutput->text() + strReply, write);

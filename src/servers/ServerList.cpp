@@ -138,6 +138,15 @@ LoadedServerList LoadServerList()
     return loaded;
 }
 
+QList<SavedServer> PeekServerList()
+{
+    QList<SavedServer> servers;
+    const QString path = filePath(ServerListFileName);
+    if (OwnFiles::Look(path, MaxFileBytes) == OwnFiles::Place::Regular)
+        ReadServerFile(ReadUserDataFile(ServerListFileName, MaxFileBytes), &servers);
+    return servers;
+}
+
 bool SaveServerList(const QList<SavedServer>& servers)
 {
     return WriteUserDataFile(ServerListFileName, WriteServerFile(servers));

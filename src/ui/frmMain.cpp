@@ -9,6 +9,7 @@
 #include "log/LogFile.h"
 #include "bans/frmBans.h"
 #include "players/frmPlayers.h"
+#include "servers/ServerPasswords.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
@@ -296,6 +297,17 @@ void frmMain::connectEvents()
 
     // Up, Down and Escape in the command box (the filter above); typing ends a recall in progress.
     connect(txtCommand, &QLineEdit::textEdited, this, [this] { commandRecall.stopRecall(); });
+
+    // A saved server named in the boxes brings its own password (servers/frmMainServers.cpp).
+    savedPasswords = new ServerPasswords(this);
+    tmrSavedServer = new QTimer(this);
+    tmrSavedServer->setSingleShot(true);
+    tmrSavedServer->setInterval(0);
+    connect(tmrSavedServer, &QTimer::timeout, this, &frmMain::ServerBoxes_Change);
+    for (QComboBox* box : {txtAddr, txtPort})
+        connect(box, &QComboBox::editTextChanged, tmrSavedServer, qOverload<>(&QTimer::start));
+    connect(txtPassword, &QLineEdit::textEdited, this, &frmMain::txtPassword_Edited);
+    connect(txtPassword, &QLineEdit::textChanged, this, [this] { refusedPassword.clear(); });
 
     connect(txtOutput, &OutputPane::changed, this, &frmMain::txtOutput_Change);
     connect(ckQueryStat, &QCheckBox::stateChanged, this, &frmMain::ckQueryStat_Click);
