@@ -180,6 +180,7 @@ void frmMain::GetStatus()
     turn.sent = [this, log, password = strPassword, serverText] {
         sentPassword = password;
         sentServer = serverText;
+        AwaitAnswer(serverText);
         errorBurst->end();  // errors counted so far belong before this line
         const QString time = TimeOfDay();
         txtOutput->setText(txtOutput->text() + time + AutoStatusText + QStringLiteral("\r\n"));

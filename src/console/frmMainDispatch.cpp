@@ -152,6 +152,7 @@ quint64 frmMain::SendInTurn(const QString& password, const QString& command, con
     turn.sent = [this, log, time, password, command, note, server] {
         sentPassword = password;  // the answer that comes now is to this password
         sentServer = server;
+        AwaitAnswer(server);
         if (log)
             AppendCommandRecord(time, command, note);
     };

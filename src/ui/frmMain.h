@@ -145,6 +145,11 @@ public:
     quint64 replySendCount = 0;
     QString sentPassword;  // the password of the latest request of this window's socket
     QString sentServer;    // and the server it went to ("host:port")
+    // A request went out to `server`: when nothing comes back (no datagram, no error) within
+    // the wait, the pane says so once, on a line of its own that is not logged.
+    void AwaitAnswer(const QString& server);
+    QTimer* tmrNoAnswer = nullptr;
+    QString awaitedServer;
     // The password the server refused, with the server: the timed query sends it no more,
     // and says so once, until either changes.
     QString refusedPassword;
