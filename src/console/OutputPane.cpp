@@ -2,6 +2,7 @@
 
 #include "console/ColourCodes.h"
 
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -147,6 +148,14 @@ void OutputPane::setText(const QString& text, Write write)
 {
     if (text == m_text)
         return;
+    // A view at the foot of the text stays there, whatever is written: the new lines show
+    // whole, the last of them at the pane's lower edge. A view scrolled up to read stays put.
+    QScrollBar* scroll = verticalScrollBar();
+    const bool atFoot = scroll->value() == scroll->maximum();
+    const auto follow = qScopeGuard([scroll, atFoot] {
+        if (atFoot)
+            scroll->setValue(scroll->maximum());
+    });
     if (m_text.isEmpty() || !text.startsWith(m_text)) {
         // The text kept alone from the latest append keeps the colour it started in.
         const int colour = text == m_lastAppended ? m_lastAppendColour : ColourCodes::Plain;

@@ -6,6 +6,7 @@
 #include "console/UdpClient.h"
 
 #include <QClipboard>
+#include <QScrollBar>
 
 class ExchangeTest : public QObject {
     Q_OBJECT
@@ -117,11 +118,18 @@ private slots:
         w.ckLog->setValue(0);
         QSignalSpy errors(w.udpClient, &UdpClient::error);
         const quint16 port = static_cast<quint16>(FreeUdpPort());
+        // The pane, full enough to scroll, shows each error line whole at its foot.
+        w.show();
+        server.reply(PrintReply(QByteArray("a line\n").repeated(100)));
+        QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("a line\r\n")));
+        QScrollBar* scroll = w.txtOutput->verticalScrollBar();
         for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")}) {
             AimAt(w, port, QStringLiteral("pw"), host);
             SendCommand(w, QStringLiteral("status"));
             QTRY_VERIFY(w.txtOutput->text().endsWith(Echo(QStringLiteral("status")) + QStringLiteral("\r\nConnection refused\r\n")));
             QCOMPARE(w.udpClient->boundLocalPort() == port, host.endsWith(QLatin1Char('2')));
+            QVERIFY(scroll->maximum() > 0);
+            QCOMPARE(scroll->value(), scroll->maximum());
         }
         // A name is resolved, and sends keep their order while it is looked up; a name that
         // does not resolve is reported in the resolver's words and holds up nothing.
