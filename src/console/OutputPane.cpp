@@ -239,7 +239,6 @@ void OutputPane::redraw()
         return;
     }
     setPlainText(QString());
-    placeCursor(QTextCursor(document()));  // stays at the start
     QTextCursor at(document());
     at.beginEditBlock();
     for (const ColourCodes::Reading& r : readings) {
@@ -247,6 +246,9 @@ void OutputPane::redraw()
         m_stripped += r.text;
     }
     at.endEditBlock();
+    // The caret goes to the start once the text is in: placed there before, it would keep
+    // its place while its anchor moved on with the text, and all of it would show selected.
+    placeCursor(QTextCursor(document()));
 }
 
 void OutputPane::placeCursor(QTextCursor cursor)

@@ -77,6 +77,14 @@ private slots:
             QVERIFY(w.txtOutput->toPlainText().endsWith(QStringLiteral("next ^") + Echo(QStringLiteral("status\n"))));
             QVERIFY(coloursOnScreen(w.txtOutput).endsWith(QString(Echo(QStringLiteral("status")).size() + 6, QLatin1Char('.')) + "|"));
 
+            // Clear leaves nothing behind: the next echo line is plain, nothing is selected.
+            w.cmdClear->click();
+            SendCommand(w, QStringLiteral("status"));
+            QCOMPARE(coloursOnScreen(w.txtOutput), QString(Echo(QStringLiteral("status")).size(), QLatin1Char('.')) + "|");
+            QVERIFY(!w.txtOutput->textCursor().hasSelection());
+            server.reply(PrintReply("console: ^1red ^2green ^5cyan\nnext ^"));
+            QTRY_VERIFY(w.txtOutput->text().endsWith(raw));
+
             // Switched off: the text as it came, codes and all, the selection kept.
             copyShown(w, QStringLiteral("console"), QStringLiteral("cyan\n"));
             w.mnuViewShowColours->trigger();
