@@ -39,7 +39,9 @@ QString forDisplay(const QString& text, bool afterCr, int at, int& column, QVect
                 wraps.append(at + i);
                 column = 0;
             }
-            out += c;
+            // The chat separator takes its place as a character that draws as nothing, so
+            // that positions on screen still match the text's.
+            out += c == ColourCodes::ChatSeparator ? QChar(0x2060) : c;  // WORD JOINER
             ++column;
         }
     }
@@ -296,5 +298,5 @@ QString OutputPane::selText() const
     const QTextCursor c = textCursor();
     const int from = displayToShown(c.selectionStart());
     const int to = displayToShown(c.selectionEnd());
-    return shown().mid(from, to - from);
+    return shown().mid(from, to - from).remove(QChar(ColourCodes::ChatSeparator));
 }
