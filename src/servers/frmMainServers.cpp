@@ -78,7 +78,6 @@ void frmMain::UseSavedPassword(const QString& host, int port, const QString& pas
         ownPasswordTyped = txtPassword->isModified();
     }
     savedPasswordFor = ServerPasswords::EntryOf(host, port);
-    savedPassword = password;
     if (txtPassword->text() != password)
         txtPassword->setText(password);
 }

@@ -222,7 +222,6 @@ public:
     // The password the box holds for servers not in the list.
     QString OwnPassword() const;
     QString savedPasswordFor;  // the keyring entry whose password the box shows; "" for none
-    QString savedPassword;
     QString ownPassword;       // set aside meanwhile, and whether it was typed
     bool ownPasswordTyped = false;
     QString passwordTypedFor;  // the entry of the server the boxes named when it was typed

@@ -233,7 +233,10 @@ private slots:
         QTRY_COMPARE(w.txtPassword->text(), second.password());
         QTest::keyClick(w.txtPassword, Qt::Key_X);  // typed: the box's own now
         w.txtPort->setEditText(QString::number(second.port()) + QLatin1Char(' '));
-        QTest::qWait(50);
+        QCoreApplication::processEvents();  // the window asks the keyring first; its answer comes first
+        bool answered = false;
+        passwords.read(QStringLiteral("127.0.0.1"), second.port(), &passwords, [&answered](const QString&) { answered = true; });
+        QTRY_VERIFY(answered);
         QCOMPARE(w.txtPassword->text(), second.password() + QLatin1Char('x'));
         w.GetStatus();
         QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("Bad rconpassword.\r\n")));
