@@ -148,10 +148,13 @@ quint64 frmMain::SendInTurn(const QString& password, const QString& command, con
         txtOutput->setText(txtOutput->text() + QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1));
     };
     const bool log = ckLog->value() == 1;
-    turn.sent = [this, log, time, password, command, note, asker = QPointer<QObject>(asker)] {
+    const QString server = ServerAddressText(udpClient->remoteHost(), udpClient->remotePort());
+    turn.sent = [this, log, time, password, command, note, server, asker = QPointer<QObject>(asker)] {
         sentPassword = password;  // the answer that comes now is to this password
+        sentServer = server;
         sentBy = asker;
         sentBySend = udpClient->sendCount();
+        AwaitAnswer(server);
         if (log)
             AppendCommandRecord(time, command, note);
     };

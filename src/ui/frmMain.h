@@ -18,6 +18,7 @@ class CommandCompletion;
 class ErrorBurst;
 class OutputPane;
 class PasswordVault;
+class ServerPasswords;
 class UdpClient;
 class VbCheckBox;
 class frmPlayers;
@@ -151,6 +152,17 @@ public:
     QPointer<QObject> sentBy;
     quint64 sentBySend = 0;
     QPointer<QObject> replyAsker;
+    QString sentServer;    // and the server it went to ("host:port")
+    // A request went out to `server`: when nothing comes back (no datagram, no error) within
+    // the wait, the pane says so once, on a line of its own that is not logged.
+    void AwaitAnswer(const QString& server);
+    QTimer* tmrNoAnswer = nullptr;
+    QString awaitedServer;
+    // The password the server refused, with the server: the timed query sends it no more,
+    // and says so once, until either changes.
+    QString refusedPassword;
+    QString refusedServer;
+    bool refusalSaid = false;
 
     // --- command recall in the command box (console/) ---
     // The commands sent with Send in this run; Up and Down in txtCommand walk through them.
@@ -205,6 +217,22 @@ public:
     // --- the Servers window (servers/): one, created on first use ---
     frmServers* servers = nullptr;
     void mnuCommandsServers_Click();
+    // Where the address and port boxes name a server of the Servers window's list, the
+    // password box holds that server's own password from the keyring; the password it held
+    // before (typed, or the one the window started with) is set aside, and comes back when
+    // the boxes name a server not in the list. A password typed meanwhile is the box's own.
+    ServerPasswords* savedPasswords = nullptr;
+    QTimer* tmrSavedServer = nullptr;  // a burst of changes to the boxes is looked up once
+    void ServerBoxes_Change();
+    void txtPassword_Edited();
+    void UseSavedPassword(const QString& host, int port, const QString& password);
+    void LeaveSavedPassword();
+    // The password the box holds for servers not in the list.
+    QString OwnPassword() const;
+    QString savedPasswordFor;  // the keyring entry whose password the box shows; "" for none
+    QString ownPassword;       // set aside meanwhile, and whether it was typed
+    bool ownPasswordTyped = false;
+    QString passwordTypedFor;  // the entry of the server the boxes named when it was typed
     // --- the Maps and Bans windows (maps/, bans/): one each, created on first use ---
     frmMaps* maps = nullptr;
     frmBans* bans = nullptr;
