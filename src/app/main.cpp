@@ -1,6 +1,7 @@
 #include "app/IdleExit.h"
 #include "cli/CommandLine.h"
 #include "cli/RunWithoutWindow.h"
+#include "settings/ProgramInfo.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -41,6 +42,11 @@ int main(int argc, char* argv[])
         window.txtPort->setEditText(QString::number(commandLine.port));
     }
     window.show();
-    ExitWhenIdleIfAsked(&window, sinceStart);
+    // As the Commands menu opens them, so the window is the one that menu brings back.
+    if (commandLine.sideWindow == CommandLine::ServersWindow)
+        window.mnuCommandsServers->trigger();
+    else if (commandLine.sideWindow == CommandLine::PlayersWindow)
+        window.mnuCommandsPlayers->trigger();
+    ExitWhenIdleIfAsked(&window, sinceStart, ProgramInfo::programFolder());
     return app.exec();
 }

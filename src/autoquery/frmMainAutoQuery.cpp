@@ -150,6 +150,15 @@ void frmMain::GetStatus()
 
     // An address that carries its port ("host:27961") is read as Send reads it.
     const ServerBoxes server = ReadServer();
+    // A password this server refused is not sent again by the timer: servers count refused
+    // passwords from everyone together, and a loop of them can shut other admins out.
+    const QString serverText = ServerAddressText(server.host, server.port);
+    if (!refusedPassword.isEmpty() && refusedPassword == strPassword && refusedServer == serverText) {
+        if (!refusalSaid)
+            AppendNote(QStringLiteral("(%1 refused the password: the timed status query waits until the password changes)").arg(serverText));
+        refusalSaid = true;
+        return;
+    }
     udpClient->setRemoteHost(server.host);
     // A port that is not a real port must not send the password to the port of an earlier
     // request: the send then reports an error in the pane instead.
@@ -168,8 +177,10 @@ void frmMain::GetStatus()
     turn.automatic = true;
     turn.skipIfLongerMs = static_cast<qint64>(tmrMain->interval()) * std::max(1.0, ParseNumber(txtMinutes->text()).value_or(1));
     const bool log = ckLog->value() == 1;
-    turn.sent = [this, log, password = strPassword] {
+    turn.sent = [this, log, password = strPassword, serverText] {
         sentPassword = password;
+        sentServer = serverText;
+        AwaitAnswer(serverText);
         errorBurst->end();  // errors counted so far belong before this line
         const QString time = TimeOfDay();
         txtOutput->setText(txtOutput->text() + time + AutoStatusText + QStringLiteral("\r\n"));

@@ -11,6 +11,7 @@ void frmMain::mnuCommandsBans_Click()
     if (!bans) {
         bans = new frmBans([this] { return MainWindowBoxes{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()}; }, this);
         connect(bans, &frmBans::commandForServer, this, &frmMain::SendToServer);
+        connect(this, &frmMain::actionAnswered, bans->lblAnswer, &AnswerLine::answered);
     }
     bans->show();
     bans->raise();

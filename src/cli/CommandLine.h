@@ -17,6 +17,7 @@ struct CommandLine {
         UsageError,  // the arguments make no sense: `error` says why
     };
     enum Colours { Auto, Always, Never };
+    enum SideWindow { NoSideWindow, ServersWindow, PlayersWindow };  // --window
 
     Action action = Window;
     QString host;          // the server named, empty when none
@@ -36,6 +37,7 @@ struct CommandLine {
     QString banAddress;
     qint64 banFor = 0;
     QString reason;
+    SideWindow sideWindow = NoSideWindow;  // opened beside the main window
     QString error;
 };
 

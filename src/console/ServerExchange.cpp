@@ -25,6 +25,11 @@ QString ExchangeOutcome::words(Kind kind)
     return QString();
 }
 
+QString NoAnswerLine(const QString& server, int waitedMs)
+{
+    return QStringLiteral("No answer from %1 within %2 seconds.").arg(server, QString::number(waitedMs / 1000.0));
+}
+
 ServerExchange* ServerExchange::ask(const ExchangeRequest& request, QObject* parent)
 {
     auto* exchange = new ServerExchange(request, parent);

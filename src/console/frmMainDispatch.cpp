@@ -132,10 +132,10 @@ void frmMain::SendToServer(const QString& host, int port, const QString& passwor
     const ServerBoxes boxes = ReadServerBoxes(TrimSpaces(txtAddr->currentText()), TrimSpaces(txtPort->currentText()));
     const bool elsewhere = boxes.problemBox != ServerBoxes::None || boxes.host.compare(host, Qt::CaseInsensitive) != 0 || boxes.port != port;
     const QString note = elsewhere ? QStringLiteral("   (sent to %1)").arg(ServerAddressText(host, port)) : QString();
-    SendInTurn(password, command, note);
+    SendInTurn(password, command, note, sender());
 }
 
-quint64 frmMain::SendInTurn(const QString& password, const QString& command, const QString& note)
+quint64 frmMain::SendInTurn(const QString& password, const QString& command, const QString& note, QObject* asker)
 {
     // The echo shows at once; the log records the command when it goes out, so a command
     // still waiting when the window closes was never sent and is not in the log. Errors
@@ -148,8 +148,13 @@ quint64 frmMain::SendInTurn(const QString& password, const QString& command, con
         txtOutput->setText(txtOutput->text() + QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1));
     };
     const bool log = ckLog->value() == 1;
-    turn.sent = [this, log, time, password, command, note] {
+    const QString server = ServerAddressText(udpClient->remoteHost(), udpClient->remotePort());
+    turn.sent = [this, log, time, password, command, note, server, asker = QPointer<QObject>(asker)] {
         sentPassword = password;  // the answer that comes now is to this password
+        sentServer = server;
+        sentBy = asker;
+        sentBySend = udpClient->sendCount();
+        AwaitAnswer(server);
         if (log)
             AppendCommandRecord(time, command, note);
     };

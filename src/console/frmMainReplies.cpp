@@ -4,6 +4,7 @@
 #include "console/ErrorBurst.h"
 #include "console/OutputPane.h"
 #include "console/RconDatagram.h"
+#include "console/ServerExchange.h"
 #include "console/UdpClient.h"
 #include "log/LogFile.h"
 #include "ui/VbCheckBox.h"
@@ -18,10 +19,14 @@ constexpr int PaneCap = 32000;
 // A server sends the datagrams of one long reply back to back; this long without another
 // one and the reply is over.
 constexpr int ReplyQuietMs = 1000;
+// Nothing at all this long after a request: the server did not answer (as the other windows wait).
+const int NoAnswerMs = ExchangeRequest().firstDatagramMs;
 }
 
 void frmMain::udpClient_DataArrival(qint64 /*bytesTotal*/)
 {
+    if (tmrNoAnswer)
+        tmrNoAnswer->stop();
     errorBurst->end();  // an error that came before this datagram shows before it
     strReply = DecodeReply(udpClient->getData());
 
@@ -36,7 +41,17 @@ void frmMain::udpClient_DataArrival(qint64 /*bytesTotal*/)
         replyLogged = ckLog->value() == 1;  // decided once, by the first datagram
         replySendCount = udpClient->sendCount();
         PasswordAnswered(sentPassword, strReply);
+        if (IsPasswordRefusal(strReply)) {
+            refusedPassword = sentPassword;
+            refusedServer = sentServer;
+            refusalSaid = false;
+        } else if (sentPassword == refusedPassword && sentServer == refusedServer) {
+            refusedPassword.clear();  // taken after all (the server's password changed back)
+        }
+        replyAsker = replySendCount == sentBySend ? sentBy : nullptr;
     }
+    if (replyAsker)
+        emit actionAnswered(replyAsker, strReply, write == OutputPane::Write::New);
 
     txtOutput->setText(txtOutput->text() + strReply, write);
     txtOutput->setSelStart(txtOutput->text().size());
@@ -65,8 +80,24 @@ void frmMain::EndReply()
     EndOpenRecord();
 }
 
+void frmMain::AwaitAnswer(const QString& server)
+{
+    if (!tmrNoAnswer) {
+        tmrNoAnswer = new QTimer(this);
+        tmrNoAnswer->setObjectName(QStringLiteral("tmrNoAnswer"));
+        tmrNoAnswer->setSingleShot(true);
+        tmrNoAnswer->setInterval(NoAnswerMs);
+        connect(tmrNoAnswer, &QTimer::timeout, this, [this] { AppendNote(NoAnswerLine(awaitedServer, NoAnswerMs)); });
+    }
+    // Requests sent one after another wait together: one line for them, from the last one.
+    awaitedServer = server;
+    tmrNoAnswer->start();
+}
+
 void frmMain::udpClient_Error(int /*number*/, const QString& description)
 {
+    if (tmrNoAnswer)
+        tmrNoAnswer->stop();  // the error says what became of the request
     txtOutput->setText(txtOutput->text() + description + QStringLiteral("\r\n"));
     if (ckLog->value() == 1)
         AppendLogRecord(description + QStringLiteral("\r\n"));

@@ -11,6 +11,7 @@ void frmMain::mnuCommandsMaps_Click()
     if (!maps) {
         maps = new frmMaps([this] { return MainWindowBoxes{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()}; }, this);
         connect(maps, &frmMaps::commandForServer, this, &frmMain::SendToServer);
+        connect(this, &frmMain::actionAnswered, maps->lblAnswer, &AnswerLine::answered);
     }
     maps->show();
     maps->raise();

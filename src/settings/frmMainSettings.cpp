@@ -45,8 +45,12 @@ void frmMain::Form_Load()
     if (!passwordVault) {
         passwordVault = new PasswordVault(this);
         connect(passwordVault, &PasswordVault::found, this, [this](const QString& password) {
-            if (!txtPassword->isModified())
+            if (!savedPasswordFor.isEmpty()) {
+                if (!ownPasswordTyped)
+                    ownPassword = password;  // the box shows a saved server's password meanwhile
+            } else if (!txtPassword->isModified()) {
                 txtPassword->setText(password);
+            }
         });
     }
     if (ckSavePwd->value() == 1)
@@ -84,7 +88,7 @@ void frmMain::Form_Unload()
     // keyring has the password already when the server accepted it; a write still due is
     // waited for with the window out of sight, and a keyring that is slow or asks the user
     // never sends the password into the file.
-    const std::optional<QString> kept = passwordVault->store(ckSavePwd->value() == 1, txtPassword->text(), [this] { hide(); });
+    const std::optional<QString> kept = passwordVault->store(ckSavePwd->value() == 1, OwnPassword(), [this] { hide(); });
     if (kept)
         SaveProgramSetting(Key::Password, *kept);
     SaveProgramSetting(Key::ShowColours, mnuViewShowColours->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
@@ -145,9 +149,10 @@ void frmMain::cmdClearHist_Click()
 
 void frmMain::PasswordAnswered(const QString& sentPassword, const QString& firstDatagram)
 {
-    // Only the password of the boxes is saved, and only one the server did not refuse.
+    // Only the password of the boxes is saved, and only one the server did not refuse; a saved
+    // server's own password stays in that server's entry alone.
     if (ckSavePwd->value() != 1 || sentPassword != TrimSpaces(txtPassword->text())
-        || IsPasswordRefusal(firstDatagram))
+        || IsPasswordRefusal(firstDatagram) || !savedPasswordFor.isEmpty())
         return;
     passwordVault->remember(txtPassword->text());
 }

@@ -9,6 +9,7 @@
 #include "log/LogFile.h"
 #include "bans/frmBans.h"
 #include "players/frmPlayers.h"
+#include "servers/ServerPasswords.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
@@ -281,8 +282,11 @@ void frmMain::connectEvents()
 {
     // Enter in any single-line box or combo box of the window presses Send. The key is taken
     // before the box sees it: an editable combo box would otherwise first swap the typed text
-    // for a list entry that differs only in case.
-    for (QLineEdit* box : {txtCommand, txtPassword, txtMinutes, txtAddr->lineEdit(), txtPort->lineEdit(), cboMinsSecs->lineEdit()})
+    // for a list entry that differs only in case. A combo box holds the keyboard focus itself
+    // and hands keys to its line edit directly, past that line edit's filters: the combo box
+    // is watched too.
+    for (QWidget* box : std::initializer_list<QWidget*>{txtCommand, txtPassword, txtMinutes, txtAddr, txtAddr->lineEdit(),
+             txtPort, txtPort->lineEdit(), cboMinsSecs, cboMinsSecs->lineEdit()})
         box->installEventFilter(this);
 
     connect(cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
@@ -296,6 +300,17 @@ void frmMain::connectEvents()
 
     // Up, Down and Escape in the command box (the filter above); typing ends a recall in progress.
     connect(txtCommand, &QLineEdit::textEdited, this, [this] { commandRecall.stopRecall(); });
+
+    // A saved server named in the boxes brings its own password (servers/frmMainServers.cpp).
+    savedPasswords = new ServerPasswords(this);
+    tmrSavedServer = new QTimer(this);
+    tmrSavedServer->setSingleShot(true);
+    tmrSavedServer->setInterval(0);
+    connect(tmrSavedServer, &QTimer::timeout, this, &frmMain::ServerBoxes_Change);
+    for (QComboBox* box : {txtAddr, txtPort})
+        connect(box, &QComboBox::editTextChanged, tmrSavedServer, qOverload<>(&QTimer::start));
+    connect(txtPassword, &QLineEdit::textEdited, this, &frmMain::txtPassword_Edited);
+    connect(txtPassword, &QLineEdit::textChanged, this, [this] { refusedPassword.clear(); });
 
     connect(txtOutput, &OutputPane::changed, this, &frmMain::txtOutput_Change);
     connect(ckQueryStat, &QCheckBox::stateChanged, this, &frmMain::ckQueryStat_Click);
@@ -418,6 +433,7 @@ void frmMain::mnuCommandsPlayers_Click()
             return MainWindowBoxes{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
         }, this);
         connect(players, &frmPlayers::commandChosen, this, &frmMain::SendToServer);
+        connect(this, &frmMain::actionAnswered, players->lblAnswer, &AnswerLine::answered);
         connect(players, &frmPlayers::commandChosen, this, [this](const QString& host, int port, const QString&, const QString& command) { if (bans) bans->CommandSent(host, port, command); });
     }
     players->show();

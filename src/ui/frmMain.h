@@ -3,6 +3,7 @@
 #include "console/ServerAddress.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 class QAction;
@@ -17,6 +18,7 @@ class CommandCompletion;
 class ErrorBurst;
 class OutputPane;
 class PasswordVault;
+class ServerPasswords;
 class UdpClient;
 class VbCheckBox;
 class frmPlayers;
@@ -122,13 +124,15 @@ public:
     // answer in the pane, the log record), whatever the boxes hold now: the windows bound to
     // one server (Players, Maps, Bans) send their actions through it. Where the boxes name
     // another server, the echo line says which server the command went to. The boxes, their
-    // histories and the command box are left as they are.
+    // histories and the command box are left as they are. The answer goes to the window
+    // that sent the command as well (actionAnswered).
     void SendToServer(const QString& host, int port, const QString& password, const QString& command);
     // Shows the echo line ("TIME : COMMAND" and `note`) in the pane and sends `command` with
     // `password` to the server the socket is aimed at once its request budget allows; a line
     // says how long it waits, when it must. The log gets the command's record (a password's
     // value masked) when the request goes out. Returns the send's number (UdpClient::sendData).
-    quint64 SendInTurn(const QString& password, const QString& command, const QString& note = QString());
+    // `asker`, when given, is the window whose action this is: the answer goes to it as well.
+    quint64 SendInTurn(const QString& password, const QString& command, const QString& note = QString(), QObject* asker = nullptr);
     void udpClient_DataArrival(qint64 bytesTotal);
     void udpClient_Error(int number, const QString& description);
     ErrorBurst* errorBurst = nullptr;  // socket errors, a repeated one counted
@@ -146,6 +150,22 @@ public:
     bool replyLogged = false;
     quint64 replySendCount = 0;
     QString sentPassword;  // the password of the latest request of this window's socket
+    // The window whose action went out as send number sentBySend, and the one the reply now
+    // arriving answers (none for a command of this window's own).
+    QPointer<QObject> sentBy;
+    quint64 sentBySend = 0;
+    QPointer<QObject> replyAsker;
+    QString sentServer;    // and the server it went to ("host:port")
+    // A request went out to `server`: when nothing comes back (no datagram, no error) within
+    // the wait, the pane says so once, on a line of its own that is not logged.
+    void AwaitAnswer(const QString& server);
+    QTimer* tmrNoAnswer = nullptr;
+    QString awaitedServer;
+    // The password the server refused, with the server: the timed query sends it no more,
+    // and says so once, until either changes.
+    QString refusedPassword;
+    QString refusedServer;
+    bool refusalSaid = false;
 
     // --- command recall in the command box (console/) ---
     // The commands sent with Send in this run; Up and Down in txtCommand walk through them.
@@ -200,6 +220,22 @@ public:
     // --- the Servers window (servers/): one, created on first use ---
     frmServers* servers = nullptr;
     void mnuCommandsServers_Click();
+    // Where the address and port boxes name a server of the Servers window's list, the
+    // password box holds that server's own password from the keyring; the password it held
+    // before (typed, or the one the window started with) is set aside, and comes back when
+    // the boxes name a server not in the list. A password typed meanwhile is the box's own.
+    ServerPasswords* savedPasswords = nullptr;
+    QTimer* tmrSavedServer = nullptr;  // a burst of changes to the boxes is looked up once
+    void ServerBoxes_Change();
+    void txtPassword_Edited();
+    void UseSavedPassword(const QString& host, int port, const QString& password);
+    void LeaveSavedPassword();
+    // The password the box holds for servers not in the list.
+    QString OwnPassword() const;
+    QString savedPasswordFor;  // the keyring entry whose password the box shows; "" for none
+    QString ownPassword;       // set aside meanwhile, and whether it was typed
+    bool ownPasswordTyped = false;
+    QString passwordTypedFor;  // the entry of the server the boxes named when it was typed
     // --- the Maps and Bans windows (maps/, bans/): one each, created on first use ---
     frmMaps* maps = nullptr;
     frmBans* bans = nullptr;
@@ -213,6 +249,11 @@ public:
     void KeepMemory();    // records this window's exchanges, lifts the bans due
     void ForgetMemory();  // stops what KeepMemory began
     bool m_recording = false;
+
+signals:
+    // A datagram of the answer to an action of `window` (SendToServer): its text as the pane
+    // shows it, `first` for the first datagram of the answer.
+    void actionAnswered(QObject* window, const QString& text, bool first);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

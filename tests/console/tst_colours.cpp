@@ -77,10 +77,27 @@ private slots:
             QVERIFY(w.txtOutput->toPlainText().endsWith(QStringLiteral("next ^") + Echo(QStringLiteral("status\n"))));
             QVERIFY(coloursOnScreen(w.txtOutput).endsWith(QString(Echo(QStringLiteral("status")).size() + 6, QLatin1Char('.')) + "|"));
 
+            // Clear leaves nothing behind: the next echo line is plain, nothing is selected.
+            w.cmdClear->click();
+            SendCommand(w, QStringLiteral("status"));
+            QCOMPARE(coloursOnScreen(w.txtOutput), QString(Echo(QStringLiteral("status")).size(), QLatin1Char('.')) + "|");
+            QVERIFY(!w.txtOutput->textCursor().hasSelection());
+            // The chat separator after a name is drawn as nothing and copied as nothing; the
+            // log keeps it, spelled out.
+            server.reply(PrintReply("Bob^7\x19: hi\n"));
+            QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("Bob^7\x19: hi\r\n")));
+            const QString drawn = w.txtOutput->document()->lastBlock().previous().text();
+            QCOMPARE(QString(drawn).remove(QChar(0x2060)), QStringLiteral("Bob: hi"));
+            QCOMPARE(QFontMetricsF(w.txtOutput->font()).horizontalAdvance(drawn), QFontMetricsF(w.txtOutput->font()).horizontalAdvance(QStringLiteral("Bob: hi")));
+            QCOMPARE(copyShown(w, QStringLiteral("Bob"), QStringLiteral("hi")), QStringLiteral("Bob: hi"));
+            QTRY_VERIFY(env.readLog().contains("Bob^7^Y: hi\r\n"));
+            server.reply(PrintReply("console: ^1red ^2green ^5cyan\nnext ^"));
+            QTRY_VERIFY(w.txtOutput->text().endsWith(raw));
+
             // Switched off: the text as it came, codes and all, the selection kept.
             copyShown(w, QStringLiteral("console"), QStringLiteral("cyan\n"));
             w.mnuViewShowColours->trigger();
-            QCOMPARE(w.txtOutput->toPlainText(), w.txtOutput->text().replace(QLatin1String("\r\n"), QLatin1String("\n")));
+            QCOMPARE(w.txtOutput->toPlainText(), w.txtOutput->text().replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QChar(0x19), QChar(0x2060)));
             QVERIFY(!coloursOnScreen(w.txtOutput).contains(QRegularExpression(QStringLiteral("[^.|]"))));
             QCOMPARE(w.txtOutput->selText(), raw.left(raw.indexOf(QLatin1Char('\n')) + 1));
             w.close();

@@ -22,6 +22,7 @@ void ScriptedServer::drain()
                 + "\\version\\ioq3 1.36_GIT stand-in\\sv_hostname\\stand-in\\mapname\\oa_dm1\n"
                 + (players.isEmpty() ? QByteArray() : players.size() > 1 ? players.takeFirst() : players.first());
         } else if (data.startsWith(oob + "rcon ")) {
+            ++m_requests;
             const QString rest = QString::fromLatin1(data.mid(9));
             const QString password = rest.section(QLatin1Char(' '), 0, 0);
             const QString command = rest.section(QLatin1Char(' '), 1);
