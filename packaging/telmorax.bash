@@ -1,5 +1,5 @@
 # bash completion for telmorax                                    -*- shell-script -*-
-# The options as `telmorax --help` lists them, the values of --color and --window, files for
+# The options as `telmorax --help` lists them, the values of --color, --window and --for, files for
 # --password-file and --log, and for --group the groups of the saved servers, which
 # `telmorax --list` prints (address, group and label, separated by tabs).
 
@@ -9,7 +9,7 @@ _telmorax()
     _init_completion -s || return
 
     case $prev in
-        --send | --wait | -h | --help | -v | --version)
+        --send | --wait | -h | --help | -v | --version | --lookup | --since | --ban | --reason)
             return
             ;;
         --password-file | --log)
@@ -18,6 +18,10 @@ _telmorax()
             ;;
         --color | --colour)
             COMPREPLY=($(compgen -W 'auto always never' -- "$cur"))
+            return
+            ;;
+        --for)
+            COMPREPLY=($(compgen -W 'permanent 1h 1d 1w 30d' -- "$cur"))
             return
             ;;
         --window)
