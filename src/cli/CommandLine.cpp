@@ -82,7 +82,8 @@ struct Options {
         QStringLiteral("With --journal: only entries since WHEN, a date and time (2026-12-07, 2026-12-07T21:00) or a time ago (90m, 3d)."),
         QStringLiteral("WHEN")};
     QCommandLineOption ban{QStringLiteral("ban"),
-        QStringLiteral("Ban ADDRESS[/PREFIX] (banaddr) on the server named, --group NAME or --all, and keep it in the journal."),
+        QStringLiteral("Ban ADDRESS[/PREFIX] (banaddr) on the server named, or on the saved servers of a group or all of them (as "
+                       "with --send), and keep it in the journal."),
         QStringLiteral("ADDRESS")};
     QCommandLineOption banFor{QStringLiteral("for"),
         QStringLiteral("With --ban: how long the ban stands (permanent, 90m, 1h, 3d, 1w, 30d; default permanent); the program "
