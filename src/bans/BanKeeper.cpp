@@ -10,7 +10,6 @@
 #include "servers/ServerList.h"
 #include "servers/ServerPasswords.h"
 
-#include <QSqlQuery>
 #include <QTimer>
 
 namespace {
@@ -98,15 +97,7 @@ void BanKeeper::withPassword(const Memory::Ban& ban, const QString& host, int po
         for (const BanEntry& e : ReadBanList(outcome.text))
             listed = listed || e.sameAs(wanted);
         if (!listed) {
-            const qint64 id = ban.id;
-            const qint64 now = Memory::Now();
-            Recorder::Run([id, now](QSqlDatabase& db) {
-                QSqlQuery q(db);
-                q.prepare(QStringLiteral("UPDATE bans SET lifted = ?, lifted_how = 'lifted elsewhere' WHERE id = ? AND lifted IS NULL"));
-                q.addBindValue(now);
-                q.addBindValue(id);
-                return q.exec();
-            });
+            Recorder::MarkLiftedElsewhere(ban.id);
             emit told(tr("The ban of %1 on %2 was due, and the server no longer lists it.").arg(ban.target, ban.server));
             return done(ban.id, ExchangeOutcome::Answered);
         }

@@ -1,11 +1,18 @@
 #include "bans/frmBans.h"
 
 #include "completion/ServerCommands.h"
+#include "console/ExchangeObserver.h"
+#include "memory/MemoryDatabase.h"
+#include "memory/Queries.h"
+#include "memory/Recorder.h"
+#include "widgets/BanDialog.h"
 #include "maps/BoundWindow.h"
 #include "servers/ServerList.h"
 #include "ui/MessageBox.h"
 
+#include <QDateTime>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -60,7 +67,8 @@ void frmBans::createControls()
     grdBans = new QTableWidget(0, ColumnCount, this);
     grdBans->setObjectName(QStringLiteral("grdBans"));
     grdBans->setAccessibleName(QStringLiteral("Bans and exceptions"));
-    grdBans->setHorizontalHeaderLabels({QStringLiteral("Kind"), QStringLiteral("Number"), QStringLiteral("Address"), QStringLiteral("Prefix")});
+    grdBans->setHorizontalHeaderLabels({QStringLiteral("Kind"), QStringLiteral("Number"), QStringLiteral("Address"), QStringLiteral("Prefix"),
+        QStringLiteral("Reason"), QStringLiteral("Admin"), QStringLiteral("Expires")});
     grdBans->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdBans->setSelectionMode(QAbstractItemView::SingleSelection);
     grdBans->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -109,6 +117,11 @@ void frmBans::createControls()
         updateActions();
     });
     connect(grdBans, &QTableWidget::itemSelectionChanged, this, &frmBans::updateActions);
+    // A ban placed from here is in the memory once its answer is over: its reason shows then.
+    connect(Recorder::Signals(), &RecorderSignals::written, this, [this] {
+        if (m_read && isVisible())
+            showKnown(m_entries);
+    });
     connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this, &QWidget::close);
     updateActions();
 }
@@ -185,6 +198,37 @@ void frmBans::readList(bool typed, const std::function<void(bool)>& then)
     });
 }
 
+void frmBans::showKnown(const QList<BanEntry>& entries)
+{
+    // What the memory knows of the bans listed: reason, admin, expiry. A ban it holds as
+    // standing that the server no longer lists was lifted by someone else (one placed a moment
+    // ago may not be in a list read before it).
+    const QString server = Memory::ServerKey(m_server.host, m_server.port);
+    QHash<QString, Memory::Ban> known;
+    for (const Memory::Ban& b : Memory::BansOn(server)) {
+        if (!b.lifted)
+            known.insert(b.target, b);
+    }
+    const bool sorting = grdBans->isSortingEnabled();
+    grdBans->setSortingEnabled(false);
+    for (int row = 0; row < grdBans->rowCount(); ++row) {
+        const QTableWidgetItem* kind = grdBans->item(row, Kind);
+        const int index = kind ? kind->data(Qt::UserRole).toInt() : -1;
+        const BanEntry e = index >= 0 && index < entries.size() ? entries.at(index) : BanEntry();
+        const Memory::Ban b = e.kind == BanEntry::Ban ? known.take(e.target()) : Memory::Ban();
+        grdBans->setItem(row, Reason, new QTableWidgetItem(b.reason));
+        grdBans->setItem(row, Admin, new QTableWidgetItem(b.admin));
+        grdBans->setItem(row, Expires, new QTableWidgetItem(b.id == 0 ? QString() : b.expires > 0 ? Memory::TimeText(b.expires) : QStringLiteral("never")));
+    }
+    grdBans->setSortingEnabled(sorting);
+    const qint64 settled = Memory::Now() - 10000;
+    for (const Memory::Ban& b : std::as_const(known)) {
+        if (!m_read || b.created > settled)
+            continue;
+        Recorder::MarkLiftedElsewhere(b.id);
+    }
+}
+
 void frmBans::showList(const QList<BanEntry>& entries)
 {
     const BanEntry* selected = SelectedEntry();
@@ -209,6 +253,7 @@ void frmBans::showList(const QList<BanEntry>& entries)
         if (selected && e.sameAs(keep))
             reselect = r;
     }
+    showKnown(entries);
     grdBans->setSortingEnabled(true);
     if (reselect >= 0) {
         for (int row = 0; row < grdBans->rowCount(); ++row)
@@ -304,9 +349,21 @@ void frmBans::add(BanEntry::Kind kind)
                                                                  "(0 to 32 for IPv4, 0 to 128 for IPv6).")
                                                 : QString();
     };
-    if (!MessageBox::askText(this, prompt, ban ? QStringLiteral("Ban Address") : QStringLiteral("Add Exception"), &typed, refusal))
+    if (!ban) {
+        if (MessageBox::askText(this, prompt, QStringLiteral("Add Exception"), &typed, refusal))
+            send(AddCommand(kind, typed));
         return;
-    const QString command = AddCommand(kind, typed);
+    }
+    // A ban also has a reason and a duration, for the journal and for its lifting.
+    BanChoice choice;
+    if (!BanDialog::ask(BanDialog::Ban, this, QStringLiteral("Ban Address"), prompt, {}, &choice, refusal))
+        return;
+    const QString command = AddCommand(kind, choice.address);
+    JournalNote note;
+    note.address = choice.address.trimmed();
+    note.reason = choice.reason;
+    note.expiresAt = choice.durationMs > 0 ? QDateTime::currentMSecsSinceEpoch() + choice.durationMs : 0;
+    ExpectNote(m_server.host, m_server.port, command, note);
     send(command);
 }
 

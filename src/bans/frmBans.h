@@ -22,7 +22,8 @@ class frmBans : public QWidget {
 public:
     explicit frmBans(MainWindowBoxReader readBoxes, QWidget* parent = nullptr);
 
-    enum Column { Kind, Number, Address, Prefix, ColumnCount };
+    // Reason, admin and expiry for the bans the program's memory knows (those it placed).
+    enum Column { Kind, Number, Address, Prefix, Reason, Admin, Expires, ColumnCount };
 
     // --- controls; object names are the same ---
     QLabel* lblServer = nullptr;
@@ -64,6 +65,7 @@ private:
     void createControls();
     void readList(bool typed, const std::function<void(bool)>& then);
     void showList(const QList<BanEntry>& entries);
+    void showKnown(const QList<BanEntry>& entries);
     void showProblem(const QString& problem);
     void updateActions();
     void add(BanEntry::Kind kind);

@@ -85,7 +85,9 @@ public:
         }
         if (o.automatic)
             return true;
-        const bool refused = o.text.contains(QLatin1String("Unknown command"), Qt::CaseInsensitive);
+        // A server without the command, or one that refuses the address, changed nothing.
+        const bool refused = o.text.contains(QLatin1String("Unknown command"), Qt::CaseInsensitive)
+            || o.text.contains(QLatin1String("Error"), Qt::CaseInsensitive) || o.text.contains(QLatin1String("Invalid"), Qt::CaseInsensitive);
         if (word == QLatin1String("banaddr") && !refused)
             return banned(o, Memory::BanTarget(rest));
         if (word == QLatin1String("bandel") && !refused)
@@ -433,6 +435,12 @@ void observed(const ExchangeRequest& request, const ExchangeOutcome& outcome, bo
 }
 }
 
+RecorderSignals* Signals()
+{
+    static RecorderSignals* s = new RecorderSignals;  // lives as long as the process
+    return s;
+}
+
 void Start(std::function<void(const QString& line)> tell)
 {
     if (writer)
@@ -447,7 +455,10 @@ void Start(std::function<void(const QString& line)> tell)
     problemTold = 0;
     writer = new Writer;
     writer->failed = tellFromWriter;
-    writer->wrote = [] { problemTold.storeRelaxed(0); };
+    writer->wrote = [] {
+        problemTold.storeRelaxed(0);
+        QMetaObject::invokeMethod(Signals(), &RecorderSignals::written, Qt::QueuedConnection);
+    };
     writer->start();
     SetExchangeObserver(observed);
 }
@@ -490,6 +501,18 @@ void Run(std::function<bool(QSqlDatabase& db)> work)
 {
     if (writer)
         writer->hand([work = std::move(work)](Writes& writes) { return work(writes.db()); });
+}
+
+void MarkLiftedElsewhere(qint64 banId)
+{
+    const qint64 now = Memory::Now();
+    Run([banId, now](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("UPDATE bans SET lifted = ?, lifted_how = 'lifted elsewhere' WHERE id = ? AND lifted IS NULL"));
+        q.addBindValue(now);
+        q.addBindValue(banId);
+        return q.exec();
+    });
 }
 
 }

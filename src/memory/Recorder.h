@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -21,7 +22,16 @@
 // The caller's thread only hands the report over: a writer thread of its own, with its
 // own connection, writes everything that came meanwhile in one transaction. A memory that
 // cannot be written is said once, and again only after a write has worked since.
+// Tells the windows that the memory changed: emitted on the main thread after each write.
+class RecorderSignals : public QObject {
+    Q_OBJECT
+signals:
+    void written();
+};
+
 namespace Recorder {
+
+RecorderSignals* Signals();
 
 // Minutes without a sighting after which a player's next sighting begins a new session.
 constexpr int SessionGapMinutes = 20;
@@ -53,6 +63,9 @@ struct Observation {
     bool expiry = false;
 };
 void Observe(const Observation& observation);
+
+// A ban (Memory::Ban::id) that the server no longer lists: lifted by someone else.
+void MarkLiftedElsewhere(qint64 banId);
 
 // Work for the writer thread, run there in the next transaction with its connection; false
 // when it could not be written.

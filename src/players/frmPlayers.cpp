@@ -13,9 +13,11 @@
 #include "servers/ServerList.h"
 #include "settings/SettingsStore.h"
 #include "ui/MessageBox.h"
+#include "widgets/BanDialog.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QClipboard>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -396,11 +398,12 @@ QString frmPlayers::readTable(const ExchangeOutcome& outcome, StatusTable* table
     return QString();
 }
 
-void frmPlayers::choose(const PlayerRow& player, const QString& command, bool sameAddress)
+void frmPlayers::choose(const PlayerRow& player, const QString& command, bool sameAddress, const QString& before, const JournalNote& note,
+    qint64 durationMs)
 {
     if (!m_table.isSet() || command.isEmpty())
         return;
-    m_action = Action{m_table, player, command, sameAddress};
+    m_action = Action{m_table, player, command, sameAddress, before, note, durationMs};
     updateActions();  // nothing else is chosen while this one is checked
     if (m_asking) {
         // A refresh in flight read its table before the question was answered: it does
@@ -429,6 +432,15 @@ void frmPlayers::checked(const StatusTable& table, const QString& problem)
         showProblem(change + QStringLiteral(" Nothing was sent."));
         return;
     }
+    // The journal keeps who it was for and why; a ban's time runs from now.
+    JournalNote note = action.note;
+    if (action.durationMs > 0)
+        note.expiresAt = QDateTime::currentMSecsSinceEpoch() + action.durationMs;
+    if (!action.before.isEmpty()) {
+        ExpectNote(action.server.host, action.server.port, action.before, action.note);
+        emit commandChosen(action.server.host, action.server.port, action.server.password, action.before);
+    }
+    ExpectNote(action.server.host, action.server.port, action.command, note);
     emit commandChosen(action.server.host, action.server.port, action.server.password, action.command);
     lblAnswer->sent(action.server.text(), action.command);
     QTimer::singleShot(RefreshAfterCommandMs, this, &frmPlayers::Refresh);
@@ -521,13 +533,12 @@ void frmPlayers::updateActions()
     offer(mnuCopyAddress, cmdCopyAddress, selected && !AddressIp(selected->address).isEmpty(), QString());
 }
 
-bool frmPlayers::confirm(const QString& question, const QString& title)
+QString frmPlayers::withTableTime(const QString& question) const
 {
     QString text = question;
     if (!lblProblem->text().isEmpty())
         text += QStringLiteral("\n\nThe table was read at %1; %2 may have changed since.").arg(m_tableTime, TableServer());
-    return MessageBox::show(this, text, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
-        == QMessageBox::Yes;
+    return text;
 }
 
 void frmPlayers::mnuKick_Click()
@@ -536,8 +547,17 @@ void frmPlayers::mnuKick_Click()
     if (!p || !mnuKick->isEnabled())
         return;
     const PlayerRow player = *p;
-    if (confirm(QStringLiteral("Kick %1 off %2?").arg(describe(player), NamedServer(m_table.host, m_table.port)), QStringLiteral("Kick")))
-        choose(player, KickCommand(player.client), false);
+    // A reason, when given, is told to the player first where the server has "tell".
+    BanChoice choice;
+    if (!BanDialog::ask(BanDialog::Kick, this, QStringLiteral("Kick"),
+            withTableTime(QStringLiteral("Kick %1 off %2?").arg(describe(player), NamedServer(m_table.host, m_table.port))), {}, &choice))
+        return;
+    JournalNote note;
+    note.name = player.name;
+    note.address = AddressIp(player.address);
+    note.reason = choice.reason;
+    const QString before = choice.reason.isEmpty() || !serverCommands->has(Tell) ? QString() : TellCommand(player.client, choice.reason);
+    choose(player, KickCommand(player.client), false, before, note);
 }
 
 void frmPlayers::mnuMessage_Click()
@@ -549,7 +569,10 @@ void frmPlayers::mnuMessage_Click()
     QString text;
     if (!MessageBox::askText(this, QStringLiteral("Message to %1 on %2:").arg(describe(player), NamedServer(m_table.host, m_table.port)), QStringLiteral("Message"), &text))
         return;
-    choose(player, TellCommand(player.client, text), false);
+    JournalNote note;
+    note.name = player.name;
+    note.address = AddressIp(player.address);
+    choose(player, TellCommand(player.client, text), false, QString(), note);
 }
 
 void frmPlayers::mnuBan_Click()
@@ -561,8 +584,16 @@ void frmPlayers::mnuBan_Click()
     const PlayerRow player = *p;
     const QString question = QStringLiteral("Ban the address %1 of %2 on %3?\n\nThe server refuses that address from now on; "
                                             "a player already on stays until kicked.").arg(ip, describe(player), NamedServer(m_table.host, m_table.port));
-    if (confirm(question, QStringLiteral("Ban Address")))
-        choose(player, BanCommand(ip), true);
+    BanChoice choice;
+    choice.address = ip;
+    choice.fixedAddress = true;
+    if (!BanDialog::ask(BanDialog::Ban, this, QStringLiteral("Ban Address"), withTableTime(question), {}, &choice))
+        return;
+    JournalNote note;
+    note.name = player.name;
+    note.address = ip;
+    note.reason = choice.reason;
+    choose(player, BanCommand(ip), true, QString(), note, choice.durationMs);
 }
 
 void frmPlayers::mnuCopyName_Click()

@@ -1,5 +1,6 @@
 #pragma once
 #include "console/BoundServer.h"
+#include "console/ExchangeObserver.h"
 #include "maps/BoundWindow.h"
 #include "players/StatusTable.h"
 
@@ -97,6 +98,9 @@ private:
         PlayerRow player;
         QString command;
         bool sameAddress = false;  // a ban: the address must not have changed either
+        QString before;            // a command sent just before it (the reason told before a kick)
+        JournalNote note;          // what the journal keeps with it
+        qint64 durationMs = 0;     // a ban's: counted from when it is sent; 0 permanent
     };
 
     void createControls();
@@ -106,11 +110,13 @@ private:
     // there is nothing to say).
     QString readTable(const ExchangeOutcome& outcome, StatusTable* table) const;
     void checked(const StatusTable& table, const QString& problem);
-    void choose(const PlayerRow& player, const QString& command, bool sameAddress);
+    void choose(const PlayerRow& player, const QString& command, bool sameAddress, const QString& before = QString(),
+        const JournalNote& note = JournalNote(), qint64 durationMs = 0);
     void showTable(const StatusTable& table);
     void showProblem(const QString& problem);
     void updateActions();
-    bool confirm(const QString& question, const QString& title);
+    // The question, with when the table was read when it may be out of date.
+    QString withTableTime(const QString& question) const;
     void restartAutoRefresh();
     void saveSettings();
 

@@ -78,11 +78,18 @@ BanChoice BanDialog::choice() const
     c.reason = cboReason->currentText().trimmed();
     c.durationMs = m_kind == Ban ? ReadBanDuration(cboDuration->currentText()) : 0;
     c.where = cboWhere->currentIndex();
+    c.fixedAddress = txtAddress->isReadOnly();
     return c;
 }
 
 void BanDialog::accept()
 {
+    const QString refused = m_kind == Ban && m_refusal ? m_refusal(txtAddress->text()) : QString();
+    if (!refused.isEmpty()) {
+        lblProblem->setText(refused);
+        txtAddress->setFocus();
+        return;
+    }
     if (choice().durationMs < 0) {
         lblProblem->setText(QStringLiteral("The duration is permanent, or a number and a unit: 90m, 12h, 3d, 1w."));
         cboDuration->setFocus();
@@ -91,7 +98,8 @@ void BanDialog::accept()
     QDialog::accept();
 }
 
-bool BanDialog::ask(Kind kind, QWidget* parent, const QString& title, const QString& prompt, const QStringList& where, BanChoice* choice)
+bool BanDialog::ask(Kind kind, QWidget* parent, const QString& title, const QString& prompt, const QStringList& where, BanChoice* choice,
+    const Refusal& refusal)
 {
     if (answerSet) {
         answerSet = false;
@@ -100,11 +108,18 @@ bool BanDialog::ask(Kind kind, QWidget* parent, const QString& title, const QStr
         *choice = *nextAnswer;
     } else if (MessageBox::isRecording()) {
         // Tests that answer message boxes: the question is one of them, the rest as filled in.
-        if (MessageBox::show(parent, prompt, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No) != QMessageBox::Yes)
+        if (kind == Ban && choice->address.isEmpty()) {
+            if (!MessageBox::askText(parent, prompt, title, &choice->address, refusal))
+                return false;
+        } else if (MessageBox::show(parent, prompt, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
+            != QMessageBox::Yes) {
             return false;
+        }
     } else {
         BanDialog dialog(kind, title, prompt, where, parent);
+        dialog.m_refusal = refusal;
         dialog.txtAddress->setText(choice->address);
+        dialog.txtAddress->setReadOnly(choice->fixedAddress);
         dialog.cboReason->setCurrentText(choice->reason);
         if (dialog.exec() != QDialog::Accepted)
             return false;

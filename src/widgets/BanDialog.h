@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -15,6 +16,7 @@ struct BanChoice {
     QString reason;       // may be empty
     qint64 durationMs = 0;  // 0: permanent
     int where = 0;        // the index of the choice of servers, when there was one
+    bool fixedAddress = false;  // shown, not to be changed (the player's address on screen)
 };
 
 // Asks for a ban's address, reason and duration, and where it goes when there is a choice
@@ -34,11 +36,15 @@ public:
     QComboBox* cboWhere = nullptr;
     QLabel* lblProblem = nullptr;
 
+    using Refusal = std::function<QString(const QString& address)>;
     // Shows the dialog with `choice` filled in; true, and the choice, when the admin accepts.
-    static bool ask(Kind kind, QWidget* parent, const QString& title, const QString& prompt, const QStringList& where, BanChoice* choice);
+    // An address that `refusal` finds fault with (it says why) keeps the dialog open.
+    static bool ask(Kind kind, QWidget* parent, const QString& title, const QString& prompt, const QStringList& where, BanChoice* choice,
+        const Refusal& refusal = nullptr);
     // Tests: the next ask() takes this answer (nullopt: as if cancelled) without showing. With
-    // message boxes recording and no answer set, the prompt is asked as a Yes/No message box
-    // instead, and Yes takes the choice as filled in.
+    // message boxes recording and no answer set, the dialog is asked through them instead: an
+    // address to type as MessageBox::askText, anything else as a Yes/No question; the reason
+    // and duration are then those filled in (none, permanent).
     static void setNextAnswer(std::optional<BanChoice> answer);
 
     // The reasons offered, latest first; a reason given goes first.
@@ -50,4 +56,5 @@ public:
 
 private:
     Kind m_kind;
+    Refusal m_refusal;
 };

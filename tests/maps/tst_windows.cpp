@@ -26,6 +26,12 @@
 #include <QListView>
 #include <QStringListModel>
 #include <QTableWidget>
+#include <QComboBox>
+#include <QLineEdit>
+#include "memory/MemoryDatabase.h"
+#include "memory/Queries.h"
+#include "memory/Recorder.h"
+#include "widgets/BanDialog.h"
 
 namespace {
 QStringList rows(const frmBans* b)
@@ -33,7 +39,7 @@ QStringList rows(const frmBans* b)
     QStringList out;
     for (int r = 0; r < b->grdBans->rowCount(); ++r) {
         QStringList cells;
-        for (int c = 0; c < frmBans::ColumnCount; ++c)
+        for (int c = 0; c <= frmBans::Prefix; ++c)
             cells << b->grdBans->item(r, c)->text();
         out << cells.join(QLatin1Char(' '));
     }
@@ -290,25 +296,27 @@ private slots:
         QCOMPARE(server.rcon(QStringLiteral("listbans")), QByteArray());
 
         // The real dialog: an address the check refuses keeps it open, the text there to
-        // correct; the server's answer to the ban shows on the window's own line.
+        // correct; the server's answer to the ban shows on the window's own line, and the
+        // memory's reason, admin and expiry beside the ban.
         MessageBox::setRecording(false);
         QStringList seen;
         QTimer::singleShot(0, this, [&seen] {
-            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<BanDialog*>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
-            dialog->setTextValue(QStringLiteral("2001:db8::/200"));
+            dialog->txtAddress->setText(QStringLiteral("2001:db8::/200"));
+            dialog->cboReason->setCurrentText(QStringLiteral("<b>spam</b> %1"));
+            dialog->cboDuration->setCurrentText(QStringLiteral("1 week"));
             dialog->accept();
-            seen << (dialog->isVisible() ? dialog->textValue() : QStringLiteral("closed")) << dialog->labelText();
-            dialog->setTextValue(QStringLiteral("2001:db8::/32"));
+            seen << (dialog->isVisible() ? dialog->txtAddress->text() : QStringLiteral("closed")) << dialog->lblProblem->text();
+            dialog->txtAddress->setText(QStringLiteral("2001:db8::/32"));
             dialog->accept();
         });
         b->cmdBanAddress->click();
         MessageBox::setRecording(true);
         QCOMPARE(seen.size(), 2);
         QCOMPARE(seen.at(0), QStringLiteral("2001:db8::/200"));
-        QVERIFY2(seen.at(1).endsWith(QStringLiteral("\n\nThat is not an IPv4 or IPv6 address with an optional /prefix "
-                                                    "(0 to 32 for IPv4, 0 to 128 for IPv6).")), qPrintable(seen.at(1)));
+        QCOMPARE(seen.at(1), QStringLiteral("That is not an IPv4 or IPv6 address with an optional /prefix (0 to 32 for IPv4, 0 to 128 for IPv6)."));
         QVERIFY(!w.txtOutput->text().contains(QStringLiteral("/200")));
         const QString answer = QStringLiteral("127.0.0.1:%1 answered `banaddr 2001:db8::/32`: ").arg(server.port());
         QTRY_VERIFY2_WITH_TIMEOUT(b->lblAnswer->text().startsWith(answer), qPrintable(b->lblAnswer->text()), 10000);
@@ -317,6 +325,47 @@ private slots:
         QVERIFY2(reply.endsWith(QStringLiteral("  Error: Invalid address 2001:db8::")) || reply == QStringLiteral("Added ban: 2001:db8::/32"),
             qPrintable(reply));
         QVERIFY(w.txtOutput->text().contains(reply.section(QStringLiteral("  "), -1)));
+        // A ban the memory holds with a reason and a duration: its reason, admin and expiry
+        // beside it; lifted by someone else, it is marked so once the list no longer has it.
+        QTest::qWait(1100);
+        server.rcon(QStringLiteral("banaddr 198.51.100.0/24"));
+        Recorder::Observation placing;
+        placing.time = Memory::Now();
+        placing.server = Memory::ServerKey(QStringLiteral("127.0.0.1"), server.port());
+        placing.command = QStringLiteral("banaddr 198.51.100.0/24");
+        placing.wentOut = true;
+        placing.outcome = ExchangeOutcome::Answered;
+        placing.text = QStringLiteral("Added ban: 198.51.100.0/24\n");
+        placing.admin = Memory::AdminName();
+        placing.reason = QStringLiteral("<b>spam</b> %1");
+        placing.expiresAt = placing.time + 7 * 24 * 3600 * 1000LL;
+        Recorder::Observe(placing);
+        b->cmdRefresh->click();
+        QTRY_VERIFY_WITH_TIMEOUT(([b] {
+            for (int r = 0; r < b->grdBans->rowCount(); ++r)
+                if (b->grdBans->item(r, frmBans::Reason) && b->grdBans->item(r, frmBans::Reason)->text() == QLatin1String("<b>spam</b> %1"))
+                    return true;
+            return false;
+        }()), 10000);
+        const QList<Memory::Ban> placed = Memory::BansOn(Memory::ServerKey(QStringLiteral("127.0.0.1"), server.port()));
+        QCOMPARE(placed.size(), 1);
+        QCOMPARE(placed[0].expires, placing.expiresAt);
+        bool shown = false;
+        for (int r = 0; r < b->grdBans->rowCount(); ++r) {
+            if (b->grdBans->item(r, frmBans::Reason) && !b->grdBans->item(r, frmBans::Reason)->text().isEmpty()) {
+                shown = b->grdBans->item(r, frmBans::Admin)->text() == Memory::AdminName()
+                    && b->grdBans->item(r, frmBans::Expires)->text() == Memory::TimeText(placed[0].expires);
+            }
+        }
+        QVERIFY(shown);
+        QTest::qWait(1100);
+        server.rcon(QStringLiteral("flushbans"));
+        Memory::SetClockOffsetForTests(60000);
+        b->cmdRefresh->click();
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+            Recorder::Flush();
+            return Memory::BansOn(placed[0].server).constFirst().liftedHow == QLatin1String("lifted elsewhere");
+        }()), 10000);
     }
 
     void onlyWhatTheServerHas()
