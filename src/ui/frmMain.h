@@ -187,6 +187,7 @@ public:
 
     // --- settings and server history (settings/) ---
     void Form_Load();
+    void Form_QueryUnload();  // before the close begins: where the saved password goes
     void Form_Unload();
     void LoadAddrHist();
     void LoadPortHist();
