@@ -4,7 +4,6 @@
 #include "ui/frmMain.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QIcon>
 
@@ -36,10 +35,8 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon);
 
     frmMain window;
-    if (!commandLine.host.isEmpty()) {  // the server named, in place of the one last used
-        window.txtAddr->setEditText(commandLine.host);
-        window.txtPort->setEditText(QString::number(commandLine.port));
-    }
+    if (!commandLine.host.isEmpty())  // the server named, in place of the one last used
+        window.ShowServer(commandLine.host, commandLine.port);
     window.show();
     ExitWhenIdleIfAsked(&window, sinceStart);
     return app.exec();

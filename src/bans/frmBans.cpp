@@ -1,8 +1,8 @@
 #include "bans/frmBans.h"
 
 #include "completion/ServerCommands.h"
-#include "maps/BoundWindow.h"
-#include "ui/MessageBox.h"
+#include "widgets/BoundWindow.h"
+#include "widgets/MessageBox.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,9 +1,9 @@
 #include "maps/frmMaps.h"
 
 #include "completion/ServerCommands.h"
-#include "maps/BoundWindow.h"
+#include "widgets/BoundWindow.h"
 #include "maps/MapList.h"
-#include "servers/StatusResponse.h"
+#include "console/StatusResponse.h"
 #include "settings/UserDataFolder.h"
 
 #include <QHBoxLayout>

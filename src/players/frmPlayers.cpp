@@ -5,13 +5,13 @@
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
 #include "console/ServerExchange.h"
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 #include "console/TimeOfDay.h"
-#include "players/NameDelegate.h"
+#include "widgets/NameDelegate.h"
 #include "players/PlayerCommands.h"
 #include "players/PlayersModel.h"
 #include "settings/SettingsStore.h"
-#include "ui/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -153,7 +153,7 @@ void frmPlayers::createControls()
     grdPlayers->setObjectName(QStringLiteral("grdPlayers"));
     grdPlayers->setAccessibleName(QStringLiteral("Players"));
     grdPlayers->setModel(sortedPlayers);
-    grdPlayers->setItemDelegateForColumn(PlayersModel::Name, new NameDelegate(grdPlayers));
+    grdPlayers->setItemDelegateForColumn(PlayersModel::Name, new NameDelegate(PlayersModel::NameWithCodesRole, grdPlayers));
     grdPlayers->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdPlayers->setSelectionMode(QAbstractItemView::SingleSelection);
     grdPlayers->setEditTriggers(QAbstractItemView::NoEditTriggers);

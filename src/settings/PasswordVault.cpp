@@ -1,5 +1,5 @@
 #include "settings/PasswordVault.h"
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 #include "settings/SettingsStore.h"
 
 #include <QDBusConnection>

@@ -119,8 +119,8 @@ private slots:
         {
             frmMain w;
             AimAt(w, nobody, QStringLiteral("memPw1"), QStringLiteral("localhost"));
-            w.mnuCommandsServers->trigger();
-            frmServers* s = w.servers;
+            ui(w).mnuCommandsServers->trigger();
+            frmServers* s = w.findChild<frmServers*>();
             QVERIFY(s && s->isVisible());
             QCOMPARE(s->servers->rowCount(), 0);
             QVERIFY2(s->lblNotice->text().contains(listFile() + QStringLiteral(".damaged")), qPrintable(s->lblNotice->text()));
@@ -155,12 +155,12 @@ private slots:
             QCOMPARE(filesHolding({env.configHome(), UserDataFolder()}, QStringLiteral("memPw1")), QStringList());
 
             // A server's password from memory into the main window.
-            w.txtPassword->clear();
-            w.txtAddr->setEditText(QStringLiteral("elsewhere"));
+            ui(w).txtPassword->clear();
+            ui(w).txtAddr->setEditText(QStringLiteral("elsewhere"));
             s->grdServers_Activated(0);
-            QTRY_COMPARE(w.txtPassword->text(), QStringLiteral("memPw1"));
-            QCOMPARE(w.txtAddr->currentText(), QStringLiteral("127.0.0.1"));
-            QCOMPARE(w.txtPort->currentText(), QString::number(nobody));
+            QTRY_COMPARE(ui(w).txtPassword->text(), QStringLiteral("memPw1"));
+            QCOMPARE(ui(w).txtAddr->currentText(), QStringLiteral("127.0.0.1"));
+            QCOMPARE(ui(w).txtPort->currentText(), QString::number(nobody));
 
             // The question before sending to two quotes the command as plain text; No sends nothing.
             selectRows(s, {0, 1});
@@ -209,9 +209,9 @@ private slots:
 
         frmMain w;
         AimAt(w, alpha.port(), alpha.password());
-        w.ckLog->setValue(1);
-        w.mnuCommandsServers->trigger();
-        frmServers* s = w.servers;
+        ui(w).ckLog->setValue(1);
+        ui(w).mnuCommandsServers->trigger();
+        frmServers* s = w.findChild<frmServers*>();
         s->cmdAddCurrent->click();
         selectRows(s, {0});
         s->cmdEdit->click();
@@ -265,12 +265,12 @@ private slots:
         QVERIFY(ReadFile(listFile()).contains("\"Bravo\""));
 
         // Enter on a row puts its server into the main window; the Players window follows.
-        w.mnuCommandsPlayers->trigger();
+        ui(w).mnuCommandsPlayers->trigger();
         selectRows(s, {1});
         QTest::keyClick(s->grdServers, Qt::Key_Return);
-        QTRY_COMPARE(w.txtPassword->text(), QStringLiteral("bravoWrong3"));
-        QCOMPARE(w.txtPort->currentText(), QString::number(bravo.port()));
-        QTRY_VERIFY_WITH_TIMEOUT(w.players->lblProblem->text().contains(b + QStringLiteral(" answered: Bad rconpassword.")), 5000);
+        QTRY_COMPARE(ui(w).txtPassword->text(), QStringLiteral("bravoWrong3"));
+        QCOMPARE(ui(w).txtPort->currentText(), QString::number(bravo.port()));
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<frmPlayers*>()->lblProblem->text().contains(b + QStringLiteral(" answered: Bad rconpassword.")), 5000);
 
         // A server gone silent keeps its last values, greyed.
         bravo.stop();

@@ -1,7 +1,7 @@
-#include "maps/BoundWindow.h"
+#include "widgets/BoundWindow.h"
 
-#include "console/Shutdown.h"
-#include "ui/MessageBox.h"
+#include "settings/Shutdown.h"
+#include "widgets/MessageBox.h"
 
 #include <QBoxLayout>
 #include <QLabel>
