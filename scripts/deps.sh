@@ -6,6 +6,10 @@ packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools fonts-liberation2 opena
 # The desktop's keyring: QtKeychain, the Secret Service library it loads at run time, and for
 # the tests a keyring daemon, a session bus of their own (dbus-run-session) and secret-tool.
 packages+=(qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon libsecret-tools)
+# The Debian package (scripts/package.sh) and its test: dpkg-shlibdeps and dpkg-buildflags, the
+# package checker, the AppStream checker, man to render the manual page, gzip for it, bash's
+# completion library, and zsh to read its completion.
+packages+=(dpkg-dev lintian appstream man-db gzip bash-completion zsh)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 #include "app/IdleExit.h"
 #include "cli/CommandLine.h"
 #include "cli/RunWithoutWindow.h"
+#include "settings/ProgramInfo.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -38,6 +39,11 @@ int main(int argc, char* argv[])
     if (!commandLine.host.isEmpty())  // the server named, in place of the one last used
         window.ShowServer(commandLine.host, commandLine.port);
     window.show();
-    ExitWhenIdleIfAsked(&window, sinceStart);
+    // As the Commands menu opens them, so the window is the one that menu brings back.
+    if (commandLine.sideWindow == CommandLine::ServersWindow)
+        window.mnuCommandsServers_Click();
+    else if (commandLine.sideWindow == CommandLine::PlayersWindow)
+        window.mnuCommandsPlayers_Click();
+    ExitWhenIdleIfAsked(&window, sinceStart, ProgramInfo::programFolder());
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "bans/frmBans.h"
 
 #include "completion/ServerCommands.h"
+#include "servers/ServerList.h"
 #include "widgets/BoundWindow.h"
 #include "widgets/MessageBox.h"
 
@@ -64,6 +65,7 @@ void frmBans::createControls()
     grdBans->setSelectionMode(QAbstractItemView::SingleSelection);
     grdBans->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdBans->setSortingEnabled(true);
+    grdBans->setTabKeyNavigation(false);  // Tab leaves the table; the arrows move in it
     grdBans->verticalHeader()->hide();
     grdBans->horizontalHeader()->setSectionResizeMode(Address, QHeaderView::Stretch);
     grdBans->sortByColumn(Kind, Qt::AscendingOrder);  // bans, then exceptions, each in the server's order
@@ -84,8 +86,10 @@ void frmBans::createControls()
     cmdFlushAll = button("cmdFlushAll", QStringLiteral("&Flush All"), &frmBans::cmdFlushAll_Click);
     buttons->addStretch(1);
     layout->addLayout(buttons);
+    lblAnswer = new AnswerLine(this, "lblAnswer");
+    layout->addWidget(lblAnswer);
     buttons = new QHBoxLayout;
-    cmdRefresh = button("cmdRefresh", QStringLiteral("Re&fresh"), &frmBans::Refresh);
+    cmdRefresh = button("cmdRefresh", QStringLiteral("Refre&sh"), &frmBans::Refresh);
     buttons->addStretch(1);
     cmdClose = button("cmdClose", QStringLiteral("C&lose"), nullptr);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
@@ -256,6 +260,7 @@ void frmBans::updateActions()
 void frmBans::send(const QString& command)
 {
     emit commandForServer(m_server.host, m_server.port, m_server.password, command);
+    lblAnswer->sent(m_server.text(), command);
     const int generation = m_generation;
     QTimer::singleShot(ReadAfterCommandMs, this, [this, generation] {
         if (generation == m_generation && isVisible())
@@ -269,7 +274,7 @@ void frmBans::cmdRemove_Click()
     if (!selected || !cmdRemove->isEnabled())
         return;
     const BanEntry entry = *selected;
-    if (!ConfirmAction(this, QStringLiteral("Remove the %1 from %2?").arg(describe(entry), m_server.text()), QStringLiteral("Remove")))
+    if (!ConfirmAction(this, QStringLiteral("Remove the %1 from %2?").arg(describe(entry), NamedServer(m_server.host, m_server.port)), QStringLiteral("Remove")))
         return;
     // The numbers shift with every removal, here or by anyone else: the list is read again,
     // and the entry goes by its address, only while it is still there.
@@ -293,16 +298,15 @@ void frmBans::add(BanEntry::Kind kind)
     QString typed;
     const QString prompt = QStringLiteral("%1 on %2 (IPv4 or IPv6; a network with its prefix length, as 203.0.113.0/24):")
                                .arg(ban ? QStringLiteral("Address to ban") : QStringLiteral("Address to let in despite the bans"),
-                                   m_server.text());
-    if (!MessageBox::askText(this, prompt, ban ? QStringLiteral("Ban Address") : QStringLiteral("Add Exception"), &typed))
+                                   NamedServer(m_server.host, m_server.port));
+    auto refusal = [kind](const QString& text) {
+        return AddCommand(kind, text).isEmpty() ? QStringLiteral("That is not an IPv4 or IPv6 address with an optional /prefix "
+                                                                 "(0 to 32 for IPv4, 0 to 128 for IPv6).")
+                                                : QString();
+    };
+    if (!MessageBox::askText(this, prompt, ban ? QStringLiteral("Ban Address") : QStringLiteral("Add Exception"), &typed, refusal))
         return;
     const QString command = AddCommand(kind, typed);
-    if (command.isEmpty()) {
-        MessageBox::show(this, QStringLiteral("That is not an IPv4 or IPv6 address with an optional /prefix "
-                                              "(0 to 32 for IPv4, 0 to 128 for IPv6). Nothing was sent."),
-            QString(), QMessageBox::Ok, QMessageBox::Warning);
-        return;
-    }
     send(command);
 }
 
@@ -326,7 +330,7 @@ void frmBans::cmdFlushAll_Click()
     for (const BanEntry& e : m_entries)
         bans += e.kind == BanEntry::Ban;
     const QString question = QStringLiteral("Remove everything from the ban list of %1: %2 and %3?")
-                                 .arg(m_server.text(), count(bans, "ban", "bans"), count(m_entries.size() - bans, "exception", "exceptions"));
+                                 .arg(NamedServer(m_server.host, m_server.port), count(bans, "ban", "bans"), count(m_entries.size() - bans, "exception", "exceptions"));
     if (ConfirmAction(this, question, QStringLiteral("Flush All")))
         send(QStringLiteral("flushbans"));
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "bans/BanList.h"
 #include "console/BoundServer.h"
+#include "widgets/BoundWindow.h"
 
 #include <QWidget>
 
@@ -33,6 +34,7 @@ public:
     QPushButton* cmdFlushAll = nullptr;
     QPushButton* cmdRefresh = nullptr;
     QPushButton* cmdClose = nullptr;
+    AnswerLine* lblAnswer = nullptr;  // the server's answer to this window's latest action
 
     ServerCommands* serverCommands = nullptr;
 

@@ -13,8 +13,9 @@ const QString Description = QStringLiteral(
     "Quillhaven's Vantorin: a remote console (rcon) client for Quake 3 Arena dedicated servers.\n"
     "\n"
     "With no arguments it opens its window; with HOST[:PORT] it opens the window with that server\n"
-    "filled in. With --send it opens no window (no display needed): it sends the commands to the\n"
-    "server in order and prints every datagram of each answer until the server has been quiet for\n"
+    "filled in; --window servers or --window players opens that window beside it too. With --send\n"
+    "it opens no window (no display needed): it sends the commands to the server in order and\n"
+    "prints every datagram of each answer until the server has been quiet for\n"
     "--wait seconds (the first datagram is awaited for 3 seconds, or --wait when longer); the next\n"
     "command goes then, or as soon as the server's request limit allows (for ioquake3 servers a\n"
     "burst of 8, then one every 1.1 seconds). It reads and writes no settings and no history.\n"
@@ -63,12 +64,15 @@ struct Options {
         QStringLiteral("Colour codes in answers: drawn in the terminal's colours (always), removed (never), or drawn "
                        "only when standard output is a terminal (auto, the default)."),
         QStringLiteral("WHEN")};
+    QCommandLineOption window{QStringLiteral("window"),
+        QStringLiteral("Open the Servers or the Players window beside the main window (NAME: servers or players)."),
+        QStringLiteral("NAME")};
 
     explicit Options(QCommandLineParser& parser)
     {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // -platform, as Qt reads it
         parser.setApplicationDescription(Description);
-        parser.addOptions({help, version, send, group, all, list, wait, passwordFile, log, colours});
+        parser.addOptions({help, version, window, send, group, all, list, wait, passwordFile, log, colours});
         password.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(password);
         for (const char* name : QtValueOptions) {
@@ -132,7 +136,7 @@ CommandLine ReadCommandLine(const QStringList& arguments)
     }
 
     if (parser.isSet(o.list)) {
-        for (const QCommandLineOption* other : {&o.send, &o.group, &o.all, &o.wait, &o.passwordFile, &o.log, &o.colours}) {
+        for (const QCommandLineOption* other : {&o.window, &o.send, &o.group, &o.all, &o.wait, &o.passwordFile, &o.log, &o.colours}) {
             if (parser.isSet(*other))
                 return usageError(QStringLiteral("--list goes alone, not with --%1.").arg(other->names().constFirst()));
         }
@@ -147,8 +151,17 @@ CommandLine ReadCommandLine(const QStringList& arguments)
             if (parser.isSet(*only))
                 return usageError(QStringLiteral("--%1 goes with --send only.").arg(only->names().constFirst()));
         }
+        const QString window = parser.value(o.window);
+        if (window == QLatin1String("servers"))
+            c.sideWindow = CommandLine::ServersWindow;
+        else if (window == QLatin1String("players"))
+            c.sideWindow = CommandLine::PlayersWindow;
+        else if (parser.isSet(o.window))
+            return usageError(QStringLiteral("--window takes servers or players, not '%1'.").arg(window));
         return c;  // the window
     }
+    if (parser.isSet(o.window))
+        return usageError(QStringLiteral("--window opens a window, which --send does not."));
 
     c.action = CommandLine::Send;
     for (const QString& command : parser.values(o.send)) {

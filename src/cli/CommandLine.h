@@ -14,6 +14,7 @@ struct CommandLine {
         UsageError,  // the arguments make no sense: `error` says why
     };
     enum Colours { Auto, Always, Never };
+    enum SideWindow { NoSideWindow, ServersWindow, PlayersWindow };  // --window
 
     Action action = Window;
     QString host;          // the server named, empty when none
@@ -25,6 +26,7 @@ struct CommandLine {
     QString passwordFile;  // --password-file
     QString logFile;       // --log
     Colours colours = Auto;
+    SideWindow sideWindow = NoSideWindow;  // opened beside the main window
     QString error;
 };
 

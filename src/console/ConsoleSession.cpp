@@ -49,7 +49,8 @@ ConsoleSession::~ConsoleSession()
     EndOpenRecord();
 }
 
-quint64 ConsoleSession::send(const QString& host, int port, const QString& password, const QString& command, const QString& note)
+quint64 ConsoleSession::send(const QString& host, int port, const QString& password, const QString& command, const QString& note,
+    QObject* asker)
 {
     // The echo shows at once; the log records the command when it goes out, so a command
     // still waiting when the window closes was never sent and is not in the log. Errors
@@ -59,7 +60,7 @@ quint64 ConsoleSession::send(const QString& host, int port, const QString& passw
     emit line(time + QStringLiteral(" : ") + command + note + QStringLiteral("\r\n"));
     if (ShuttingDown())
         return 0;
-    return ask(Request{0, consoleRequest(host, port, password, command), time, note, m_logging});
+    return ask(Request{0, consoleRequest(host, port, password, command), time, note, m_logging, asker});
 }
 
 void ConsoleSession::sendTo(const QString& host, int port, const QString& password, const QString& command)
@@ -71,7 +72,7 @@ void ConsoleSession::sendTo(const QString& host, int port, const QString& passwo
         if (shown.problemBox != ServerBoxes::None || shown.host.compare(host, Qt::CaseInsensitive) != 0 || shown.port != port)
             note = QStringLiteral("   (sent to %1)").arg(ServerAddressText(host, port));
     }
-    send(host, port, password, command, note);
+    send(host, port, password, command, note, sender());
 }
 
 void ConsoleSession::queryStatus(const QString& host, int port, const QString& password, qint64 skipIfLongerMs)
@@ -81,7 +82,7 @@ void ConsoleSession::queryStatus(const QString& host, int port, const QString& p
     ExchangeRequest request = consoleRequest(host, port, password, QStringLiteral("status"));
     request.priority = ExchangeRequest::Priority::Automatic;
     request.skipIfWaitLongerMs = static_cast<int>(std::min<qint64>(skipIfLongerMs, std::numeric_limits<int>::max()));
-    ask(Request{0, request, QString(), QString(), m_logging});
+    ask(Request{0, request, QString(), QString(), m_logging, nullptr});
 }
 
 quint64 ConsoleSession::ask(Request request)
@@ -220,8 +221,11 @@ void ConsoleSession::arrived(quint64 number, const QByteArray& datagram)
         m_replyLogged = m_logging;  // decided once, by the first datagram
         m_replyOf = number;
         const Request* r = find(number);
+        m_replyAsker = r ? r->asker : nullptr;
         emit passwordAnswered(r ? r->request.password : QString(), text);
     }
+    if (m_replyAsker)
+        emit actionAnswered(m_replyAsker, text, !continues);
     emit replyText(text, continues);
     if (m_replyLogged)
         BeginOrContinueReplyRecord(text);

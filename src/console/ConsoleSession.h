@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -36,9 +37,11 @@ public:
     // Sends `command` with `password` to host:port, a request typed by the admin; `note`
     // follows the command in its echo line and log record. Returns the request's number
     // (0 once the program has begun to close: nothing is sent then).
-    quint64 send(const QString& host, int port, const QString& password, const QString& command, const QString& note = QString());
-    // An action of a window bound to one server: sent as send() sends it; where the main
-    // window's boxes name another server, the echo line says which server it went to.
+    quint64 send(const QString& host, int port, const QString& password, const QString& command, const QString& note = QString(),
+        QObject* asker = nullptr);
+    // An action of a window bound to one server, connected to this slot: sent as send() sends
+    // it; where the main window's boxes name another server, the echo line says which server
+    // it went to. Its answer goes to that window too (actionAnswered).
     void sendTo(const QString& host, int port, const QString& password, const QString& command);
     // The timed query: "status", giving way to typed requests, left out when it would wait
     // for the server's request limit longer than `skipIfLongerMs`. It shows and is logged
@@ -68,6 +71,9 @@ signals:
     void passwordAnswered(const QString& password, const QString& firstDatagram);
     // A socket error, or a server name that did not resolve, as its line shows it.
     void socketError(const QString& description);
+    // A datagram of the answer to an action of `window` (sendTo): its text as the pane shows
+    // it, `first` for the first datagram of the answer.
+    void actionAnswered(QObject* window, const QString& text, bool first);
     // Request `number` went out; a datagram of its answer came.
     void requestSent(quint64 number);
     void datagramArrived(quint64 number, const QByteArray& datagram);
@@ -79,6 +85,7 @@ private:
         QString time;     // typed: the echo line's, and the log record's
         QString note;
         bool logged;      // Save Log was checked when it was asked for
+        QPointer<QObject> asker;  // the window whose action it is (sendTo)
         ServerExchange* exchange = nullptr;  // none while an earlier name still resolves
         bool resolving = false;
         bool sent = false;
@@ -108,4 +115,5 @@ private:
     bool m_replyOpen = false;
     bool m_replyLogged = false;
     quint64 m_replyOf = 0;
+    QPointer<QObject> m_replyAsker;
 };

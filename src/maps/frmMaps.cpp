@@ -1,6 +1,7 @@
 #include "maps/frmMaps.h"
 
 #include "completion/ServerCommands.h"
+#include "servers/ServerList.h"
 #include "widgets/BoundWindow.h"
 #include "maps/MapList.h"
 #include "console/StatusResponse.h"
@@ -84,8 +85,10 @@ void frmMaps::createControls()
     cmdNextMap = button("cmdNextMap", QStringLiteral("&Next Map"));
     buttons->addStretch(1);
     layout->addLayout(buttons);
+    lblAnswer = new AnswerLine(this, "lblAnswer");
+    layout->addWidget(lblAnswer);
     auto* bottom = new QHBoxLayout;
-    cmdRefreshList = new QPushButton(QStringLiteral("Re&fresh List"), this);
+    cmdRefreshList = new QPushButton(QStringLiteral("Refre&sh List"), this);
     cmdRefreshList->setObjectName(QStringLiteral("cmdRefreshList"));
     cmdRefreshList->setAutoDefault(false);
     cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
@@ -341,6 +344,7 @@ void frmMaps::updateActions()
 void frmMaps::send(const QString& command, const QString& expectedMap)
 {
     emit commandForServer(m_server.host, m_server.port, m_server.password, command);
+    lblAnswer->sent(m_server.text(), command);
     const int generation = m_generation;
     QTimer::singleShot(StatusAfterCommandMs, this, [this, generation, expectedMap] {
         if (generation == m_generation && isVisible())
@@ -354,7 +358,7 @@ void frmMaps::cmdChangeMap_Click()
     const QString command = ChangeMapCommand(name);
     if (!cmdChangeMap->isEnabled() || command.isEmpty())
         return;
-    if (ConfirmAction(this, QStringLiteral("Change the map of %1 to %2?\n\nEveryone on the server goes to the new map.").arg(m_server.text(), name),
+    if (ConfirmAction(this, QStringLiteral("Change the map of %1 to %2?\n\nEveryone on the server goes to the new map.").arg(NamedServer(m_server.host, m_server.port), name),
             QStringLiteral("Change Map")))
         send(command, name);
 }
@@ -365,7 +369,7 @@ void frmMaps::cmdRestartMap_Click()
         return;
     // Named only when the server's text for it is a plain map name.
     const QString map = IsMapName(m_currentMap) ? m_currentMap : QStringLiteral("the current map");
-    if (ConfirmAction(this, QStringLiteral("Restart %1 on %2?").arg(map, m_server.text()), QStringLiteral("Restart Map")))
+    if (ConfirmAction(this, QStringLiteral("Restart %1 on %2?").arg(map, NamedServer(m_server.host, m_server.port)), QStringLiteral("Restart Map")))
         send(QStringLiteral("map_restart"), QStringLiteral("*"));
 }
 
@@ -375,7 +379,7 @@ void frmMaps::cmdNextMap_Click()
         return;
     // The nextmap value is the server's text: it stays on the window's plain-text line.
     if (ConfirmAction(this, QStringLiteral("Go to the next map on %1?\n\nThe server runs the command its nextmap variable holds, "
-                               "shown in the Maps window.").arg(m_server.text()),
+                               "shown in the Maps window.").arg(NamedServer(m_server.host, m_server.port)),
             QStringLiteral("Next Map")))
         send(QStringLiteral("vstr nextmap"), QStringLiteral("*"));
 }

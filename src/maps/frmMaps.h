@@ -1,5 +1,6 @@
 #pragma once
 #include "console/BoundServer.h"
+#include "widgets/BoundWindow.h"
 
 #include <QWidget>
 
@@ -37,6 +38,7 @@ public:
     QPushButton* cmdNextMap = nullptr;
     QPushButton* cmdRefreshList = nullptr;
     QPushButton* cmdClose = nullptr;
+    AnswerLine* lblAnswer = nullptr;  // the server's answer to this window's latest action
 
     QStringListModel* maps = nullptr;
     QSortFilterProxyModel* filteredMaps = nullptr;

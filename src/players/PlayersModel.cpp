@@ -44,9 +44,9 @@ QVariant PlayersModel::data(const QModelIndex& index, int role) const
         case Client: return p.client;
         case Score: return p.score;
         case Ping:
-            if (role == SortRole)  // connecting and dropped players last
-                return p.ping >= 0 ? p.ping : (p.pingText == QLatin1String("CNCT") ? 1000000 : 1000001);
-            return p.pingText;
+            if (role == SortRole)  // connecting and leaving players last
+                return p.ping >= 0 ? p.ping : (p.isConnecting() ? 1000000 : 1000001);
+            return p.isConnecting() ? QStringLiteral("connecting") : p.isLeaving() ? QStringLiteral("leaving") : p.pingText;
         case Name:
             return role == SortRole ? ColourCodes::Strip(p.name).toCaseFolded() : ColourCodes::Strip(p.name);
         case Address: return p.address;
@@ -60,8 +60,11 @@ QVariant PlayersModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignVCenter | (column == Name || column == Address ? Qt::AlignLeft : Qt::AlignRight));
     if (role == Qt::ToolTipRole) {
-        if (column == Ping && p.ping < 0)
-            return p.pingText == QLatin1String("CNCT") ? QStringLiteral("Still connecting") : QStringLiteral("Gone; the server frees the slot shortly");
+        if (column == Ping && p.ping < 0) {
+            // The server's own word, which is plain letters: a row with another one is not read.
+            return (p.isConnecting() ? QStringLiteral("Still connecting (the server writes %1)")
+                                     : QStringLiteral("Gone; the server frees the slot shortly (it writes %1)")).arg(p.pingText);
+        }
         if (column == Name) {
             // The name whole, also where the column cuts it short. A tooltip is rendered as
             // markup when it looks like markup: the text is made markup-safe here, so that a

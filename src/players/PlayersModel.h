@@ -5,7 +5,8 @@
 
 // The players of the latest status table, one row each, for a table view behind a sorting
 // proxy. Every column sorts by its value (numbers as numbers, names without their colour
-// codes); a ping of CNCT or ZMBI sorts after every number.
+// codes); a client still connecting or going away shows that state in the Ping column, and
+// sorts after every number.
 class PlayersModel : public QAbstractTableModel {
     Q_OBJECT
 public:

@@ -67,7 +67,7 @@ bool readColumn(const QString& column, QString word, PlayerRow* row)
         return readInt(word, &row->score);
     if (column == QLatin1String("ping")) {
         row->pingText = word;
-        if (word == QLatin1String("CNCT") || word == QLatin1String("ZMBI"))
+        if (row->isConnecting() || row->isLeaving())
             return true;
         return readInt(word, &row->ping) && row->ping >= 0;
     }

@@ -18,13 +18,16 @@ struct PlayerRow {
     int client = -1;        // 0..63
     int score = 0;
     int ping = -1;          // milliseconds; -1 while connecting or dropped
-    QString pingText;       // as the server wrote it: "48", "CNCT" (connecting), "ZMBI" (dropped)
+    QString pingText;       // as the server wrote it: "48"; "CNCT" or "CON" (connecting), "ZMBI" or "ZMB" (going away)
     QString name;           // with its colour codes, as the server sent it
     QString address;        // "bot", "loopback", "192.0.2.4:27960", "[2001:db8::5]:27960", ...
     int rate = -1;
     int lastMsg = -1;       // -1 where the server has no such column
     int qport = -1;
     bool isBot() const { return address == QLatin1String("bot"); }
+    // Classic Quake 3 writes CNCT and ZMBI in the ping column, current ioquake3 CON and ZMB.
+    bool isConnecting() const { return pingText == QLatin1String("CNCT") || pingText == QLatin1String("CON"); }
+    bool isLeaving() const { return pingText == QLatin1String("ZMBI") || pingText == QLatin1String("ZMB"); }
 };
 
 struct StatusTable {

@@ -10,6 +10,7 @@
 #include "widgets/NameDelegate.h"
 #include "players/PlayerCommands.h"
 #include "players/PlayersModel.h"
+#include "servers/ServerList.h"
 #include "settings/SettingsStore.h"
 #include "widgets/MessageBox.h"
 
@@ -162,16 +163,19 @@ void frmPlayers::createControls()
     grdPlayers->verticalHeader()->hide();
     grdPlayers->verticalHeader()->setDefaultSectionSize(grdPlayers->fontMetrics().height() + 8);
     grdPlayers->setContextMenuPolicy(Qt::CustomContextMenu);
+    grdPlayers->setTabKeyNavigation(false);  // Tab leaves the table; the arrows move in it
     QHeaderView* header = grdPlayers->horizontalHeader();
     header->setSectionResizeMode(PlayersModel::Address, QHeaderView::Stretch);
     header->setSortIndicator(PlayersModel::Client, Qt::AscendingOrder);
-    const int widths[PlayersModel::ColumnCount] = {36, 56, 52, 200, 160, 60, 70, 60};
+    const int widths[PlayersModel::ColumnCount] = {36, 56, 76, 200, 160, 60, 70, 60};
     for (int c = 0; c < PlayersModel::ColumnCount; ++c)
         header->resizeSection(c, widths[c]);
     // Until a table says otherwise: the columns only classic Quake 3 servers send are hidden.
     header->hideSection(PlayersModel::LastMsg);
     header->hideSection(PlayersModel::QPort);
     layout->addWidget(grdPlayers, 1);
+    lblAnswer = new AnswerLine(this, "lblAnswer");
+    layout->addWidget(lblAnswer);
 
     auto action = [this](const char* name, const QString& caption, void (frmPlayers::*handler)()) {
         auto* a = new QAction(caption, this);
@@ -426,6 +430,7 @@ void frmPlayers::checked(const StatusTable& table, const QString& problem)
         return;
     }
     emit commandChosen(action.server.host, action.server.port, action.server.password, action.command);
+    lblAnswer->sent(action.server.text(), action.command);
     QTimer::singleShot(RefreshAfterCommandMs, this, &frmPlayers::Refresh);
 }
 
@@ -455,12 +460,15 @@ void frmPlayers::showTable(const StatusTable& table)
     updateActions();
 
     int bots = 0;
-    for (const PlayerRow& row : table.rows)
+    int connecting = 0;
+    for (const PlayerRow& row : table.rows) {
         bots += row.isBot();
+        connecting += row.isConnecting();
+    }
     const int people = table.rows.size() - bots;
     QStringList parts;
     if (people > 0 || bots == 0)
-        parts << plural(people, "player", "players");
+        parts << plural(people, "player", "players") + (connecting > 0 ? QStringLiteral(" (%1 connecting)").arg(connecting) : QString());
     if (bots > 0)
         parts << plural(bots, "bot", "bots");
     m_tableTime = TimeOfDay();
@@ -528,7 +536,7 @@ void frmPlayers::mnuKick_Click()
     if (!p || !mnuKick->isEnabled())
         return;
     const PlayerRow player = *p;
-    if (confirm(QStringLiteral("Kick %1 off the server?").arg(describe(player)), QStringLiteral("Kick")))
+    if (confirm(QStringLiteral("Kick %1 off %2?").arg(describe(player), NamedServer(m_table.host, m_table.port)), QStringLiteral("Kick")))
         choose(player, KickCommand(player.client), false);
 }
 
@@ -539,7 +547,7 @@ void frmPlayers::mnuMessage_Click()
         return;
     const PlayerRow player = *p;
     QString text;
-    if (!MessageBox::askText(this, QStringLiteral("Message to %1:").arg(describe(player)), QStringLiteral("Message"), &text))
+    if (!MessageBox::askText(this, QStringLiteral("Message to %1 on %2:").arg(describe(player), NamedServer(m_table.host, m_table.port)), QStringLiteral("Message"), &text))
         return;
     choose(player, TellCommand(player.client, text), false);
 }
@@ -551,8 +559,8 @@ void frmPlayers::mnuBan_Click()
     if (ip.isEmpty() || !mnuBan->isEnabled())
         return;
     const PlayerRow player = *p;
-    const QString question = QStringLiteral("Ban the address %1 of %2?\n\nThe server refuses that address from now on; "
-                                            "a player already on stays until kicked.").arg(ip, describe(player));
+    const QString question = QStringLiteral("Ban the address %1 of %2 on %3?\n\nThe server refuses that address from now on; "
+                                            "a player already on stays until kicked.").arg(ip, describe(player), NamedServer(m_table.host, m_table.port));
     if (confirm(question, QStringLiteral("Ban Address")))
         choose(player, BanCommand(ip), true);
 }

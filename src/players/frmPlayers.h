@@ -1,5 +1,6 @@
 #pragma once
 #include "console/BoundServer.h"
+#include "widgets/BoundWindow.h"
 #include "players/StatusTable.h"
 
 #include <QElapsedTimer>
@@ -55,6 +56,7 @@ public:
     QPushButton* cmdCopyName = nullptr;
     QPushButton* cmdCopyAddress = nullptr;
     QPushButton* cmdClose = nullptr;
+    AnswerLine* lblAnswer = nullptr;  // the server's answer to this window's latest command
     // The same commands on a row's context menu.
     QAction* mnuKick = nullptr;
     QAction* mnuMessage = nullptr;

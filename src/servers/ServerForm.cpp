@@ -73,9 +73,17 @@ void ServerForm::accept()
         (boxes.problemBox == ServerBoxes::AddressBox ? txtAddress : txtPort)->setFocus();
         return;
     }
-    m_server.host = boxes.host;
-    m_server.port = boxes.port;
-    m_server.group = txtGroup->text().trimmed();
-    m_server.label = txtLabel->text().trimmed().isEmpty() ? m_server.address() : txtLabel->text().trimmed();
+    SavedServer server;
+    server.host = boxes.host;
+    server.port = boxes.port;
+    server.group = txtGroup->text().trimmed();
+    server.label = txtLabel->text().trimmed().isEmpty() ? server.address() : txtLabel->text().trimmed();
+    const QString refused = m_refusal ? m_refusal(server) : QString();
+    if (!refused.isEmpty()) {
+        lblProblem->setText(refused);
+        txtAddress->setFocus();
+        return;
+    }
+    m_server = server;
     QDialog::accept();
 }

@@ -2,6 +2,7 @@
 #include "servers/ServerList.h"
 
 #include <QDialog>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -18,6 +19,9 @@ public:
     void setServer(const SavedServer& server);
     // Where the form is to keep a saved password when its box is left empty.
     void setPasswordKept(bool kept);
+    // A check of the server the boxes make, at OK: what it says ("" for none) keeps the form
+    // open, with the boxes as typed, and shows on its problem line.
+    void setRefusal(std::function<QString(const SavedServer&)> refusal) { m_refusal = std::move(refusal); }
 
     // What the boxes held when OK closed the form, read as a server.
     SavedServer server() const { return m_server; }
@@ -30,9 +34,10 @@ public:
     QLineEdit* txtPassword = nullptr;
     QLabel* lblProblem = nullptr;  // what keeps OK from closing the form
 
-    // OK: closes the form only when the address and port make a server.
+    // OK: closes the form only when the address and port make a server that the check takes.
     void accept() override;
 
 private:
     SavedServer m_server;
+    std::function<QString(const SavedServer&)> m_refusal;
 };

@@ -52,6 +52,11 @@ QString SavedServer::shownLabel() const
     return label.trimmed().isEmpty() ? address() : label;
 }
 
+QString SavedServer::named() const
+{
+    return shownLabel() == address() ? address() : QStringLiteral("%1 (%2)").arg(shownLabel(), address());
+}
+
 bool SavedServer::sameServer(const QString& otherHost, int otherPort) const
 {
     return port == otherPort && host.compare(otherHost, Qt::CaseInsensitive) == 0;
@@ -173,4 +178,26 @@ int IndexOfServer(const QList<SavedServer>& servers, const QString& host, int po
             return i;
     }
     return -1;
+}
+
+QString NamedServer(const QString& host, int port)
+{
+    QList<SavedServer> list;
+    const QString path = filePath(ServerListFileName);
+    if (OwnFiles::Look(path, MaxFileBytes) == OwnFiles::Place::Regular)
+        ReadServerFile(ReadUserDataFile(ServerListFileName, MaxFileBytes), &list);
+    const int at = IndexOfServer(list, host, port);
+    return at >= 0 ? list.at(at).named() : ServerAddressText(host, port);
+}
+
+QString NamedServers(const QList<SavedServer>& servers)
+{
+    constexpr int Named = 3;  // beyond these, a count
+    QStringList names;
+    for (int i = 0; i < servers.size() && i < Named; ++i)
+        names << servers.at(i).named();
+    QString text = names.join(QStringLiteral(", "));
+    if (servers.size() > Named)
+        text += QStringLiteral(" and %1 more").arg(servers.size() - Named);
+    return text;
 }

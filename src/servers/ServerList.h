@@ -16,6 +16,8 @@ struct SavedServer {
     QString address() const;
     // The label, or the address when the label is blank.
     QString shownLabel() const;
+    // As a question names it: "label (host:port)", or the address alone when that is the label.
+    QString named() const;
     // The same server: the same host (letter case not counting) and port.
     bool sameServer(const QString& otherHost, int otherPort) const;
 };
@@ -52,3 +54,10 @@ QStringList ServerGroups(const QList<SavedServer>& servers);
 QList<SavedServer> ServersOfGroup(const QList<SavedServer>& servers, const QString& group);
 // The position of the server with that host and port; -1 when the list has none.
 int IndexOfServer(const QList<SavedServer>& servers, const QString& host, int port);
+
+// A server as a question about an action names it: its label in the list kept in the file
+// and its address ("Fleet 1 (192.0.2.7:27960)"), or the address alone for a server not in
+// the list. The file is only read, never moved aside or written.
+QString NamedServer(const QString& host, int port);
+// Servers as a question about a group send names them: the first few, then "and N more".
+QString NamedServers(const QList<SavedServer>& servers);

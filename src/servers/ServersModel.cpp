@@ -94,6 +94,7 @@ QVariant ServersModel::data(const QModelIndex& index, int role) const
         switch (column) {
         case Label: return sort ? s.shownLabel().toCaseFolded() : s.shownLabel();
         case Address: return s.address();
+        case Group: return sort ? s.group.toCaseFolded() : s.group;
         case HostName: return sort ? ColourCodes::Strip(st.hostName()).toCaseFolded() : ColourCodes::Strip(st.hostName());
         case Map: return st.map();
         case GameType: return GameTypeText(st.value(QStringLiteral("gamename")), st.gameType());
@@ -122,7 +123,7 @@ QVariant ServersModel::data(const QModelIndex& index, int role) const
     }
     if (role == HostNameWithCodesRole && column == HostName)
         return st.hostName();
-    if (role == Qt::ForegroundRole && silent && column != Label && column != Address)
+    if (role == Qt::ForegroundRole && silent && column != Label && column != Address && column != Group)
         return QBrush(QPalette().color(QPalette::Disabled, QPalette::Text));
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignVCenter | (column == Players || column == Ping ? Qt::AlignRight : Qt::AlignLeft));
@@ -147,12 +148,12 @@ QVariant ServersModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return QVariant();
     if (role == Qt::DisplayRole) {
-        static const char* const titles[ColumnCount] = {"Label", "Address", "Host name", "Map", "Game type", "Players",
+        static const char* const titles[ColumnCount] = {"Label", "Address", "Group", "Host name", "Map", "Game type", "Players",
             "Ping", "Last answer"};
         return QString::fromLatin1(titles[section]);
     }
     if (role == Qt::ToolTipRole) {
-        static const char* const tips[ColumnCount] = {"Your name for the server", "Address and port",
+        static const char* const tips[ColumnCount] = {"Your name for the server", "Address and port", "The group the server belongs to",
             "The server's own name (sv_hostname)", "The map being played", "The game type", "Players + bots / slots",
             "Round trip of the status query, in milliseconds", "When the server last answered"};
         return QString::fromLatin1(tips[section]);

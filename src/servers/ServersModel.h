@@ -11,7 +11,7 @@
 class ServersModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Label, Address, HostName, Map, GameType, Players, Ping, LastAnswer, ColumnCount };
+    enum Column { Label, Address, Group, HostName, Map, GameType, Players, Ping, LastAnswer, ColumnCount };
     enum Role {
         SortRole = Qt::UserRole,
         HostNameWithCodesRole,  // the host name as the server sent it (HostName column)

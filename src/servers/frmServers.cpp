@@ -12,6 +12,7 @@
 #include "servers/ServerPasswords.h"
 #include "servers/ServerPoller.h"
 #include "servers/ServersModel.h"
+#include "settings/PasswordVault.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
 #include "widgets/Fonts.h"
@@ -36,6 +37,12 @@ namespace {
 // The first two entries of the Send to box; the groups follow.
 enum SendTo { SelectedServers, AllServers, FirstGroup };
 
+// What the kept column widths begin with: the number of columns they are for.
+QString ColumnsTag()
+{
+    return QString::number(ServersModel::ColumnCount) + QLatin1Char(':');
+}
+
 // A caption for a box beside it: plain text, as every label of the program.
 QLabel* caption(const QString& text, QWidget* buddy, QWidget* parent)
 {
@@ -44,11 +51,6 @@ QLabel* caption(const QString& text, QWidget* buddy, QWidget* parent)
     label->setText(text);
     label->setBuddy(buddy);
     return label;
-}
-
-QString describe(const SavedServer& s)
-{
-    return s.shownLabel() == s.address() ? s.address() : QStringLiteral("%1 (%2)").arg(s.shownLabel(), s.address());
 }
 }
 
@@ -70,9 +72,13 @@ frmServers::frmServers(MainWindowLink link, QWidget* parent)
     setList(loaded.servers);
 
     if (!restoreGeometry(QByteArray::fromBase64(GetProgramSetting(Key::ServersGeometry).toLatin1())))
-        resize(900, 560);
+        resize(1040, 560);  // every column, "Last answer" included
     QHeaderView* header = grdServers->horizontalHeader();
-    header->restoreState(QByteArray::fromBase64(GetProgramSetting(Key::ServersColumns).toLatin1()));
+    // The columns are kept with their count: a table of other columns (before the Group
+    // column came) would hand its widths and sort order to the wrong ones.
+    const QString columns = GetProgramSetting(Key::ServersColumns);
+    if (columns.startsWith(ColumnsTag()))
+        header->restoreState(QByteArray::fromBase64(columns.mid(ColumnsTag().size()).toLatin1()));
     grdServers->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
     splitter->restoreState(QByteArray::fromBase64(GetProgramSetting(Key::ServersSplitter).toLatin1()));
     bool ok = false;
@@ -82,10 +88,15 @@ frmServers::frmServers(MainWindowLink link, QWidget* parent)
     txtResults->setShowColours(GetProgramSetting(Key::ShowColours, Default::ShowColours) != QLatin1String("0"));
 
     connect(txtPollSeconds, &QSpinBox::valueChanged, this, &frmServers::restartPolling);
-    connect(passwords, &ServerPasswords::noKeyring, this, [this] {
+    // Said as the window opens where the session has no keyring service at all (asked of the
+    // session bus, which never prompts), and when a keyring job finds none.
+    auto noKeyring = [this] {
         addNotice(QStringLiteral("No keyring service was found: the passwords of these servers are kept in memory "
                                  "only, until the program ends."));
-    });
+    };
+    if (!PasswordVault::KeyringServiceExists())
+        noKeyring();
+    connect(passwords, &ServerPasswords::noKeyring, this, noKeyring);
     connect(poller, &ServerPoller::updated, servers, &ServersModel::setState);
     connect(sender, &SendToMany::serverDone, this, &frmServers::showResult);
 }
@@ -149,12 +160,13 @@ void frmServers::createControls()
     grdServers->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdServers->setWordWrap(false);
     grdServers->setSortingEnabled(true);
+    grdServers->setTabKeyNavigation(false);  // Tab leaves the table; the arrows move in it
     grdServers->verticalHeader()->hide();
     grdServers->verticalHeader()->setDefaultSectionSize(grdServers->fontMetrics().height() + 8);
     QHeaderView* header = grdServers->horizontalHeader();
     header->setSortIndicator(ServersModel::Label, Qt::AscendingOrder);
     header->setStretchLastSection(true);
-    const int widths[ServersModel::ColumnCount] = {130, 140, 200, 80, 110, 80, 50, 120};
+    const int widths[ServersModel::ColumnCount] = {130, 140, 80, 200, 80, 110, 80, 50, 120};
     for (int c = 0; c < ServersModel::ColumnCount; ++c)
         header->resizeSection(c, widths[c]);
 
@@ -227,7 +239,7 @@ void frmServers::hideEvent(QHideEvent* event)
 void frmServers::saveSettings()
 {
     SaveProgramSetting(Key::ServersGeometry, QString::fromLatin1(saveGeometry().toBase64()));
-    SaveProgramSetting(Key::ServersColumns, QString::fromLatin1(grdServers->horizontalHeader()->saveState().toBase64()));
+    SaveProgramSetting(Key::ServersColumns, ColumnsTag() + QString::fromLatin1(grdServers->horizontalHeader()->saveState().toBase64()));
     SaveProgramSetting(Key::ServersSplitter, QString::fromLatin1(splitter->saveState().toBase64()));
     SaveProgramSetting(Key::ServersPollSeconds, QString::number(txtPollSeconds->value()));
 }
@@ -358,19 +370,23 @@ void frmServers::cmdAddCurrent_Click()
     grdServers->selectRow(sortedServers->mapFromSource(servers->index(row, 0)).row());
 }
 
+QString frmServers::inListAlready(const SavedServer& server, int row) const
+{
+    const QList<SavedServer>& list = servers->servers();
+    const int there = IndexOfServer(list, server.host, server.port);
+    return there >= 0 && there != row ? QStringLiteral("%1 is in the list already, as %2.").arg(server.address(), list[there].shownLabel())
+                                      : QString();
+}
+
 void frmServers::cmdAdd_Click()
 {
     auto* form = new ServerForm(QStringLiteral("Add Server"), this);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setPasswordKept(false);
+    form->setRefusal([this](const SavedServer& added) { return inListAlready(added, -1); });
     connect(form, &QDialog::accepted, this, [this, form] {
         const SavedServer added = form->server();
         QList<SavedServer> list = servers->servers();
-        const int there = IndexOfServer(list, added.host, added.port);
-        if (there >= 0) {
-            MessageBox::show(this, QStringLiteral("%1 is in the list already, as %2.").arg(added.address(), list[there].shownLabel()));
-            return;
-        }
         list.append(added);
         setList(list);
         saveList();
@@ -391,17 +407,15 @@ void frmServers::cmdEdit_Click()
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setServer(before);
     form->setPasswordKept(true);
+    form->setRefusal([this, before](const SavedServer& after) {
+        return inListAlready(after, IndexOfServer(servers->servers(), before.host, before.port));
+    });
     connect(form, &QDialog::accepted, this, [this, form, before] {
         const SavedServer after = form->server();
         QList<SavedServer> list = servers->servers();
         const int row = IndexOfServer(list, before.host, before.port);
-        const int there = IndexOfServer(list, after.host, after.port);
         if (row < 0)
             return;  // removed meanwhile
-        if (there >= 0 && there != row) {
-            MessageBox::show(this, QStringLiteral("%1 is in the list already, as %2.").arg(after.address(), list[there].shownLabel()));
-            return;
-        }
         list[row] = after;
         setList(list);
         saveList();
@@ -428,7 +442,7 @@ void frmServers::cmdRemove_Click()
     if (rows.isEmpty())
         return;
     const QString question = rows.size() == 1
-        ? QStringLiteral("Remove %1 from the list?").arg(describe(servers->server(rows.first())))
+        ? QStringLiteral("Remove %1 from the list?").arg(servers->server(rows.first()).named())
         : QStringLiteral("Remove %1 servers from the list?").arg(rows.size());
     const QString passwordsToo = rows.size() == 1 ? QStringLiteral("Its saved password is removed from the keyring too.")
                                                   : QStringLiteral("Their saved passwords are removed from the keyring too.");
@@ -458,14 +472,14 @@ void frmServers::cmdSend_Click()
         return;
     }
     if (targets.size() > 1
-        && MessageBox::show(this, QStringLiteral("Send `%1` to %2 servers?").arg(command, QString::number(targets.size())),
+        && MessageBox::show(this, QStringLiteral("Send `%1` to %2 servers: %3?").arg(command, QString::number(targets.size()), NamedServers(targets)),
                QStringLiteral("Send"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
             != QMessageBox::Yes)
         return;
     // The echo line, and where it went in a write of its own: in the pane's own colour
     // whatever colour the command ends in.
     appendResults(TimeOfDay() + QStringLiteral(" : ") + command);
-    appendResults(targets.size() == 1 ? QStringLiteral("   (to %1)\r\n").arg(describe(targets.first()))
+    appendResults(targets.size() == 1 ? QStringLiteral("   (to %1)\r\n").arg(targets.first().named())
                                       : QStringLiteral("   (to %1 servers)\r\n").arg(targets.size()));
     txtCommand->clear();
     sender->start(targets, command, m_link.logging && m_link.logging());

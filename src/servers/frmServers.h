@@ -81,6 +81,8 @@ private:
     void setList(const QList<SavedServer>& list);
     bool saveList();
     void addNotice(const QString& line);
+    // What keeps the form from taking `server`: another row than `row` has its address.
+    QString inListAlready(const SavedServer& server, int row) const;
     void updateGroups();
     void updateActions();
     void restartPolling();

@@ -1,5 +1,7 @@
 #include "settings/ProgramInfo.h"
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 QString& overrideFolder()
@@ -13,7 +15,14 @@ QString ProgramInfo::programFolder()
 {
     if (!overrideFolder().isEmpty())
         return overrideFolder();
-    return QCoreApplication::applicationDirPath();
+    // The build puts the reference lists beside the executable; installed, the executable is in
+    // bin and they are in share/telmorax beside it (where CMakeLists.txt installs them).
+    static const QString folder = [] {
+        const QString executable = QCoreApplication::applicationDirPath();
+        const QString installed = QDir::cleanPath(executable + QStringLiteral("/../share/telmorax"));
+        return QFileInfo(installed).isDir() ? installed : executable;
+    }();
+    return folder;
 }
 
 void ProgramInfo::setProgramFolderForTesting(const QString& folder)

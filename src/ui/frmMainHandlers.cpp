@@ -544,6 +544,7 @@ void frmMain::mnuCommandsPlayers_Click()
     if (!players) {
         players = new frmPlayers([this] { return boxes(); }, this);
         connect(players, &frmPlayers::commandChosen, m_session, &ConsoleSession::sendTo);
+        connect(m_session, &ConsoleSession::actionAnswered, players->lblAnswer, &AnswerLine::answered);
         connect(players, &frmPlayers::commandChosen, this, [this](const QString& host, int port, const QString&, const QString& command) {
             if (bans)
                 bans->CommandSent(host, port, command);
@@ -580,6 +581,7 @@ void frmMain::mnuCommandsMaps_Click()
     if (!maps) {
         maps = new frmMaps([this] { return boxes(); }, this);
         connect(maps, &frmMaps::commandForServer, m_session, &ConsoleSession::sendTo);
+        connect(m_session, &ConsoleSession::actionAnswered, maps->lblAnswer, &AnswerLine::answered);
     }
     ShowWindow(maps);
 }
@@ -589,6 +591,7 @@ void frmMain::mnuCommandsBans_Click()
     if (!bans) {
         bans = new frmBans([this] { return boxes(); }, this);
         connect(bans, &frmBans::commandForServer, m_session, &ConsoleSession::sendTo);
+        connect(m_session, &ConsoleSession::actionAnswered, bans->lblAnswer, &AnswerLine::answered);
     }
     ShowWindow(bans);
 }

@@ -1,5 +1,6 @@
 #include "widgets/BoundWindow.h"
 
+#include "console/ColourCodes.h"
 #include "settings/Shutdown.h"
 #include "widgets/MessageBox.h"
 
@@ -40,4 +41,43 @@ bool ConfirmAction(QWidget* window, const QString& question, const QString& titl
 {
     return MessageBox::show(window, question, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
         == QMessageBox::Yes;
+}
+
+AnswerLine::AnswerLine(QWidget* window, const char* name)
+    : QLabel(window)
+{
+    setObjectName(QLatin1String(name));
+    setTextFormat(Qt::PlainText);
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setWordWrap(true);
+    setMinimumHeight(fontMetrics().height());
+}
+
+void AnswerLine::sent(const QString& server, const QString& command)
+{
+    m_server = server;
+    m_command = command;
+    m_answer.clear();
+    setText(QStringLiteral("`%1` sent to %2; its answer shows here.").arg(command, server));
+}
+
+void AnswerLine::answered(QObject* window, const QString& text, bool first)
+{
+    if (window != this->window())
+        return;
+    constexpr int Lines = 3;
+    constexpr int MaxCharacters = 300;
+    if (first)
+        m_answer.clear();
+    m_answer += text;
+    QStringList lines;
+    for (const QString& line : ColourCodes::Strip(m_answer).split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    }
+    QString shown = lines.mid(0, Lines).join(QStringLiteral("  "));
+    if (lines.size() > Lines || shown.size() > MaxCharacters)
+        shown = shown.left(MaxCharacters) + QStringLiteral(" ...");
+    setText(lines.isEmpty() ? QStringLiteral("%1 answered `%2` with nothing.").arg(m_server, m_command)
+                            : QStringLiteral("%1 answered `%2`: %3").arg(m_server, m_command, shown));
 }

@@ -1,10 +1,10 @@
 #pragma once
 #include "console/BoundServer.h"
 
+#include <QLabel>
 #include <QString>
 
 class QBoxLayout;
-class QLabel;
 class QWidget;
 
 // What the windows bound to one server (Maps, Bans) build alike.
@@ -23,3 +23,21 @@ BoundServer ReadBoxesForRefresh(const QWidget* window, const MainWindowBoxReader
 
 // Asks before an action goes to the server: Yes or No, No the default.
 bool ConfirmAction(QWidget* window, const QString& question, const QString& title);
+
+// The line under a window's list where the server's answer to the window's own latest action
+// shows (it shows in the main window's pane too): plain text without colour codes, the first
+// few lines of the answer.
+class AnswerLine : public QLabel {
+public:
+    AnswerLine(QWidget* window, const char* name);
+    // An action went to `server`; its answer comes through answered().
+    void sent(const QString& server, const QString& command);
+    // A datagram of the answer to an action of `window`, as the main window's pane shows it;
+    // `first` starts the answer. An answer to another window's action is not this line's.
+    void answered(QObject* window, const QString& text, bool first);
+
+private:
+    QString m_server;
+    QString m_command;
+    QString m_answer;
+};

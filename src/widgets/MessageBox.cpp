@@ -17,6 +17,35 @@ State& state()
     static State s;
     return s;
 }
+
+QString withReason(const QString& prompt, const QString& reason)
+{
+    return prompt + QStringLiteral("\n\n") + reason;
+}
+
+// OK with a text the check refuses keeps the box open, the text as typed and the reason said.
+class CheckedInputDialog : public QInputDialog {
+public:
+    CheckedInputDialog(QWidget* parent, const QString& prompt, const std::function<QString(const QString&)>& refusal)
+        : QInputDialog(parent)
+        , m_prompt(prompt)
+        , m_refusal(refusal)
+    {
+    }
+    void done(int result) override
+    {
+        const QString reason = result == Accepted && m_refusal ? m_refusal(textValue()) : QString();
+        if (reason.isEmpty()) {
+            QInputDialog::done(result);
+            return;
+        }
+        setLabelText(withReason(m_prompt, reason));
+    }
+
+private:
+    QString m_prompt;
+    std::function<QString(const QString&)> m_refusal;
+};
 }
 
 QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& text, const QString& title,
@@ -40,11 +69,12 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& tex
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-bool MessageBox::askText(QWidget* parent, const QString& prompt, const QString& title, QString* text)
+bool MessageBox::askText(QWidget* parent, const QString& prompt, const QString& title, QString* text,
+    const std::function<QString(const QString&)>& refusal)
 {
     if (ShuttingDown())
         return false;
-    QInputDialog dialog(parent);
+    CheckedInputDialog dialog(parent, prompt, refusal);
     dialog.setWindowTitle(title.isEmpty() ? ProgramInfo::Title : title);
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setLabelText(QString());  // makes its label, whose format is set before the text
@@ -55,10 +85,16 @@ bool MessageBox::askText(QWidget* parent, const QString& prompt, const QString& 
     if (state().recording) {
         state().shown.append({label ? label->text() : QString(), dialog.windowTitle(), QMessageBox::Ok | QMessageBox::Cancel,
             QMessageBox::NoIcon, QMessageBox::Ok, label ? label->textFormat() : Qt::AutoText});
-        if (state().texts.isEmpty())
-            return false;
-        *text = state().texts.takeFirst();
-        return true;
+        while (!state().texts.isEmpty()) {
+            *text = state().texts.takeFirst();
+            const QString reason = refusal ? refusal(*text) : QString();
+            if (reason.isEmpty())
+                return true;
+            dialog.setLabelText(withReason(prompt, reason));
+            state().shown.append({label ? label->text() : QString(), dialog.windowTitle(), QMessageBox::Ok | QMessageBox::Cancel,
+                QMessageBox::NoIcon, QMessageBox::Ok, label ? label->textFormat() : Qt::AutoText});
+        }
+        return false;
     }
     if (dialog.exec() != QDialog::Accepted)
         return false;

@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <functional>
+
 // Every message box of the program goes through here. Its text is plain text, always: a
 // question may name a player or quote a server, and markup in it (an image tag, a font size)
 // must show as the characters it is, never be rendered. Tests switch it to recording mode:
@@ -27,8 +29,11 @@ public:
 
     // A modal box that asks for one line of text, with OK and Cancel; false when cancelled.
     // Recorded like the others (text: the prompt); the answer is the next one set with
-    // setNextText, and none set is Cancel.
-    static bool askText(QWidget* parent, const QString& prompt, const QString& title, QString* text);
+    // setNextText, and none set is Cancel. A text that `refusal` finds fault with (it says
+    // why; "" for a text it takes) keeps the box open with that text to correct, the reason
+    // under the prompt (recorded as one more box, answered by the next text set).
+    static bool askText(QWidget* parent, const QString& prompt, const QString& title, QString* text,
+        const std::function<QString(const QString&)>& refusal = nullptr);
 
     static void setRecording(bool on);
     static QList<Shown> takeShown();  // the boxes shown since the last call, oldest first

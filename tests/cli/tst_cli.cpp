@@ -74,7 +74,10 @@ private slots:
             {QStringLiteral("--group"), QStringLiteral("a")}, {QStringLiteral("--send"), QStringLiteral("x"), QStringLiteral("--group"), QStringLiteral("a"), QStringLiteral("--all")},
             {QStringLiteral("--send"), QStringLiteral("x"), QStringLiteral("--all"), QStringLiteral("localhost")},
             {QStringLiteral("--send"), QStringLiteral("x"), QStringLiteral("--all"), QStringLiteral("--password-file"), QStringLiteral("f")},
-            {QStringLiteral("--list"), QStringLiteral("--all")}};
+            {QStringLiteral("--list"), QStringLiteral("--all")},
+            // --window names one of two windows, and only where there is a window.
+            {QStringLiteral("--window"), QStringLiteral("bans")},
+            {QStringLiteral("--window"), QStringLiteral("servers"), QStringLiteral("--send"), QStringLiteral("x"), QStringLiteral("localhost")}};
         for (const QStringList& arguments : wrong) {
             const Run r = run(arguments);
             QCOMPARE(r.status, 2);

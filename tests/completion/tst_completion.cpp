@@ -215,8 +215,22 @@ private slots:
             AimAt(w, server.port());
             SendCommand(w, QStringLiteral("status"));
         }
-        frmMain w;
-        QCOMPARE(w.recall().commands(), Names({"status"}));
+        QByteArray kept = "telmorax recall 1\n";
+        {
+            frmMain w;
+            QCOMPARE(w.recall().commands(), Names({"status"}));
+            // The newest 100 are kept, here and in the file: "status" goes, "say 1" stays
+            // the oldest, and Up stops there.
+            AimAt(w, server.port());
+            for (int i = 1; i <= 100; ++i) {
+                SendCommand(w, QStringLiteral("say %1").arg(i));
+                kept += "say " + QByteArray::number(i) + "\n";
+            }
+            for (int i = 0; i <= 100; ++i)
+                QTest::keyClick(ui(w).txtCommand, Qt::Key_Up);
+            QCOMPARE(ui(w).txtCommand->text(), QStringLiteral("say 1"));
+        }
+        QCOMPARE(ReadFile(file), kept);
     }
 };
 

@@ -10,10 +10,19 @@
 #include "console/RequestBudget.h"
 #include "maps/MapList.h"
 #include "maps/frmMaps.h"
+#include "players/PlayersModel.h"
 #include "players/frmPlayers.h"
+#include "servers/ServersModel.h"
+#include "servers/ServerForm.h"
+#include "servers/frmServers.h"
 #include "settings/UserDataFolder.h"
+#include "ui/frmAbout.h"
 
+#include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QListView>
 #include <QStringListModel>
 #include <QTableWidget>
@@ -55,6 +64,56 @@ void serveWithoutBans(LoopbackServer& standIn, int ms)
     }
 }
 
+// The access keys (Alt+letter) of one window that more than one of its visible controls
+// claims: among the menu bar's titles, among each menu's items, and among the window's buttons,
+// group boxes and labels with a buddy.
+QStringList clashingKeys(QWidget* window)
+{
+    QStringList clashes;
+    auto check = [&clashes](const QString& where, const QStringList& texts) {
+        QHash<QKeySequence, QString> seen;
+        for (const QString& text : texts) {
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            if (key.isEmpty())
+                continue;
+            if (seen.contains(key))
+                clashes << QStringLiteral("%1: \"%2\" and \"%3\"").arg(where, seen.value(key), text);
+            seen.insert(key, text);
+        }
+    };
+    const QString name = window->objectName();
+    QStringList controls;
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
+        if (b->window() == window && b->isVisibleTo(window))
+            controls << b->text();
+    for (QGroupBox* g : window->findChildren<QGroupBox*>())
+        if (g->window() == window && g->isVisibleTo(window))
+            controls << g->title();
+    for (QLabel* l : window->findChildren<QLabel*>())
+        if (l->window() == window && l->buddy() && l->isVisibleTo(window))
+            controls << l->text();
+    check(name, controls);
+    if (auto* main = qobject_cast<QMainWindow*>(window)) {
+        QStringList titles;
+        for (QAction* a : main->menuBar()->actions())
+            titles << a->text();
+        check(name + QStringLiteral(" menu bar"), titles);
+    }
+    for (QMenu* m : window->findChildren<QMenu*>()) {
+        QStringList items;
+        for (QAction* a : m->actions())
+            if (a->isVisible())
+                items << a->text();
+        check(name + QLatin1Char(' ') + m->title(), items);
+    }
+    // The context menu of a table is built when it opens, from actions of the window.
+    QStringList actions;
+    for (QAction* a : window->findChildren<QAction*>(Qt::FindDirectChildrenOnly))
+        actions << a->text();
+    check(name + QStringLiteral(" actions"), actions);
+    return clashes;
+}
+
 // Answers the next question with `answer` and returns what was asked.
 MessageBox::Shown answered(QMessageBox::StandardButton answer, const std::function<void()>& action)
 {
@@ -70,6 +129,46 @@ class WindowsTest : public QObject {
     Q_OBJECT
 private slots:
     void init() { RequestScheduler::instance().resetForTests(); }
+
+    void keysInEveryWindow()
+    {
+        TestEnv env;
+        frmMain w;
+        w.show();
+        ui(w).cmdShowOptions->click();  // the Advanced panel's controls too
+        ui(w).mnuCommandsPlayers->trigger();
+        ui(w).mnuCommandsServers->trigger();
+        ui(w).mnuCommandsMaps->trigger();
+        ui(w).mnuCommandsBans->trigger();
+        w.findChild<frmServers*>()->cmdAdd_Click();
+        auto* form = w.findChild<frmServers*>()->findChild<ServerForm*>();
+        frmAbout about;
+        about.show();
+        QVERIFY(form && form->isVisible());
+        for (QWidget* window : std::initializer_list<QWidget*>{&w, w.findChild<frmPlayers*>(), w.findChild<frmServers*>(), w.findChild<frmMaps*>(), w.findChild<frmBans*>(), form, &about})
+            QVERIFY2(clashingKeys(window).isEmpty(), qPrintable(clashingKeys(window).join(QLatin1Char('\n'))));
+        form->close();
+
+        // Tab leaves each table (the arrows move in it), also from a cell with more to its right.
+        PlayerRow player;
+        player.client = 0;
+        player.name = QStringLiteral("Sarge");
+        player.address = QStringLiteral("bot");
+        w.findChild<frmPlayers*>()->players->setRows({player, player});
+        w.findChild<frmServers*>()->servers->setServers({SavedServer{QStringLiteral("a"), QStringLiteral("192.0.2.1"), 27960, QString()},
+            SavedServer{QStringLiteral("b"), QStringLiteral("192.0.2.2"), 27960, QString()}});
+        w.findChild<frmBans*>()->grdBans->setRowCount(2);
+        for (QTableView* table : std::initializer_list<QTableView*>{w.findChild<frmPlayers*>()->grdPlayers, w.findChild<frmServers*>()->grdServers, w.findChild<frmBans*>()->grdBans}) {
+            table->window()->activateWindow();
+            table->setFocus();
+            table->setCurrentIndex(table->model()->index(0, 0));
+            QTest::keyClick(table, Qt::Key_Down);
+            QCOMPARE(table->currentIndex().row(), 1);
+            QTest::keyClick(table, Qt::Key_Tab);
+            QVERIFY2(table->window()->focusWidget() != table, qPrintable(table->objectName()));
+            QCOMPARE(table->currentIndex(), table->model()->index(1, 0));
+        }
+    }
 
     void mapsOfARealServer()
     {
@@ -111,6 +210,8 @@ private slots:
         QVERIFY(asked.text.startsWith(QStringLiteral("Change the map of %1 to oa_dm2?").arg(at)));
         QVERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("map \"oa_dm2\"   (sent to %1)").arg(at))));
         QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(QStringLiteral("Server: oa_dm2")), 20000);
+        QTRY_VERIFY2_WITH_TIMEOUT(m->lblAnswer->text().startsWith(QStringLiteral("%1 answered `map \"oa_dm2\"`: ").arg(at)),
+            qPrintable(m->lblAnswer->text()), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(m->lblServer->text().contains(QStringLiteral("map oa_dm2 \u00b7")), 20000);
 
         // Restart Map names the current map.
@@ -187,6 +288,35 @@ private slots:
         QVERIFY(!b->cmdFlushAll->isEnabled());
         QTest::qWait(1100);
         QCOMPARE(server.rcon(QStringLiteral("listbans")), QByteArray());
+
+        // The real dialog: an address the check refuses keeps it open, the text there to
+        // correct; the server's answer to the ban shows on the window's own line.
+        MessageBox::setRecording(false);
+        QStringList seen;
+        QTimer::singleShot(0, this, [&seen] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            dialog->setTextValue(QStringLiteral("2001:db8::/200"));
+            dialog->accept();
+            seen << (dialog->isVisible() ? dialog->textValue() : QStringLiteral("closed")) << dialog->labelText();
+            dialog->setTextValue(QStringLiteral("2001:db8::/32"));
+            dialog->accept();
+        });
+        b->cmdBanAddress->click();
+        MessageBox::setRecording(true);
+        QCOMPARE(seen.size(), 2);
+        QCOMPARE(seen.at(0), QStringLiteral("2001:db8::/200"));
+        QVERIFY2(seen.at(1).endsWith(QStringLiteral("\n\nThat is not an IPv4 or IPv6 address with an optional /prefix "
+                                                    "(0 to 32 for IPv4, 0 to 128 for IPv6).")), qPrintable(seen.at(1)));
+        QVERIFY(!ui(w).txtOutput->text().contains(QStringLiteral("/200")));
+        const QString answer = QStringLiteral("127.0.0.1:%1 answered `banaddr 2001:db8::/32`: ").arg(server.port());
+        QTRY_VERIFY2_WITH_TIMEOUT(b->lblAnswer->text().startsWith(answer), qPrintable(b->lblAnswer->text()), 10000);
+        // A server without IPv6 refuses it (after a line of its own log), one with IPv6 adds it.
+        const QString reply = b->lblAnswer->text().mid(answer.size());
+        QVERIFY2(reply.endsWith(QStringLiteral("  Error: Invalid address 2001:db8::")) || reply == QStringLiteral("Added ban: 2001:db8::/32"),
+            qPrintable(reply));
+        QVERIFY(ui(w).txtOutput->text().contains(reply.section(QStringLiteral("  "), -1)));
     }
 
     void onlyWhatTheServerHas()

@@ -12,6 +12,7 @@
 #include "completion/ServerCommands.h"
 #include "players/PlayersModel.h"
 #include "players/frmPlayers.h"
+#include "servers/ServerList.h"
 #include "settings/SettingsStore.h"
 
 #include <QAction>
@@ -96,10 +97,10 @@ private slots:
             p->cmdMessage->click();  // no text given: cancelled
             const QList<MessageBox::Shown> asked = MessageBox::takeShown();
             QCOMPARE(asked.size(), 3);
-            QCOMPARE(asked.at(0).text, QStringLiteral("Kick %1 (client %2) off the server?").arg(shown, client));
+            QCOMPARE(asked.at(0).text, QStringLiteral("Kick %1 (client %2) off 127.0.0.1:%3?").arg(shown, client, QString::number(rig.server.port())));
             QVERIFY(asked.at(1).text.startsWith(
-                QStringLiteral("Ban the address 192.0.2.%1 of %2 (client %3)?").arg(QString::number(i + 10), shown, client)));
-            QCOMPARE(asked.at(2).text, QStringLiteral("Message to %1 (client %2):").arg(shown, client));
+                QStringLiteral("Ban the address 192.0.2.%1 of %2 (client %3) on 127.0.0.1:").arg(QString::number(i + 10), shown, client)));
+            QCOMPARE(asked.at(2).text, QStringLiteral("Message to %1 (client %2) on 127.0.0.1:%3:").arg(shown, client, QString::number(rig.server.port())));
             for (const MessageBox::Shown& box : asked)
                 QCOMPARE(box.textFormat, Qt::PlainText);
 
@@ -175,6 +176,45 @@ private slots:
         }
         QCOMPARE(rig.server.heard(), QStringList({QStringLiteral("status"), QStringLiteral("cmdlist"), QStringLiteral("status")}));
         QCOMPARE(p->mnuKick->isEnabled(), p->SelectedPlayer() != nullptr);  // offered again once the check is over
+    }
+
+    void clientsConnectingAndLeaving()
+    {
+        // Current ioquake3 writes CON and ZMB where classic Quake 3 writes CNCT and ZMBI. The
+        // server is in the admin's list under a label: every question names it.
+        TestEnv env;
+        Rig rig({OpenArenaHeader + row(0, "Sarge", "bot")
+            + "  3     0 CON HumanBob        127.0.0.1                                0\n"
+            + "  4    -1 ZMB ^2Gone          192.0.2.8:27960                          25000\n"});
+        QVERIFY(SaveServerList({SavedServer{QStringLiteral("Fleet <b>1</b>"), QStringLiteral("127.0.0.1"), rig.server.port(), QString()}}));
+        frmPlayers* p = rig.window.get();
+        QTRY_VERIFY_WITH_TIMEOUT(p->serverCommands->known() && p->players->rowCount() == 3, 10000);
+        QVERIFY2(p->lblSummary->text().contains(QStringLiteral(" \u00b7 2 players (1 connecting), 1 bot \u00b7 read at ")),
+            qPrintable(p->lblSummary->text()));
+        QVERIFY(rig.select(4));
+        QCOMPARE(p->grdPlayers->currentIndex().siblingAtColumn(PlayersModel::Ping).data().toString(), QStringLiteral("leaving"));
+        QVERIFY(rig.select(3));
+        const QModelIndex ping = p->grdPlayers->currentIndex().siblingAtColumn(PlayersModel::Ping);
+        QCOMPARE(ping.data().toString(), QStringLiteral("connecting"));
+        QCOMPARE(ping.data(Qt::ToolTipRole).toString(), QStringLiteral("Still connecting (the server writes CON)"));
+        QVERIFY(p->cmdKick->isEnabled() && p->cmdBan->isEnabled());
+
+        const QString server = QStringLiteral("Fleet <b>1</b> (127.0.0.1:%1)").arg(rig.server.port());
+        MessageBox::takeShown();
+        MessageBox::setNextAnswer(QMessageBox::No);
+        p->cmdBan->click();
+        p->cmdMessage->click();  // cancelled
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        p->cmdKick->click();
+        const QList<MessageBox::Shown> asked = MessageBox::takeShown();
+        QCOMPARE(asked.size(), 3);
+        QVERIFY2(asked.at(0).text.startsWith(QStringLiteral("Ban the address 127.0.0.1 of HumanBob (client 3) on %1?\n\n").arg(server)),
+            qPrintable(asked.at(0).text));
+        QCOMPARE(asked.at(1).text, QStringLiteral("Message to HumanBob (client 3) on %1:").arg(server));
+        QCOMPARE(asked.at(2).text, QStringLiteral("Kick HumanBob (client 3) off %1?").arg(server));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.chosen->size(), 1, 10000);
+        QCOMPARE(rig.chosen->first().last().toString(), QStringLiteral("clientkick 3"));
+        QCOMPARE(p->lblAnswer->text(), QStringLiteral("`clientkick 3` sent to 127.0.0.1:%1; its answer shows here.").arg(rig.server.port()));
     }
 
     void offersOnlyWhatTheServerHas()

@@ -87,7 +87,7 @@ private slots:
         p->mnuKick->trigger();
         const QList<MessageBox::Shown> asked = MessageBox::takeShown();
         QCOMPARE(asked.size(), 1);
-        QCOMPARE(asked.first().text, QStringLiteral("Kick Big Bad Wolf (client 1) off the server?"));
+        QCOMPARE(asked.first().text, QStringLiteral("Kick Big Bad Wolf (client 1) off 127.0.0.1:%1?").arg(server.port()));
         QCOMPARE(asked.first().buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(asked.first().defaultButton, QMessageBox::No);
         QTest::qWait(1100);
@@ -97,6 +97,9 @@ private slots:
         QCOMPARE(MessageBox::takeShown().size(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(QStringLiteral("Wolf^7 was kicked")), 10000);
         QVERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("clientkick 1")) + QStringLiteral("\r\n")));
+        // The answer on the window's own line too, without its colour codes.
+        QTRY_VERIFY2_WITH_TIMEOUT(p->lblAnswer->text().startsWith(QStringLiteral("127.0.0.1:%1 answered `clientkick 1`: ").arg(server.port())),
+            qPrintable(p->lblAnswer->text()), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(names(p), QStringList({QStringLiteral("Sarge")}), 10000);
         // The window's own queries reach neither the pane nor the log; its commands reach both.
         QVERIFY(!ui(w).txtOutput->text().contains(QStringLiteral("map: oa_dm1")));

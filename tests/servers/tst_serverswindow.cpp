@@ -25,6 +25,7 @@
 #include <QProcess>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTextDocument>
 
@@ -116,6 +117,13 @@ private slots:
         const QByteArray damaged = R"({"kind": "telmorax servers", "version": 1, "servers": [{"label": "", "host": "a", "port": 99999}]})";
         QVERIFY(WriteUserDataFile(ServerListFileName, damaged));
         const quint16 nobody = quint16(FreeUdpPort());
+        // Columns kept by a version without the Group column, sorted by host name (then
+        // column 2): not handed to the Group column.
+        QStandardItemModel eight(0, 8);
+        QTableView before;
+        before.setModel(&eight);
+        before.horizontalHeader()->setSortIndicator(2, Qt::DescendingOrder);
+        SaveProgramSetting(Key::ServersColumns, QString::fromLatin1(before.horizontalHeader()->saveState().toBase64()));
         {
             frmMain w;
             AimAt(w, nobody, QStringLiteral("memPw1"), QStringLiteral("localhost"));
@@ -126,12 +134,18 @@ private slots:
             QVERIFY2(s->lblNotice->text().contains(listFile() + QStringLiteral(".damaged")), qPrintable(s->lblNotice->text()));
             QCOMPARE(ReadFile(listFile() + QStringLiteral(".damaged")), damaged);
             QVERIFY(!QFile::exists(listFile()));
+            // No session bus, so no keyring: said as the window opens, which shows every column.
+            QVERIFY(s->lblNotice->text().contains(QStringLiteral("No keyring")));
+            QHeaderView* header = s->grdServers->horizontalHeader();
+            QCOMPARE(header->sortIndicatorSection(), int(ServersModel::Label));
+            QVERIFY(header->sectionViewportPosition(ServersModel::LastAnswer) + header->sectionSize(ServersModel::LastAnswer)
+                <= s->grdServers->viewport()->width());
 
             // The current server, its password kept in memory: said once.
             s->cmdAddCurrent->click();
             s->cmdAddCurrent->click();
             QCOMPARE(s->servers->rowCount(), 1);
-            QTRY_VERIFY(s->lblNotice->text().contains(QStringLiteral("No keyring")));
+            QTest::qWait(100);
             QCOMPARE(s->lblNotice->text().count(QStringLiteral("No keyring")), 1);
             QCOMPARE(cell(s, 0, ServersModel::Label), QStringLiteral("localhost:%1").arg(nobody));
 
@@ -143,6 +157,16 @@ private slots:
             fillForm(s, odd, QStringLiteral("127.0.0.1"), QStringLiteral("R&D"), QString());
             s->cmdAdd->click();
             fillForm(s, QString(), QStringLiteral("[::1]:%1").arg(nobody), QStringLiteral("r&d"), QString());
+            // An address the list has already keeps the form open, with what was typed.
+            s->cmdAdd->click();
+            auto* form = s->findChild<ServerForm*>();
+            form->txtAddress->setText(QStringLiteral("127.0.0.1:%1").arg(nobody));
+            form->accept();
+            QVERIFY(form->isVisible());
+            QCOMPARE(form->lblProblem->text(), QStringLiteral("127.0.0.1:%1 is in the list already, as %2.").arg(QString::number(nobody), odd));
+            QCOMPARE(form->txtAddress->text(), QStringLiteral("127.0.0.1:%1").arg(nobody));
+            form->reject();
+            QTRY_VERIFY(!s->findChild<ServerForm*>());
             const LoadedServerList read = LoadServerList();
             QCOMPARE(read.notice, QString());
             QCOMPARE(read.servers.size(), 2);
@@ -151,6 +175,7 @@ private slots:
             QCOMPARE(read.servers[1].address(), QStringLiteral("[::1]:%1").arg(nobody));
             QCOMPARE(ServerGroups(read.servers), QStringList{QStringLiteral("R&D")});
             QCOMPARE(tipShown(cell(s, 0, ServersModel::Label, Qt::ToolTipRole)), QStringLiteral("127.0.0.1:%1, group R&D").arg(nobody));
+            QCOMPARE(cell(s, 1, ServersModel::Group), QStringLiteral("r&d"));
             QCOMPARE(FileMode(listFile()), 0600);
             QCOMPARE(filesHolding({env.configHome(), UserDataFolder()}, QStringLiteral("memPw1")), QStringList());
 
@@ -172,7 +197,7 @@ private slots:
                 QVERIFY(box);
                 asked = true;
                 QCOMPARE(box->textFormat(), Qt::PlainText);
-                QCOMPARE(box->text(), QStringLiteral("Send `say <img src=/dev/zero>` to 2 servers?"));
+                QCOMPARE(box->text(), QStringLiteral("Send `say <img src=/dev/zero>` to 2 servers: %1 (127.0.0.1:%2), [::1]:%2?").arg(odd, QString::number(nobody)));
                 QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
                 box->button(QMessageBox::No)->click();
             });
@@ -236,7 +261,10 @@ private slots:
         QTest::keyClick(s->txtCommand, Qt::Key_Return);
         const QList<MessageBox::Shown> asked = MessageBox::takeShown();
         QCOMPARE(asked.size(), 1);
-        QCOMPARE(asked[0].text, QStringLiteral("Send `say hello` to 2 servers?"));
+        QCOMPARE(asked[0].text, QStringLiteral("Send `say hello` to 2 servers: Alpha (%1), Bravo (%2)?").arg(a, b));
+        QList<SavedServer> five(5, SavedServer{QString(), QStringLiteral("192.0.2.1"), 27960, QString()});
+        five[1].label = QStringLiteral("Bravo");
+        QCOMPARE(NamedServers(five), QStringLiteral("192.0.2.1:27960, Bravo (192.0.2.1:27960), 192.0.2.1:27960 and 2 more"));
         QCOMPARE(asked[0].defaultButton, QMessageBox::No);
         for (const QString& section : {QStringLiteral("== Alpha (%1): answered\r\nconsole: hello\r\n").arg(a),
                  QStringLiteral("== Bravo (%1): answered\r\nconsole: hello\r\n").arg(b)})
