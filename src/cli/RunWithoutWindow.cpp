@@ -102,7 +102,8 @@ int RunWithoutWindow(int& argc, char* argv[], const CommandLine& commandLine)
     case CommandLine::Window:
         break;
     }
+    // What is wrong, and where the whole usage is: not fifty lines that push the problem away.
     Tell(commandLine.error);
-    Print(stderr, UsageText());
+    Print(stderr, QStringLiteral("Try '%1 --help'.\n").arg(ProgramInfo::Title));
     return ExitStatus::Usage;
 }

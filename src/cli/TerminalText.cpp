@@ -6,6 +6,7 @@ namespace {
 QString printable(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.remove(QChar(ColourCodes::ChatSeparator));
     for (QChar& c : text) {
         const ushort u = c.unicode();
         if ((u < 0x20 && u != '\t' && u != '\n') || (u >= 0x7f && u < 0xa0))

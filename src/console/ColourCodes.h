@@ -43,6 +43,10 @@ Reading Read(const QString& input, int colour = Plain, bool afterCaret = false);
 // The text without its codes.
 QString Strip(const QString& input);
 
+// The character the engine puts after a player's name in chat lines ("Bob^7\x19: hi"): the
+// game draws it as nothing, and so do the pane and the terminal.
+constexpr char16_t ChatSeparator = 0x19;
+
 // Whether a character after "^" makes a code (an ASCII letter or digit).
 bool IsCodeCharacter(QChar c);
 // The colour index of a code character.

@@ -60,7 +60,7 @@ quint64 ConsoleSession::send(const QString& host, int port, const QString& passw
     emit line(time + QStringLiteral(" : ") + command + note + QStringLiteral("\r\n"));
     if (ShuttingDown())
         return 0;
-    return ask(Request{0, consoleRequest(host, port, password, command), time, note, m_logging, asker});
+    return ask(Request{0, consoleRequest(host, port, password, command), time, note, m_logging, asker, ServerAddressText(host, port)});
 }
 
 void ConsoleSession::sendTo(const QString& host, int port, const QString& password, const QString& command)
@@ -79,10 +79,17 @@ void ConsoleSession::queryStatus(const QString& host, int port, const QString& p
 {
     if (ShuttingDown())
         return;
+    const QString server = ServerAddressText(host, port);
+    if (!m_refusedPassword.isEmpty() && m_refusedPassword == password && m_refusedServer == server) {
+        if (!m_refusalSaid)
+            emit line(QStringLiteral("(%1 refused the password: the timed status query waits until the password changes)\r\n").arg(server));
+        m_refusalSaid = true;
+        return;
+    }
     ExchangeRequest request = consoleRequest(host, port, password, QStringLiteral("status"));
     request.priority = ExchangeRequest::Priority::Automatic;
     request.skipIfWaitLongerMs = static_cast<int>(std::min<qint64>(skipIfLongerMs, std::numeric_limits<int>::max()));
-    ask(Request{0, request, QString(), QString(), m_logging, nullptr});
+    ask(Request{0, request, QString(), QString(), m_logging, nullptr, server});
 }
 
 quint64 ConsoleSession::ask(Request request)
@@ -135,7 +142,13 @@ void ConsoleSession::start(quint64 number)
     });
     connect(exchange, &ServerExchange::sent, this, [this, number] { wentOut(number); });
     connect(exchange, &ServerExchange::datagramArrived, this, [this, number](const QByteArray& datagram) { arrived(number, datagram); });
-    connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome&) { over(number); });
+    connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome& outcome) {
+        // Requests sent one after another wait together: one line for them, from the last one.
+        const Request* q = find(number);
+        if (q && outcome.kind == ExchangeOutcome::NoAnswer && number == latestSent())
+            emit line(NoAnswerLine(q->server, q->request.firstDatagramMs) + QStringLiteral("\r\n"));
+        over(number);
+    });
     exchange->start();
 }
 
@@ -222,6 +235,13 @@ void ConsoleSession::arrived(quint64 number, const QByteArray& datagram)
         m_replyOf = number;
         const Request* r = find(number);
         m_replyAsker = r ? r->asker : nullptr;
+        if (r && IsPasswordRefusal(text)) {
+            m_refusedPassword = r->request.password;
+            m_refusedServer = r->server;
+            m_refusalSaid = false;
+        } else if (r && r->request.password == m_refusedPassword && r->server == m_refusedServer) {
+            m_refusedPassword.clear();  // taken after all (the server's password changed back)
+        }
         emit passwordAnswered(r ? r->request.password : QString(), text);
     }
     if (m_replyAsker)

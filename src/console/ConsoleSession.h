@@ -18,7 +18,8 @@ class ServerExchange;
 // the server's request limit when it must, and the log records the command when it goes out.
 // The answer's datagrams show one by one as they come; they make one reply, and one log
 // record, ended after a second without another, or by the first datagram of the next
-// request. Each request has a socket of its own: the latest keeps listening, so a reply
+// request. When nothing at all comes back for the latest request (no datagram, no error)
+// within the exchange's wait, a line says so, not logged. Each request has a socket of its own: the latest keeps listening, so a reply
 // that goes on after a pause still shows; an earlier one listens until its answer is over,
 // and what it hears never mixes with the next one's answer.
 class ConsoleSession : public QObject {
@@ -45,8 +46,13 @@ public:
     void sendTo(const QString& host, int port, const QString& password, const QString& command);
     // The timed query: "status", giving way to typed requests, left out when it would wait
     // for the server's request limit longer than `skipIfLongerMs`. It shows and is logged
-    // when it goes out.
+    // when it goes out. A password the server refused is not sent again by it (servers count
+    // refused passwords from everyone together, and a loop of them can shut other admins
+    // out): a line says so once, until the password or the server changes.
     void queryStatus(const QString& host, int port, const QString& password, qint64 skipIfLongerMs);
+
+    // The password box changed: a password a server refused may be right now.
+    void forgetRefusal() { m_refusedPassword.clear(); }
 
     // The number of the latest request asked for.
     quint64 lastRequest() const { return m_lastRequest; }
@@ -86,6 +92,7 @@ private:
         QString note;
         bool logged;      // Save Log was checked when it was asked for
         QPointer<QObject> asker;  // the window whose action it is (sendTo)
+        QString server;           // "host:port"
         ServerExchange* exchange = nullptr;  // none while an earlier name still resolves
         bool resolving = false;
         bool sent = false;
@@ -116,4 +123,7 @@ private:
     bool m_replyLogged = false;
     quint64 m_replyOf = 0;
     QPointer<QObject> m_replyAsker;
+    QString m_refusedPassword;  // the password a server refused, and that server
+    QString m_refusedServer;
+    bool m_refusalSaid = false;
 };

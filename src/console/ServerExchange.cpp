@@ -33,6 +33,11 @@ QHostAddress PreferredAddress(const QHostInfo& info)
     return info.addresses().isEmpty() ? QHostAddress() : info.addresses().first();
 }
 
+QString NoAnswerLine(const QString& server, int waitedMs)
+{
+    return QStringLiteral("No answer from %1 within %2 seconds.").arg(server, QString::number(waitedMs / 1000.0));
+}
+
 ServerExchange* ServerExchange::ask(const ExchangeRequest& request, QObject* parent)
 {
     auto* exchange = new ServerExchange(request, parent);

@@ -79,6 +79,10 @@ struct ExchangeOutcome {
     static QString words(Kind kind);
 };
 
+// What a window says of a server that sent nothing within `waitedMs` of a request: "No answer
+// from 127.0.0.1:27960 within 2 seconds."
+QString NoAnswerLine(const QString& server, int waitedMs);
+
 class ServerExchange : public QObject {
     Q_OBJECT
 public:

@@ -384,7 +384,7 @@ QString frmPlayers::readTable(const ExchangeOutcome& outcome, StatusTable* table
                                : server + QStringLiteral(" answered: ") + first;
     }
     case ExchangeOutcome::NoAnswer:
-        return QStringLiteral("No answer from %1 within %2 seconds.").arg(server, QString::number(NoAnswerMs / 1000));
+        return NoAnswerLine(server, NoAnswerMs);
     case ExchangeOutcome::Refused:
     case ExchangeOutcome::NotResolved:
         return server + QStringLiteral(": ")

@@ -143,6 +143,15 @@ LoadedServerList LoadServerList()
     return loaded;
 }
 
+QList<SavedServer> PeekServerList()
+{
+    QList<SavedServer> servers;
+    const QString path = filePath(ServerListFileName);
+    if (OwnFiles::Look(path, MaxFileBytes) == OwnFiles::Place::Regular)
+        ReadServerFile(ReadUserDataFile(ServerListFileName, MaxFileBytes), &servers);
+    return servers;
+}
+
 bool SaveServerList(const QList<SavedServer>& servers)
 {
     return WriteUserDataFile(ServerListFileName, WriteServerFile(servers));
@@ -182,10 +191,7 @@ int IndexOfServer(const QList<SavedServer>& servers, const QString& host, int po
 
 QString NamedServer(const QString& host, int port)
 {
-    QList<SavedServer> list;
-    const QString path = filePath(ServerListFileName);
-    if (OwnFiles::Look(path, MaxFileBytes) == OwnFiles::Place::Regular)
-        ReadServerFile(ReadUserDataFile(ServerListFileName, MaxFileBytes), &list);
+    const QList<SavedServer> list = PeekServerList();
     const int at = IndexOfServer(list, host, port);
     return at >= 0 ? list.at(at).named() : ServerAddressText(host, port);
 }

@@ -45,6 +45,9 @@ struct LoadedServerList {
 
 // Reads the list from its file. A missing file is an empty list, without a notice.
 LoadedServerList LoadServerList();
+// Reads the list and nothing more: a file that is missing or cannot be read is an empty list,
+// left where it is for LoadServerList() to deal with and say.
+QList<SavedServer> PeekServerList();
 // Writes the list whole, or not at all (false, the old file untouched).
 bool SaveServerList(const QList<SavedServer>& servers);
 

@@ -3,6 +3,7 @@
 #include "settings/PasswordVault.h"
 
 #include <QHash>
+#include <QMetaMethod>
 #include <QPointer>
 #include <QTimer>
 
@@ -57,7 +58,8 @@ void ServerPasswords::note(QKeychain::Job* job, std::function<void()> keepInMemo
         memory().noKeyring = true;
         if (keepInMemory)
             keepInMemory();
-        if (self && !memory().told) {
+        // Said by a window that listens: a lookup of the main window's does not use it up.
+        if (self && !memory().told && self->isSignalConnected(QMetaMethod::fromSignal(&ServerPasswords::noKeyring))) {
             memory().told = true;
             emit self->noKeyring();
         }

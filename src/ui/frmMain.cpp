@@ -7,6 +7,7 @@
 #include "widgets/OutputPane.h"
 #include "settings/Shutdown.h"
 #include "log/LogFile.h"
+#include "servers/ServerPasswords.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
@@ -279,8 +280,11 @@ void frmMain::connectEvents()
 {
     // Enter in any single-line box or combo box of the window presses Send. The key is taken
     // before the box sees it: an editable combo box would otherwise first swap the typed text
-    // for a list entry that differs only in case.
-    for (QLineEdit* box : {txtCommand, txtPassword, txtMinutes, txtAddr->lineEdit(), txtPort->lineEdit(), cboMinsSecs->lineEdit()})
+    // for a list entry that differs only in case. A combo box holds the keyboard focus itself
+    // and hands keys to its line edit directly, past that line edit's filters: the combo box
+    // is watched too.
+    for (QWidget* box : std::initializer_list<QWidget*>{txtCommand, txtPassword, txtMinutes, txtAddr, txtAddr->lineEdit(),
+             txtPort, txtPort->lineEdit(), cboMinsSecs, cboMinsSecs->lineEdit()})
         box->installEventFilter(this);
 
     connect(cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
@@ -294,6 +298,17 @@ void frmMain::connectEvents()
 
     // Up, Down and Escape in the command box (the filter above); typing ends a recall in progress.
     connect(txtCommand, &QLineEdit::textEdited, this, [this] { commandRecall.stopRecall(); });
+
+    // A saved server named in the boxes brings its own password.
+    savedPasswords = new ServerPasswords(this);
+    tmrSavedServer = new QTimer(this);
+    tmrSavedServer->setSingleShot(true);
+    tmrSavedServer->setInterval(0);
+    connect(tmrSavedServer, &QTimer::timeout, this, &frmMain::ServerBoxes_Change);
+    for (QComboBox* box : {txtAddr, txtPort})
+        connect(box, &QComboBox::editTextChanged, tmrSavedServer, qOverload<>(&QTimer::start));
+    connect(txtPassword, &QLineEdit::textEdited, this, &frmMain::txtPassword_Edited);
+    connect(txtPassword, &QLineEdit::textChanged, m_session, &ConsoleSession::forgetRefusal);
 
     connect(txtOutput, &OutputPane::changed, this, &frmMain::txtOutput_Change);
     connect(ckQueryStat, &QCheckBox::stateChanged, this, &frmMain::ckQueryStat_Click);

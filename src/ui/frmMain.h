@@ -19,6 +19,7 @@ class ConsoleSession;
 class NameRefresh;
 class OutputPane;
 class PasswordVault;
+class ServerPasswords;
 class VbCheckBox;
 class frmPlayers;
 class frmServers;
@@ -87,6 +88,13 @@ public slots:
     // the server accepted is kept in the keyring now, when Save Password is checked.
     void PasswordAnswered(const QString& sentPassword, const QString& firstDatagram);
 
+    // Where the address and port boxes name a server of the Servers window's list, the
+    // password box holds that server's own password from the keyring; the password it held
+    // before (typed, or the one the window started with) is set aside, and comes back when
+    // the boxes name a server not in the list. A password typed meanwhile is the box's own.
+    void ServerBoxes_Change();
+    void txtPassword_Edited();
+
     // --- log, reference lists, web links, About ---
     void mnuFileViewLog_Click();
     void mnuViewCommands_Click();
@@ -128,6 +136,10 @@ private:
     void AppendNote(const QString& line);
     void LoadAddrHist();
     void LoadPortHist();
+    void UseSavedPassword(const QString& host, int port, const QString& password);
+    void LeaveSavedPassword();
+    // The password the box holds for servers not in the list.
+    QString OwnPassword() const;
 
     // --- controls, in tab order; object names are the same ---
     QLineEdit* txtCommand = nullptr;
@@ -186,6 +198,12 @@ private:
     CommandCompletion* commandCompletion = nullptr;
     CommandHistory commandRecall;
     PasswordVault* passwordVault = nullptr;  // the saved password's place in the desktop's keyring
+    ServerPasswords* savedPasswords = nullptr;  // the saved servers' own passwords
+    QTimer* tmrSavedServer = nullptr;  // a burst of changes to the boxes is looked up once
+    QString savedPasswordFor;  // the keyring entry whose password the box shows; "" for none
+    QString ownPassword;       // set aside meanwhile, and whether it was typed
+    bool ownPasswordTyped = false;
+    QString passwordTypedFor;  // the entry of the server the boxes named when it was typed
     frmPlayers* players = nullptr;
     frmServers* servers = nullptr;
     frmMaps* maps = nullptr;

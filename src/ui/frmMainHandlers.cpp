@@ -12,6 +12,8 @@
 #include "log/LogFile.h"
 #include "maps/frmMaps.h"
 #include "players/frmPlayers.h"
+#include "servers/ServerList.h"
+#include "servers/ServerPasswords.h"
 #include "servers/frmServers.h"
 #include "settings/History.h"
 #include "settings/PasswordVault.h"
@@ -378,8 +380,12 @@ void frmMain::Form_Load()
     if (!passwordVault) {
         passwordVault = new PasswordVault(this);
         connect(passwordVault, &PasswordVault::found, this, [this](const QString& password) {
-            if (!txtPassword->isModified())
+            if (!savedPasswordFor.isEmpty()) {
+                if (!ownPasswordTyped)
+                    ownPassword = password;  // the box shows a saved server's password meanwhile
+            } else if (!txtPassword->isModified()) {
                 txtPassword->setText(password);
+            }
         });
     }
     if (ckSavePwd->value() == 1)
@@ -416,7 +422,7 @@ void frmMain::Form_Unload()
     // keyring has the password already when the server accepted it; a write still due is
     // waited for with the window out of sight, and a keyring that is slow or asks the user
     // never sends the password into the file.
-    const std::optional<QString> kept = passwordVault->store(ckSavePwd->value() == 1, txtPassword->text(), [this] { hide(); });
+    const std::optional<QString> kept = passwordVault->store(ckSavePwd->value() == 1, OwnPassword(), [this] { hide(); });
     if (kept)
         SaveProgramSetting(Key::Password, *kept);
     SaveProgramSetting(Key::ShowColours, mnuViewShowColours->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
@@ -477,9 +483,10 @@ void frmMain::cmdClearHist_Click()
 
 void frmMain::PasswordAnswered(const QString& sentPassword, const QString& firstDatagram)
 {
-    // Only the password of the boxes is saved, and only one the server did not refuse.
+    // Only the password of the boxes is saved, and only one the server did not refuse; a saved
+    // server's own password stays in that server's entry alone.
     if (ckSavePwd->value() != 1 || sentPassword != TrimSpaces(txtPassword->text())
-        || IsPasswordRefusal(firstDatagram))
+        || IsPasswordRefusal(firstDatagram) || !savedPasswordFor.isEmpty())
         return;
     passwordVault->remember(txtPassword->text());
 }
@@ -566,7 +573,8 @@ void frmMain::mnuCommandsServers_Click()
         link.fillBoxes = [this](const QString& host, int port, const QString& password) {
             SetComboText(txtAddr, host);
             SetComboText(txtPort, QString::number(port));
-            txtPassword->setText(password);
+            if (!password.isEmpty())
+                UseSavedPassword(host, port, password);
             if (players)
                 players->Refresh();  // it reads the boxes: it follows the server chosen
         };
@@ -594,4 +602,64 @@ void frmMain::mnuCommandsBans_Click()
         connect(m_session, &ConsoleSession::actionAnswered, bans->lblAnswer, &AnswerLine::answered);
     }
     ShowWindow(bans);
+}
+
+// ---- the saved servers' passwords in the password box ------------------------------------
+
+namespace {
+// The keyring entry of the server the boxes name; "" when they name none.
+QString entryOfBoxes(const QComboBox* address, const QComboBox* port)
+{
+    const ServerBoxes boxes = ReadServerBoxes(TrimSpaces(address->currentText()), TrimSpaces(port->currentText()));
+    return boxes.problemBox == ServerBoxes::None ? ServerPasswords::EntryOf(boxes.host, boxes.port) : QString();
+}
+}
+
+void frmMain::ServerBoxes_Change()
+{
+    const ServerBoxes boxes = ReadServerBoxes(TrimSpaces(txtAddr->currentText()), TrimSpaces(txtPort->currentText()));
+    if (boxes.problemBox != ServerBoxes::None || IndexOfServer(PeekServerList(), boxes.host, boxes.port) < 0)
+        return LeaveSavedPassword();
+    const QString entry = ServerPasswords::EntryOf(boxes.host, boxes.port);
+    savedPasswords->read(boxes.host, boxes.port, this, [this, boxes, entry](const QString& password) {
+        if (entryOfBoxes(txtAddr, txtPort) != entry)
+            return;  // the boxes moved on: their own lookup decides
+        if (savedPasswordFor.isEmpty() && passwordTypedFor == entry)
+            return;  // typed for this very server: it stays
+        if (password.isEmpty())
+            LeaveSavedPassword();  // a saved server without a saved password: as any other
+        else
+            UseSavedPassword(boxes.host, boxes.port, password);
+    });
+}
+
+void frmMain::txtPassword_Edited()
+{
+    savedPasswordFor.clear();
+    passwordTypedFor = entryOfBoxes(txtAddr, txtPort);
+}
+
+void frmMain::UseSavedPassword(const QString& host, int port, const QString& password)
+{
+    if (savedPasswordFor.isEmpty()) {
+        ownPassword = txtPassword->text();
+        ownPasswordTyped = txtPassword->isModified();
+    }
+    savedPasswordFor = ServerPasswords::EntryOf(host, port);
+    if (txtPassword->text() != password)
+        txtPassword->setText(password);
+}
+
+void frmMain::LeaveSavedPassword()
+{
+    if (savedPasswordFor.isEmpty())
+        return;
+    savedPasswordFor.clear();
+    txtPassword->setText(ownPassword);
+    txtPassword->setModified(ownPasswordTyped);
+}
+
+QString frmMain::OwnPassword() const
+{
+    return savedPasswordFor.isEmpty() ? txtPassword->text() : ownPassword;
 }

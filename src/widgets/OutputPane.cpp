@@ -2,6 +2,7 @@
 
 #include "console/ColourCodes.h"
 
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -38,7 +39,9 @@ QString forDisplay(const QString& text, bool afterCr, int at, int& column, QVect
                 wraps.append(at + i);
                 column = 0;
             }
-            out += c;
+            // The chat separator takes its place as a character that draws as nothing, so
+            // that positions on screen still match the text's.
+            out += c == ColourCodes::ChatSeparator ? QChar(0x2060) : c;  // WORD JOINER
             ++column;
         }
     }
@@ -153,6 +156,14 @@ void OutputPane::setText(const QString& text, Write write)
 {
     if (text == m_text)
         return;
+    // A view at the foot of the text stays there, whatever is written: the new lines show
+    // whole, the last of them at the pane's lower edge. A view scrolled up to read stays put.
+    QScrollBar* scroll = verticalScrollBar();
+    const bool atFoot = scroll->value() == scroll->maximum();
+    const auto follow = qScopeGuard([scroll, atFoot] {
+        if (atFoot)
+            scroll->setValue(scroll->maximum());
+    });
     if (m_text.isEmpty() || !text.startsWith(m_text)) {
         // The text kept alone from the latest append keeps the colour it started in.
         const int colour = text == m_lastAppended ? m_lastAppendColour : ColourCodes::Plain;
@@ -236,7 +247,6 @@ void OutputPane::redraw()
         return;
     }
     setPlainText(QString());
-    placeCursor(QTextCursor(document()));  // stays at the start
     QTextCursor at(document());
     at.beginEditBlock();
     for (const ColourCodes::Reading& r : readings) {
@@ -244,6 +254,9 @@ void OutputPane::redraw()
         m_stripped += r.text;
     }
     at.endEditBlock();
+    // The caret goes to the start once the text is in: placed there before, it would keep
+    // its place while its anchor moved on with the text, and all of it would show selected.
+    placeCursor(QTextCursor(document()));
 }
 
 void OutputPane::placeCursor(QTextCursor cursor)
@@ -291,5 +304,5 @@ QString OutputPane::selText() const
     const QTextCursor c = textCursor();
     const int from = displayToShown(c.selectionStart());
     const int to = displayToShown(c.selectionEnd());
-    return shown().mid(from, to - from);
+    return shown().mid(from, to - from).remove(QChar(ColourCodes::ChatSeparator));
 }

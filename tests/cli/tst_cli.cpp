@@ -81,7 +81,8 @@ private slots:
         for (const QStringList& arguments : wrong) {
             const Run r = run(arguments);
             QCOMPARE(r.status, 2);
-            QVERIFY2(r.err.startsWith(QStringLiteral("telmorax: ")) && r.err.contains(QStringLiteral("\nUsage: ")), qPrintable(r.err));
+            QVERIFY2(r.err.startsWith(QStringLiteral("telmorax: ")) && r.err.count(QLatin1Char('\n')) == 2
+                    && r.err.endsWith(QStringLiteral("\nTry 'telmorax --help'.\n")), qPrintable(r.err));
             QVERIFY(r.out.isEmpty());
         }
 
@@ -101,14 +102,14 @@ private slots:
         QVERIFY(silent.receiveDatagram().data().startsWith("\xff\xff\xff\xffgetstatus "));
         QCOMPARE(silent.receiveDatagram().data(), BuildRequest(QStringLiteral("quiet pass"), QStringLiteral("status")));
 
-        // Now it answers: a colour code cut between two datagrams, and a terminal control sequence,
-        // which is shown, not obeyed.
+        // Now it answers: a colour code cut between two datagrams, the chat separator after a
+        // name, drawn as nothing, and a terminal control sequence, which is shown, not obeyed.
         const Run answered = run(send + QStringList{QStringLiteral("--color=always")}, QStringLiteral("quiet pass"), [&] {
             QNetworkDatagram rcon;  // the engine query first
             while (!rcon.data().startsWith("\xff\xff\xff\xffrcon ") && (silent.hasPendingDatagrams() || silent.waitForReadyRead(5000)))
                 rcon = silent.receiveDatagram();
             silent.writeDatagram(rcon.makeReply(QByteArray("\xff\xff\xff\xffprint\nA^")));
-            silent.writeDatagram(rcon.makeReply(QByteArray("\xff\xff\xff\xffprint\n1red\x1b[2J\n")));
+            silent.writeDatagram(rcon.makeReply(QByteArray("\xff\xff\xff\xffprint\n1red\x19\x1b[2J\n")));
         });
         QCOMPARE(answered.status, 0);
         QCOMPARE(answered.out, QStringLiteral("A\x1b[31mred?[2J\x1b[0m\n"));

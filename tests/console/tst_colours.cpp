@@ -77,10 +77,29 @@ private slots:
             QVERIFY(ui(w).txtOutput->toPlainText().endsWith(QStringLiteral("next ^") + Echo(QStringLiteral("status\n"))));
             QVERIFY(coloursOnScreen(ui(w).txtOutput).endsWith(QString(Echo(QStringLiteral("status")).size() + 6, QLatin1Char('.')) + "|"));
 
+            // Clear leaves nothing behind: the next echo line is plain, nothing is selected.
+            ui(w).cmdClear->click();
+            SendCommand(w, QStringLiteral("status"));
+            QCOMPARE(coloursOnScreen(ui(w).txtOutput), QString(Echo(QStringLiteral("status")).size(), QLatin1Char('.')) + "|");
+            QVERIFY(!ui(w).txtOutput->textCursor().hasSelection());
+            // The chat separator after a name is drawn as nothing and copied as nothing; the
+            // log keeps it, spelled out. (Each request has a socket of its own: the answer goes
+            // to the latest.)
+            QVERIFY(server.waitForDatagrams(3));
+            server.reply(PrintReply("Bob^7\x19: hi\n"));
+            QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("Bob^7\x19: hi\r\n")));
+            const QString drawn = ui(w).txtOutput->document()->lastBlock().previous().text();
+            QCOMPARE(QString(drawn).remove(QChar(0x2060)), QStringLiteral("Bob: hi"));
+            QCOMPARE(QFontMetricsF(ui(w).txtOutput->font()).horizontalAdvance(drawn), QFontMetricsF(ui(w).txtOutput->font()).horizontalAdvance(QStringLiteral("Bob: hi")));
+            QCOMPARE(copyShown(w, QStringLiteral("Bob"), QStringLiteral("hi")), QStringLiteral("Bob: hi"));
+            QTRY_VERIFY(env.readLog().contains("Bob^7^Y: hi\r\n"));
+            server.reply(PrintReply("console: ^1red ^2green ^5cyan\nnext ^"));
+            QTRY_VERIFY(ui(w).txtOutput->text().endsWith(raw));
+
             // Switched off: the text as it came, codes and all, the selection kept.
             copyShown(w, QStringLiteral("console"), QStringLiteral("cyan\n"));
             ui(w).mnuViewShowColours->trigger();
-            QCOMPARE(ui(w).txtOutput->toPlainText(), ui(w).txtOutput->text().replace(QLatin1String("\r\n"), QLatin1String("\n")));
+            QCOMPARE(ui(w).txtOutput->toPlainText(), ui(w).txtOutput->text().replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QChar(0x19), QChar(0x2060)));
             QVERIFY(!coloursOnScreen(ui(w).txtOutput).contains(QRegularExpression(QStringLiteral("[^.|]"))));
             QCOMPARE(ui(w).txtOutput->selText(), raw.left(raw.indexOf(QLatin1Char('\n')) + 1));
             w.close();

@@ -6,6 +6,7 @@
 #include "console/ServerExchange.h"
 
 #include <QClipboard>
+#include <QScrollBar>
 
 class ExchangeTest : public QObject {
     Q_OBJECT
@@ -95,21 +96,41 @@ private slots:
         QCOMPARE(ui(w).txtOutput->text(), QString());
     }
 
-    // Nobody at the address and port: the system's own words, once per send. On this machine
-    // the socket would be bound to the server's port and hear its own request (password and
-    // all) as the answer; it sends from another port instead.
+    // A server that never answers: one line once the wait is over, for two requests in a row,
+    // and nothing in the log but the requests. Nobody at the address and port: the system's
+    // own words, once per send. On this machine the socket would be bound to the server's
+    // port and hear its own request (password and all) as the answer; it sends from another
+    // port instead.
     void sendsThatCannotArrive()
     {
         TestEnv env;
         LoopbackServer server;
         frmMain w;
+        ui(w).ckLog->setValue(1);
+        AimAt(w, server.port());
+        SendCommand(w, QStringLiteral("status"));
+        SendCommand(w, QStringLiteral("serverinfo"));
+        const QString silent = Echo(QStringLiteral("status")) + QStringLiteral("\r\n") + Echo(QStringLiteral("serverinfo")) + QStringLiteral("\r\n");
+        const QString noAnswer = QStringLiteral("No answer from 127.0.0.1:%1 within 2 seconds.\r\n").arg(server.port());
+        QTRY_COMPARE_WITH_TIMEOUT(ui(w).txtOutput->text(), silent + noAnswer, 5000);
+        QTest::qWait(2500);
+        QCOMPARE(ui(w).txtOutput->text(), silent + noAnswer);
+        QCOMPARE(env.readLog(), silent.toLatin1());
+        ui(w).ckLog->setValue(0);
         QSignalSpy errors(w.session(), &ConsoleSession::socketError);
         const quint16 port = static_cast<quint16>(FreeUdpPort());
+        // The pane, full enough to scroll, shows each error line whole at its foot.
+        w.show();
+        server.reply(PrintReply(QByteArray("a line\n").repeated(100)));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("a line\r\n")));
+        QScrollBar* scroll = ui(w).txtOutput->verticalScrollBar();
         for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")}) {
             AimAt(w, port, QStringLiteral("pw"), host);
             SendCommand(w, QStringLiteral("status"));
             QTRY_VERIFY(ui(w).txtOutput->text().endsWith(Echo(QStringLiteral("status")) + QStringLiteral("\r\nConnection refused\r\n")));
             QCOMPARE(w.session()->listening()->boundLocalPort() == port, host.endsWith(QLatin1Char('2')));
+            QVERIFY(scroll->maximum() > 0);
+            QCOMPARE(scroll->value(), scroll->maximum());
         }
         // A name is resolved, and sends keep their order while it is looked up; a name that
         // does not resolve is reported in the resolver's words and holds up nothing.
@@ -118,8 +139,8 @@ private slots:
             AimAt(w, server.port(), QStringLiteral("pw"), hosts[i]);
             SendCommand(w, QString::number(i));
         }
-        QVERIFY(server.waitForDatagrams(3));
-        QCOMPARE(server.received()[0].data + server.received()[1].data + server.received()[2].data,
+        QVERIFY(server.waitForDatagrams(5));
+        QCOMPARE(server.received()[2].data + server.received()[3].data + server.received()[4].data,
             Request("pw 0") + Request("pw 1") + Request("pw 3"));
         QTRY_COMPARE(errors.size(), 3);
         QTRY_VERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("3")) + "\r\n" + errors[2][0].toString() + "\r\n"));

@@ -6,6 +6,7 @@
 #include "../log/ExchangeRig.h"
 #include "KeyringSession.h"
 #include "OpenArenaServer.h"
+#include "ScriptedServer.h"
 #include "TestEnv.h"
 
 #include "servers/ServerForm.h"
@@ -218,6 +219,60 @@ private slots:
         QCOMPARE(LoadServerList().servers.size(), 0);
         QCOMPARE(ReadFile(listFile() + QStringLiteral(".damaged-2")), QByteArray("x"));
         QCOMPARE(ReadFile(listFile() + QStringLiteral(".damaged")), damaged);
+    }
+
+    // The main window on a saved server sends with that server's own password (at start, from
+    // the history, as the boxes change), and gets back the one it had for a server not in the
+    // list. A refused password goes out once with the timed query, which says so once and
+    // goes on when the password changes.
+    void mainWindowUsesEachServersPassword()
+    {
+        TestEnv env;
+        ServerPasswords::ResetForTests();
+        ScriptedServer first(QStringLiteral("firstPw1")), second(QStringLiteral("secondPw2"));
+        second.answer(QStringLiteral("status"), {"map: oa_dm2\n"});
+        ServerPasswords passwords;
+        QList<SavedServer> list;
+        int kept = 0;
+        for (const ScriptedServer* s : {&first, &second}) {
+            list << SavedServer{QString(), QStringLiteral("127.0.0.1"), s->port(), QString()};
+            passwords.write(list.last().host, s->port(), s->password(), &passwords, [&kept](bool ok) { kept += ok; });
+        }
+        QVERIFY(SaveServerList(list));
+        QTRY_COMPARE(kept, 2);
+        SaveProgramSetting(Key::Password, QStringLiteral("lastUsedPw"));
+
+        frmMain w;  // as `telmorax 127.0.0.1:PORT` opens it
+        ui(w).txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+        ui(w).txtPort->setEditText(QString::number(second.port()));
+        QTRY_COMPARE(ui(w).txtPassword->text(), second.password());
+        SendCommand(w, QStringLiteral("status"));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\n")));
+        ui(w).txtPort->addItem(QString::number(first.port()));
+        ui(w).txtPort->setCurrentIndex(ui(w).txtPort->count() - 1);
+        QTRY_COMPARE(ui(w).txtPassword->text(), first.password());
+        ui(w).txtPort->setEditText(QString::number(FreeUdpPort()));
+        QTRY_COMPARE(ui(w).txtPassword->text(), QStringLiteral("lastUsedPw"));
+
+        ui(w).txtPort->setEditText(QString::number(second.port()));
+        QTRY_COMPARE(ui(w).txtPassword->text(), second.password());
+        QTest::keyClick(ui(w).txtPassword, Qt::Key_X);  // typed: the box's own now
+        ui(w).txtPort->setEditText(QString::number(second.port()) + QLatin1Char(' '));
+        QCoreApplication::processEvents();  // the window asks the keyring first; its answer comes first
+        bool answered = false;
+        passwords.read(QStringLiteral("127.0.0.1"), second.port(), &passwords, [&answered](const QString&) { answered = true; });
+        QTRY_VERIFY(answered);
+        QCOMPARE(ui(w).txtPassword->text(), second.password() + QLatin1Char('x'));
+        w.GetStatus();
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("Bad rconpassword.\r\n")));
+        for (int i = 0; i < 3; ++i)
+            w.GetStatus();
+        QCOMPARE(ui(w).txtOutput->text().count(QStringLiteral("refused the password: the timed status query waits")), 1);
+        QTest::keyClick(ui(w).txtPassword, Qt::Key_Backspace);
+        w.GetStatus();
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\n")));
+        QCOMPARE(second.requests(), 3);
+        QCOMPARE(first.requests(), 0);
     }
 
     void fleetOfTwoRealServers()

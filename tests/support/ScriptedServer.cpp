@@ -20,6 +20,7 @@ void ScriptedServer::drain()
             reply = oob + "statusResponse\n\\challenge\\" + data.mid(14).trimmed()
                 + "\\version\\ioq3 1.36_GIT stand-in\\sv_hostname\\stand-in\\mapname\\oa_dm1\n";
         } else if (data.startsWith(oob + "rcon ")) {
+            ++m_requests;
             const QString rest = QString::fromLatin1(data.mid(9));
             const QString password = rest.section(QLatin1Char(' '), 0, 0);
             const QString command = rest.section(QLatin1Char(' '), 1);

@@ -16,6 +16,7 @@ public:
     // The answers to `command`, one per request in turn; the last one answers from then on.
     void answer(const QString& command, const QList<QByteArray>& texts) { m_answers[command] = texts; }
     QStringList heard() const { return m_heard; }
+    int requests() const { return m_requests; }  // rcon requests, refused ones too
 
 private:
     void drain();
@@ -23,4 +24,5 @@ private:
     QString m_password;
     QHash<QString, QList<QByteArray>> m_answers;
     QStringList m_heard;
+    int m_requests = 0;
 };

@@ -4,6 +4,7 @@
 // which nothing new starts.
 #include "../log/ExchangeRig.h"
 
+#include "console/RequestBudget.h"
 #include "players/frmPlayers.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
@@ -51,26 +52,28 @@ private slots:
         }
         QCOMPARE(seen, cycle);
 
-        // Enter or Return in any box sends once. The address is typed beside a list entry that
-        // differs only in case: neither completion nor Enter puts that entry in its place.
+        // Return and keypad Enter, pressed at the keyboard, in any box send once. The address
+        // is typed beside a list entry that differs only in case: neither completion nor Enter
+        // puts that entry in its place. (No request waits for the server's limit here.)
+        RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule());
         AimAt(w, server.port());
         ui(w).txtAddr->addItem(QStringLiteral("Localhost"));
         ui(w).txtAddr->setEditText(QString());
         ui(w).txtAddr->lineEdit()->setFocus();
-        QTest::keyClicks(ui(w).txtAddr->lineEdit(), QStringLiteral("localhost"));
-        const QList<QWidget*> boxes = {ui(w).txtCommand, ui(w).txtPassword, ui(w).txtMinutes, ui(w).txtAddr->lineEdit(),
-            ui(w).txtPort->lineEdit(), ui(w).cboMinsSecs->lineEdit()};
-        for (int i = 0; i < boxes.size(); ++i) {
+        for (const char c : QByteArray("localhost"))
+            QTest::keyClick(w.windowHandle(), c);
+        const QList<QWidget*> boxes = {ui(w).txtCommand, ui(w).txtPassword, ui(w).txtMinutes, ui(w).txtAddr, ui(w).txtPort, ui(w).cboMinsSecs};
+        for (int i = 0; i < 2 * boxes.size(); ++i) {
             ui(w).txtCommand->setText(QStringLiteral("say %1").arg(i));
-            boxes[i]->setFocus();
-            QTest::keyClick(boxes[i], i % 2 ? Qt::Key_Enter : Qt::Key_Return, i % 2 ? Qt::KeypadModifier : Qt::NoModifier);
-            QVERIFY(server.waitForDatagrams(i + 1));
+            boxes[i / 2]->setFocus();
+            QTest::keyClick(w.windowHandle(), i % 2 ? Qt::Key_Enter : Qt::Key_Return, i % 2 ? Qt::KeypadModifier : Qt::NoModifier);
+            QVERIFY2(server.waitForDatagrams(i + 1), qPrintable(boxes[i / 2]->accessibleName()));
             QCOMPARE(server.received()[i].data, Request("pw say " + QByteArray::number(i)));
         }
         ui(w).mnuCommandsStatus->trigger();
         ui(w).mnuCommandsServerInfo->trigger();
-        QVERIFY(server.waitForDatagrams(8));
-        QCOMPARE(server.received()[6].data + server.received()[7].data, Request("pw status") + Request("pw serverinfo"));
+        QVERIFY(server.waitForDatagrams(14));
+        QCOMPARE(server.received()[12].data + server.received()[13].data, Request("pw status") + Request("pw serverinfo"));
         QCOMPARE(ui(w).txtAddr->itemText(0) + ui(w).txtAddr->itemText(1) + ui(w).txtAddr->currentText(),
             QStringLiteral("Localhostlocalhostlocalhost"));
         QCOMPARE(ui(w).txtPassword->displayText(), QStringLiteral("**"));
