@@ -91,7 +91,9 @@ bool readRow(const QString& line, const QStringList& columns, int nameColumn, Pl
     const QVector<Word> w = words(line);
     const int before = nameColumn;
     const int after = columns.size() - nameColumn - 1;
-    if (w.size() < before + after + 1)
+    // A client on its way out may have no name left: its row has one word fewer.
+    const bool named = w.size() > before + after;
+    if (w.size() < before + after)
         return false;
     for (int i = 0; i < before; ++i) {
         if (!readColumn(columns.at(i), w.at(i).text, row))
@@ -101,10 +103,12 @@ bool readRow(const QString& line, const QStringList& columns, int nameColumn, Pl
         if (!readColumn(columns.at(nameColumn + 1 + i), w.at(w.size() - after + i).text, row))
             return false;
     }
-    const int nameStart = w.at(before).start;
-    const int nameEnd = w.at(w.size() - after - 1).end;
-    row->name = line.mid(nameStart, nameEnd - nameStart);
-    return row->client >= 0;
+    if (named) {
+        const int nameStart = w.at(before).start;
+        const int nameEnd = w.at(w.size() - after - 1).end;
+        row->name = line.mid(nameStart, nameEnd - nameStart);
+    }
+    return row->client >= 0 && (named || row->isLeaving());
 }
 }
 

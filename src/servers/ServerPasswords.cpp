@@ -1,13 +1,11 @@
 #include "servers/ServerPasswords.h"
 #include "console/ServerAddress.h"
-#include "settings/PasswordVault.h"
+#include "settings/KeyringEntry.h"
 
 #include <QHash>
 #include <QMetaMethod>
 #include <QPointer>
 #include <QTimer>
-
-#include <qt6keychain/keychain.h>
 
 namespace {
 // Shared by the whole process: whether the keyring is known to be missing, and the
@@ -16,6 +14,7 @@ struct Memory {
     bool noKeyring = false;
     bool told = false;
     QHash<QString, QString> passwords;  // by entry name
+    QHash<QString, int> writes;         // writes begun, by entry name: a read's move waits for none
 };
 Memory& memory()
 {
@@ -30,14 +29,16 @@ bool meansNoKeyring(QKeychain::Error error)
     return error == QKeychain::NoBackendAvailable || error == QKeychain::NotImplemented || error == QKeychain::OtherError;
 }
 
+// A server's service: the program's name and the entry's, "telmorax rcon host:port".
+QString serviceOf(const QString& entry)
+{
+    return KeyringEntry::EarlierService + QLatin1Char(' ') + entry;
+}
+
 template <class T>
 T* newJob(const QString& entry)
 {
-    auto* job = new T(PasswordVault::Service);
-    job->setKey(entry);
-    job->setAutoDelete(true);
-    job->setInsecureFallback(false);
-    return job;
+    return KeyringEntry::NewJob<T>(serviceOf(entry), entry);
 }
 
 // Runs `then` from the event loop, only while context lives.
@@ -71,6 +72,11 @@ QString ServerPasswords::EntryOf(const QString& host, int port)
     return QStringLiteral("rcon ") + ServerAddressText(host.toLower(), port);
 }
 
+QString ServerPasswords::ServiceOf(const QString& host, int port)
+{
+    return serviceOf(EntryOf(host, port));
+}
+
 ServerPasswords::ServerPasswords(QObject* parent)
     : QObject(parent)
 {
@@ -97,14 +103,14 @@ void ServerPasswords::read(const QString& host, int port, QObject* context, std:
     }
     auto* job = newJob<QKeychain::ReadPasswordJob>(entry);
     note(job, nullptr);
-    connect(job, &QKeychain::Job::finished, context, [entry, then](QKeychain::Job* done) {
-        const QKeychain::Error error = done->error();
+    const int writes = memory().writes.value(entry);
+    const auto mayMove = [entry, writes] { return memory().writes.value(entry) == writes; };
+    KeyringEntry::Read(job, context, mayMove, [entry, then](QKeychain::Error error, const QString& text) {
         if (error == QKeychain::NoError)
-            then(static_cast<QKeychain::ReadPasswordJob*>(done)->textData());
+            then(text);
         else
             then(meansNoKeyring(error) ? memory().passwords.value(entry) : QString());
     });
-    job->start();
 }
 
 void ServerPasswords::write(const QString& host, int port, const QString& password, QObject* context,
@@ -126,13 +132,20 @@ void ServerPasswords::write(const QString& host, int port, const QString& passwo
         later(context, [then] { then(true); });
         return;
     }
+    memory().writes[entry] += 1;
     QKeychain::Job* job;
     if (password.isEmpty()) {
         job = newJob<QKeychain::DeletePasswordJob>(entry);
+        KeyringEntry::ForgetEarlier(entry);
     } else {
         auto* w = newJob<QKeychain::WritePasswordJob>(entry);
         w->setTextData(password);
         job = w;
+        // The new one in place, an earlier version's entry would only be a stale copy.
+        connect(job, &QKeychain::Job::finished, [entry](QKeychain::Job* done) {
+            if (done->error() == QKeychain::NoError)
+                KeyringEntry::ForgetEarlier(entry);
+        });
     }
     note(job, keepInMemory);
     connect(job, &QKeychain::Job::finished, context, [then, password](QKeychain::Job* done) {

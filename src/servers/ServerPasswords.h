@@ -9,9 +9,11 @@ class Job;
 }
 
 // Each saved server's rcon password, in the desktop's keyring (the Secret Service: GNOME
-// Keyring, KWallet, KeePassXC) through QtKeychain: service "telmorax", one entry per server
-// named "rcon host:port". Every call is asynchronous: its answer comes from the event loop,
-// to a function run only while `context` is alive.
+// Keyring, KWallet, KeePassXC) through QtKeychain: one entry per server, named "rcon
+// host:port" under a service that names the server too ("telmorax rcon host:port"), the
+// name a keyring manager shows. An entry an earlier version kept under the service
+// "telmorax" moves to its own service when it is read. Every call is asynchronous: its
+// answer comes from the event loop, to a function run only while `context` is alive.
 //
 // Where there is no keyring service at all, passwords are kept in memory instead, for as
 // long as the program runs (every ServerPasswords of the process shares them), and
@@ -22,6 +24,8 @@ public:
     // The keyring entry's name for a server: "rcon host:port" ("rcon [::1]:27960"), the
     // host in lower case.
     static QString EntryOf(const QString& host, int port);
+    // The service the entry is filed under: "telmorax rcon host:port".
+    static QString ServiceOf(const QString& host, int port);
 
     explicit ServerPasswords(QObject* parent = nullptr);
 

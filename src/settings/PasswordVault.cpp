@@ -1,4 +1,5 @@
 #include "settings/PasswordVault.h"
+#include "settings/KeyringEntry.h"
 #include "settings/Shutdown.h"
 #include "settings/SettingsStore.h"
 
@@ -7,9 +8,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <qt6keychain/keychain.h>
-
-const QString PasswordVault::Service = QStringLiteral("telmorax");
+const QString PasswordVault::Service = QStringLiteral("telmorax last server's rcon password");
 const QString PasswordVault::Entry = QStringLiteral("last server's rcon password");
 
 namespace {
@@ -19,17 +18,11 @@ using Outcome = std::function<void(QKeychain::Error, const QString&)>;
 // A keyring that asks the user (an unlock or access prompt) needs time for a person.
 int g_closeWaitMs = 30000;
 
-// A job on the program's entry. It deletes itself once it has finished, however long the
-// keyring takes; nothing else holds on to it. Never the insecure fallback: where there is
-// no keyring, the settings file is the place, and the caller decides that.
+// A job on the program's entry; nothing else holds on to it.
 template <class T>
 T* newJob()
 {
-    auto* job = new T(PasswordVault::Service);
-    job->setKey(PasswordVault::Entry);
-    job->setAutoDelete(true);
-    job->setInsecureFallback(false);
-    return job;
+    return KeyringEntry::NewJob<T>(PasswordVault::Service, PasswordVault::Entry);
 }
 
 // Starts the job; `then` gets its outcome (and a read's text) when it finishes, unless
@@ -80,7 +73,9 @@ void PasswordVault::restore(const QString& filePassword)
     m_mayHold = true;
     m_settled = false;
     if (filePassword.isEmpty()) {
-        run(newJob<QKeychain::ReadPasswordJob>(), this, [this](QKeychain::Error error, const QString& text) {
+        // An entry of an earlier version moves, unless a password of this run is on its way.
+        const auto mayMove = [this] { return !m_writing && m_remembered.isEmpty(); };
+        KeyringEntry::Read(newJob<QKeychain::ReadPasswordJob>(), this, mayMove, [this](QKeychain::Error error, const QString& text) {
             m_settled = true;
             if (error == QKeychain::NoError && !text.isEmpty() && !m_writing) {
                 m_inKeyring = text;
@@ -102,6 +97,7 @@ void PasswordVault::restore(const QString& filePassword)
                 if (!m_writing)
                     m_inKeyring = text;
                 SaveProgramSetting(Key::Password, QString());
+                KeyringEntry::ForgetEarlier(Entry);  // older than the file's, where it was still kept
             }
         });
     });
@@ -132,6 +128,8 @@ void PasswordVault::write(const QString& password)
         m_writing = false;
         // Refused or failed: what the keyring holds now is not known.
         m_inKeyring = error == QKeychain::NoError ? std::optional<QString>(password) : std::nullopt;
+        if (error == QKeychain::NoError)
+            KeyringEntry::ForgetEarlier(Entry);
         if (m_nextWrite) {
             const QString next = *m_nextWrite;
             m_nextWrite.reset();
@@ -155,6 +153,15 @@ bool PasswordVault::waitUntil(const std::function<bool()>& done)
     QTimer::singleShot(g_closeWaitMs, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     return done();
+}
+
+bool PasswordVault::goesToFile(bool save, const QString& password) const
+{
+    // As store() decides: not when the keyring has it. A file that holds it already, as it
+    // does when the start's keyring work has had no answer yet, has nothing new to take.
+    if (!save || password.isEmpty() || (!m_writing && m_inKeyring == password))
+        return false;
+    return !KeyringServiceExists() && GetProgramSetting(Key::Password) != password;
 }
 
 std::optional<QString> PasswordVault::store(bool save, const QString& password, const std::function<void()>& beforeWaiting)
@@ -181,13 +188,15 @@ std::optional<QString> PasswordVault::store(bool save, const QString& password, 
     // Nothing to save (unchecked, or an empty box): out of the keyring, if it may be there.
     if (m_mayHold) {
         beforeWaiting();
-        bool deleted = false;
+        int deleted = 0;  // from its own service and from where an earlier version kept it
         QObject waiting;  // an answer after the wait has nowhere to go
-        run(newJob<QKeychain::DeletePasswordJob>(), &waiting, [&, this](QKeychain::Error, const QString&) {
-            deleted = true;
+        const auto oneDeleted = [&, this] {
+            ++deleted;
             emit writesDone();
-        });
-        waitUntil([&] { return deleted; });
+        };
+        run(newJob<QKeychain::DeletePasswordJob>(), &waiting, [&](QKeychain::Error, const QString&) { oneDeleted(); });
+        KeyringEntry::ForgetEarlier(Entry, &waiting, oneDeleted);
+        waitUntil([&] { return deleted == 2; });
     }
     return QString();
 }

@@ -6,8 +6,10 @@
 #include <optional>
 
 // The saved rcon password in the desktop's keyring (the Secret Service: GNOME Keyring,
-// KeePassXC; or KWallet), through QtKeychain, under the service "telmorax". The settings
-// file keeps the password only where there is no keyring service at all.
+// KeePassXC; or KWallet), through QtKeychain, under the service "telmorax last server's rcon
+// password", the name a keyring manager shows (an earlier version's entry under "telmorax"
+// moves there at the next start). The settings file keeps the password only where there is
+// no keyring service at all.
 //
 // The window never waits on the keyring while it is open: the keyring's password arrives
 // through found() whenever the keyring answers, and a password the server has accepted is
@@ -16,7 +18,7 @@
 class PasswordVault : public QObject {
     Q_OBJECT
 public:
-    static const QString Service;  // "telmorax"
+    static const QString Service;  // "telmorax last server's rcon password"
     static const QString Entry;    // the entry's name within the service (QtKeychain's key)
     // How long a close waits for the keyring (30 s); tests shorten it.
     static void setCloseWaitMs(int ms);
@@ -43,6 +45,9 @@ public:
     // answered and the password is still the one of the start.
     // `beforeWaiting` runs once before the close waits for the keyring, if it has to.
     std::optional<QString> store(bool save, const QString& password, const std::function<void()>& beforeWaiting);
+    // Before the close: true when store() with these is to put the password into the settings
+    // file (there is no keyring service at all) and the file does not hold it already.
+    bool goesToFile(bool save, const QString& password) const;
 
     // True when the session bus has a keyring service (running or startable).
     static bool KeyringServiceExists();

@@ -414,6 +414,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    if (!m_unloaded)
+        Form_QueryUnload();
     BeginShutdown();  // from here on nothing new is sent, opened or queued
     if (!m_unloaded) {
         m_unloaded = true;

@@ -55,6 +55,7 @@ public:
 public slots:
     // --- the window's own ---
     void Form_Load();
+    void Form_QueryUnload();  // before the close begins: where the saved password goes
     void Form_Unload();
     void Form_Resize();
     void cmdShowOptions_Click();

@@ -398,6 +398,18 @@ void frmMain::Form_Load()
     TickCounter = 0;
 }
 
+void frmMain::Form_QueryUnload()
+{
+    // Said once, before the close begins (after it, no box opens), and only when the file is
+    // about to take a password it does not hold already.
+    if (passwordVault && passwordVault->goesToFile(ckSavePwd->value() == 1, OwnPassword())) {
+        MessageBox::show(this,
+            QStringLiteral("No keyring service was found, so the saved rcon password goes into the settings file, "
+                           "readable by you alone.  Uncheck Save Password to keep it out of that file."),
+            QStringLiteral("Save Password"), QMessageBox::Ok, QMessageBox::Information);
+    }
+}
+
 void frmMain::Form_Unload()
 {
     // Each value is saved on its own: one that cannot be saved is lost alone.

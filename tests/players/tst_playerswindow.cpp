@@ -1,8 +1,10 @@
-// The Players window against a real OpenArena server on loopback with two bots: opened from
-// the Commands menu it shows both, kicks one through its Kick action, and says on its own
+// The Players window against a real OpenArena server on loopback with two bots and a client
+// stuck connecting: opened from the Commands menu it shows all three, kicks a bot and the
+// connecting client through its Kick action, and says on its own
 // line what keeps it from reading the table. The server answers about one request a second
 // after a short burst, so the requests are paced.
 #include "../log/ExchangeRig.h"
+#include "ConnectingClient.h"
 #include "OpenArenaServer.h"
 #include "TestEnv.h"
 
@@ -15,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSortFilterProxyModel>
@@ -44,6 +47,7 @@ private slots:
         server.rcon(QStringLiteral("addbot Sarge 2"));
         QTest::qWait(1100);
         server.rcon(QStringLiteral("addbot Major 2 free 0 \"^1Big ^3Bad Wolf\""));
+        QCOMPARE(ConnectAndStall(server.port(), "HumanBob"), QString());
 
         frmMain w;
         AimAt(w, server.port(), server.password());
@@ -52,8 +56,8 @@ private slots:
         ui(w).mnuCommandsPlayers->trigger();
         frmPlayers* p = w.findChild<frmPlayers*>();
         QVERIFY(p && p->isVisible());
-        QTRY_COMPARE_WITH_TIMEOUT(names(p), QStringList({QStringLiteral("Sarge"), QStringLiteral("Big Bad Wolf")}), 10000);
-        QVERIFY2(p->lblSummary->text().contains(QStringLiteral("map oa_dm1 \u00b7 2 bots \u00b7 read at 12:34:56")),
+        QTRY_COMPARE_WITH_TIMEOUT(names(p), QStringList({QStringLiteral("Sarge"), QStringLiteral("Big Bad Wolf"), QStringLiteral("HumanBob")}), 10000);
+        QVERIFY2(p->lblSummary->text().contains(QStringLiteral("map oa_dm1 \u00b7 1 player (1 connecting), 2 bots \u00b7 read at 12:34:56")),
             qPrintable(p->lblSummary->text()));
         ui(w).mnuCommandsPlayers->trigger();  // the same window again
         QCOMPARE(w.findChildren<frmPlayers*>().size(), 1);
@@ -66,7 +70,7 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(refreshed.size(), 0);  // held back: less than two seconds since the last
         QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 10000);
-        QCOMPARE(names(p), QStringList({QStringLiteral("Big Bad Wolf"), QStringLiteral("Sarge")}));
+        QCOMPARE(names(p), QStringList({QStringLiteral("Big Bad Wolf"), QStringLiteral("HumanBob"), QStringLiteral("Sarge")}));
         QVERIFY(p->SelectedPlayer() && p->SelectedPlayer()->name == QStringLiteral("^1Big ^3Bad Wolf"));
         // Offered once the server's command list is in; Ban not for a bot, which has no IP.
         QTRY_VERIFY_WITH_TIMEOUT(p->cmdKick->isEnabled() && p->cmdMessage->isEnabled(), 10000);
@@ -100,10 +104,27 @@ private slots:
         // The answer on the window's own line too, without its colour codes.
         QTRY_VERIFY2_WITH_TIMEOUT(p->lblAnswer->text().startsWith(QStringLiteral("127.0.0.1:%1 answered `clientkick 1`: ").arg(server.port())),
             qPrintable(p->lblAnswer->text()), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(names(p), QStringList({QStringLiteral("HumanBob"), QStringLiteral("Sarge")}), 10000);
+
+        // The client still connecting: listed with its state, kicked, and its slot freed.
+        p->grdPlayers->selectRow(0);
+        QCOMPARE(p->sortedPlayers->index(0, PlayersModel::Ping).data().toString(), QStringLiteral("connecting"));
+        QCOMPARE(p->sortedPlayers->index(0, PlayersModel::Address).data().toString(), QStringLiteral("127.0.0.1"));
+        QVERIFY(p->cmdKick->isEnabled() && p->cmdBan->isEnabled());
+        QTest::qWait(2100);
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        p->cmdKick->click();
+        QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("Kick HumanBob (client 2) off 127.0.0.1:%1?").arg(server.port()));
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(QStringLiteral("HumanBob^7 was kicked")), 10000);
+        QVERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("clientkick 2")) + QStringLiteral("\r\n")));
         QTRY_COMPARE_WITH_TIMEOUT(names(p), QStringList({QStringLiteral("Sarge")}), 10000);
+        QByteArray status;
+        for (QDeadlineTimer gone(15000); !gone.hasExpired() && !(status.contains("map: oa_dm1") && !status.contains("127.0.0.1"));)
+            status = server.rcon(QStringLiteral("status"), 1100);
+        QVERIFY2(status.contains("map: oa_dm1") && !status.contains("127.0.0.1"), status.constData());
         // The window's own queries reach neither the pane nor the log; its commands reach both.
         QVERIFY(!ui(w).txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
-        QVERIFY(env.readLog().contains("clientkick 1") && !env.readLog().contains("status"));
+        QVERIFY(env.readLog().contains("clientkick 1") && env.readLog().contains("clientkick 2") && !env.readLog().contains("status"));
 
         // A wrong password and a server gone: said on the line above, the table kept.
         QTest::qWait(2100);

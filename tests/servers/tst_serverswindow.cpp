@@ -23,7 +23,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProcess>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QStandardItemModel>
@@ -38,14 +37,17 @@ QString listFile()
     return UserDataFolder() + QLatin1Char('/') + ServerListFileName;
 }
 
-// The keyring's password for a server, as secret-tool finds it; "" when there is none.
+// The keyring's password for a server; "" when there is none.
 QString inKeyring(quint16 port)
 {
-    QProcess tool;
-    tool.start(QStringLiteral("secret-tool"), {QStringLiteral("lookup"), QStringLiteral("server"), QStringLiteral("telmorax"),
-                                                  QStringLiteral("user"), ServerPasswords::EntryOf(QStringLiteral("127.0.0.1"), port)});
-    tool.waitForFinished();
-    return QString::fromUtf8(tool.readAllStandardOutput());
+    const QString host = QStringLiteral("127.0.0.1");
+    return KeyringSecret(ServerPasswords::ServiceOf(host, port), ServerPasswords::EntryOf(host, port));
+}
+
+// The names a keyring manager shows for the server's entries.
+QStringList labelsOf(quint16 port)
+{
+    return KeyringLabels(ServerPasswords::EntryOf(QStringLiteral("127.0.0.1"), port));
 }
 
 // The files under the test's folders whose bytes hold the text.
@@ -234,9 +236,18 @@ private slots:
         ServerPasswords passwords;
         QList<SavedServer> list;
         int kept = 0;
+        // With a keyring: the second's as an earlier version filed it, under "telmorax", to be
+        // found and moved under a service a keyring manager shows as its name; an earlier
+        // version's copy of the first goes once the first's own is written.
+        const QString firstEntry = ServerPasswords::EntryOf(QStringLiteral("127.0.0.1"), first.port());
+        const QString secondEntry = ServerPasswords::EntryOf(QStringLiteral("127.0.0.1"), second.port());
+        QVERIFY(!withKeyring || WriteAsEarlierVersion(firstEntry, QStringLiteral("firstStale")));
         for (const ScriptedServer* s : {&first, &second}) {
             list << SavedServer{QString(), QStringLiteral("127.0.0.1"), s->port(), QString()};
-            passwords.write(list.last().host, s->port(), s->password(), &passwords, [&kept](bool ok) { kept += ok; });
+            if (withKeyring && s == &second)
+                kept += WriteAsEarlierVersion(secondEntry, s->password());
+            else
+                passwords.write(list.last().host, s->port(), s->password(), &passwords, [&kept](bool ok) { kept += ok; });
         }
         QVERIFY(SaveServerList(list));
         QTRY_COMPARE(kept, 2);
@@ -248,6 +259,11 @@ private slots:
         QTRY_COMPARE(ui(w).txtPassword->text(), second.password());
         SendCommand(w, QStringLiteral("status"));
         QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\n")));
+        if (withKeyring) {
+            QTRY_COMPARE(labelsOf(second.port()), QStringList{QStringLiteral("telmorax ") + secondEntry});
+            QTRY_COMPARE(labelsOf(first.port()), QStringList{QStringLiteral("telmorax ") + firstEntry});
+            QCOMPARE(inKeyring(second.port()), second.password());
+        }
         ui(w).txtPort->addItem(QString::number(first.port()));
         ui(w).txtPort->setCurrentIndex(ui(w).txtPort->count() - 1);
         QTRY_COMPARE(ui(w).txtPassword->text(), first.password());
@@ -363,14 +379,16 @@ private slots:
         QVERIFY(s->servers->index(1, ServersModel::Map).data(Qt::ForegroundRole).isValid());
         QVERIFY(!s->servers->index(0, ServersModel::Map).data(Qt::ForegroundRole).isValid());
 
-        // Remove asks first; its password goes with it.
+        // Remove asks first; its password goes with it, and a copy an earlier version filed.
+        QVERIFY(WriteAsEarlierVersion(ServerPasswords::EntryOf(QStringLiteral("127.0.0.1"), bravo.port()), QStringLiteral("bravoOld")));
+        QCOMPARE(labelsOf(bravo.port()).size(), 2);
         selectRows(s, {1});
         s->cmdRemove->click();
         QCOMPARE(s->servers->rowCount(), 2);  // No, the default
         MessageBox::setNextAnswer(QMessageBox::Yes);
         s->cmdRemove->click();
         QCOMPARE(s->servers->rowCount(), 1);
-        QTRY_COMPARE(inKeyring(bravo.port()), QString());
+        QTRY_COMPARE(labelsOf(bravo.port()), QStringList());
         QCOMPARE(LoadServerList().servers.size(), 1);
 
         s->close();

@@ -6,6 +6,7 @@
 
 #include "settings/PasswordVault.h"
 #include "settings/SettingsStore.h"
+#include "widgets/MessageBox.h"
 #include "widgets/VbCheckBox.h"
 #include "ui/frmMain.h"
 #include "MainWindowControls.h"
@@ -14,7 +15,6 @@
 #include <QDBusConnectionInterface>
 #include <QDirIterator>
 #include <QLineEdit>
-#include <QProcess>
 #include <QtTest>
 
 #include <signal.h>
@@ -22,14 +22,21 @@
 namespace {
 const bool withKeyring = InKeyringSession();
 
-// The keyring's entry for the program, as secret-tool finds it; "" when there is none.
+// The keyring's entry for the program; "" when there is none.
 QString inKeyring()
 {
-    QProcess tool;
-    tool.start(QStringLiteral("secret-tool"), {QStringLiteral("lookup"), QStringLiteral("server"), PasswordVault::Service,
-                                                  QStringLiteral("user"), PasswordVault::Entry});
-    tool.waitForFinished();
-    return QString::fromUtf8(tool.readAllStandardOutput());
+    return KeyringSecret(PasswordVault::Service, PasswordVault::Entry);
+}
+
+// What a close says where there is no keyring, and the boxes shown since the last look.
+const QString fileKeepsIt = QStringLiteral("No keyring service was found, so the saved rcon password goes into the settings "
+                                           "file, readable by you alone.  Uncheck Save Password to keep it out of that file.");
+QStringList boxesShown()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& box : MessageBox::takeShown())
+        texts << (box.icon == QMessageBox::Information ? box.text : QStringLiteral("not an information box"));
+    return texts;
 }
 
 // The files under the test's settings folder whose bytes hold the text.
@@ -59,8 +66,20 @@ private slots:
             QCOMPARE(filesHolding(env, password), withKeyring ? QStringList() : QStringList{env.settingsFile()});
             QCOMPARE(QFile::permissions(env.settingsFile()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
         };
-        // An earlier version kept the password in the settings file.
         QVERIFY(SaveProgramSetting(Key::SavePassword, QStringLiteral("1")));
+        if (withKeyring) {
+            // An earlier version's entry, filed under "telmorax" like every other: moved under
+            // a service of its own, which a keyring manager shows as its name.
+            QVERIFY(WriteAsEarlierVersion(PasswordVault::Entry, QStringLiteral("earlier-Pw 0")));
+            frmMain w;
+            QTRY_COMPARE(ui(w).txtPassword->text(), QStringLiteral("earlier-Pw 0"));
+            QTRY_COMPARE(KeyringLabels(PasswordVault::Entry), QStringList{QStringLiteral("telmorax last server's rcon password")});
+            QCOMPARE(inKeyring(), QStringLiteral("earlier-Pw 0"));
+            QVERIFY(w.close());
+            // The file's password, newer, takes its place next.
+            QVERIFY(WriteAsEarlierVersion(PasswordVault::Entry, QStringLiteral("earlier-Pw 0")));
+        }
+        // An earlier version kept the password in the settings file.
         QVERIFY(SaveProgramSetting(Key::Password, old));
         {
             frmMain w;
@@ -69,10 +88,12 @@ private slots:
                 // Moved over: in the keyring, then out of the file.
                 QTRY_COMPARE(filesHolding(env, old), QStringList());
                 QCOMPARE(inKeyring(), old);
+                QTRY_COMPARE(KeyringLabels(PasswordVault::Entry).size(), 1);
             }
             QVERIFY(w.close());
         }
         keptOnly(old);
+        QCOMPARE(boxesShown(), QStringList());  // the file held it already
         {
             // Closed before the keyring has answered: the password stays where it was.
             frmMain w;
@@ -88,6 +109,7 @@ private slots:
             QCOMPARE(ui(w).txtPassword->text(), typed);
         }
         keptOnly(typed);
+        QCOMPARE(boxesShown(), withKeyring ? QStringList() : QStringList{fileKeepsIt});
         QCOMPARE(filesHolding(env, old), QStringList());
         const QString late = QStringLiteral("late-Pw 4");
         {
@@ -98,11 +120,13 @@ private slots:
             w.show();
             QTRY_COMPARE(ui(w).txtPassword->text(), typed);
             const QString accepted = QStringLiteral("acc-Pw 3");
+            QVERIFY(!withKeyring || WriteAsEarlierVersion(PasswordVault::Entry, QStringLiteral("stale-Pw")));  // goes with it
             AimAt(w, server.port(), accepted);
             SendCommand(w, QStringLiteral("status"));
             QVERIFY(server.waitForDatagrams(1));
             server.reply(PrintReply("map: oa_dm1\n"));
             QTRY_COMPARE(inKeyring(), withKeyring ? accepted : QString());
+            QTRY_COMPARE(KeyringLabels(PasswordVault::Entry).size(), withKeyring ? 1 : 0);
             ui(w).txtPassword->setText(QStringLiteral("refused-Pw"));
             SendCommand(w, QStringLiteral("status"));
             QVERIFY(server.waitForDatagrams(2));
@@ -137,6 +161,7 @@ private slots:
         // Resumed, the keyring takes the write it was given.
         QTRY_COMPARE_WITH_TIMEOUT(inKeyring(), withKeyring ? late : QString(), 20000);
         keptOnly(late);
+        QCOMPARE(boxesShown(), withKeyring ? QStringList() : QStringList{fileKeepsIt});
         {
             // Unchecked, it goes from both places.
             frmMain w;
@@ -145,8 +170,10 @@ private slots:
             QVERIFY(w.close());
         }
         QCOMPARE(inKeyring(), QString());
+        QCOMPARE(KeyringLabels(PasswordVault::Entry), QStringList());
         QCOMPARE(filesHolding(env, late), QStringList());
         QCOMPARE(GetProgramSetting(Key::SavePassword), QStringLiteral("0"));
+        QCOMPARE(boxesShown(), QStringList());
     }
 };
 

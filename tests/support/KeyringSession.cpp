@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <qt6keychain/keychain.h>
 
 namespace {
 const char* const InSession = "TELMORAX_TEST_KEYRING_SESSION";
@@ -50,4 +53,43 @@ int RunWithoutAndWithKeyring(QObject& test, int argc, char** argv)
     if (!session.waitForFinished(-1) || session.exitStatus() != QProcess::NormalExit)
         return failed + 1;
     return failed + session.exitCode();
+}
+
+namespace {
+QString secretTool(const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("secret-tool"), arguments);
+    tool.waitForFinished();
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+}
+
+QString KeyringSecret(const QString& service, const QString& key)
+{
+    return secretTool({QStringLiteral("lookup"), QStringLiteral("server"), service, QStringLiteral("user"), key});
+}
+
+QStringList KeyringLabels(const QString& key)
+{
+    QStringList labels;
+    const QString found = secretTool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("user"), key});
+    for (const QString& line : found.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("label = ")))
+            labels << line.mid(8);
+    }
+    labels.sort();
+    return labels;
+}
+
+bool WriteAsEarlierVersion(const QString& key, const QString& password)
+{
+    QKeychain::WritePasswordJob job(QStringLiteral("telmorax"));
+    job.setAutoDelete(false);
+    job.setInsecureFallback(false);
+    job.setKey(key);
+    job.setTextData(password);
+    QSignalSpy finished(&job, &QKeychain::Job::finished);
+    job.start();
+    return finished.wait(10000) && job.error() == QKeychain::NoError;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QStringList>
 class QObject;
 
 // Runs a test object's functions twice: first here without a session bus, so with no keyring
@@ -9,3 +10,12 @@ int RunWithoutAndWithKeyring(QObject& test, int argc, char** argv);
 
 // True in the run with the keyring.
 bool InKeyringSession();
+
+// What the keyring holds, as secret-tool finds it: the password of entry `key` under `service`
+// ("" when there is none), and the labels a keyring manager shows for every item of entry
+// `key`, whatever its service, sorted.
+QString KeyringSecret(const QString& service, const QString& key);
+QStringList KeyringLabels(const QString& key);
+// Files a password as earlier versions did, through QtKeychain under the service "telmorax";
+// true once the keyring has taken it.
+bool WriteAsEarlierVersion(const QString& key, const QString& password);
