@@ -27,11 +27,6 @@ QString describe(const BanEntry& e)
     return (e.kind == BanEntry::Ban ? QStringLiteral("ban on ") : QStringLiteral("exception for ")) + e.target();
 }
 
-QString count(int n, const char* one, const char* many)
-{
-    return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
-}
-
 bool changesBans(const QString& command)
 {
     const QString word = command.section(QLatin1Char(' '), 0, 0).toLower();
@@ -219,8 +214,8 @@ void frmBans::showList(const QList<BanEntry>& entries)
     for (const BanEntry& e : entries)
         bans += e.kind == BanEntry::Ban;
     if (m_server.isSet())
-        lblServer->setText(m_read ? QStringLiteral("%1 \u00b7 %2, %3").arg(m_server.text(), count(bans, "ban", "bans"),
-                                        count(entries.size() - bans, "exception", "exceptions"))
+        lblServer->setText(m_read ? QStringLiteral("%1 \u00b7 %2, %3").arg(m_server.text(), Counted(bans, "ban", "bans"),
+                                        Counted(entries.size() - bans, "exception", "exceptions"))
                                   : m_server.text());
     updateActions();
 }
@@ -330,7 +325,7 @@ void frmBans::cmdFlushAll_Click()
     for (const BanEntry& e : m_entries)
         bans += e.kind == BanEntry::Ban;
     const QString question = QStringLiteral("Remove everything from the ban list of %1: %2 and %3?")
-                                 .arg(NamedServer(m_server.host, m_server.port), count(bans, "ban", "bans"), count(m_entries.size() - bans, "exception", "exceptions"));
+                                 .arg(NamedServer(m_server.host, m_server.port), Counted(bans, "ban", "bans"), Counted(m_entries.size() - bans, "exception", "exceptions"));
     if (ConfirmAction(this, question, QStringLiteral("Flush All")))
         send(QStringLiteral("flushbans"));
 }

@@ -46,11 +46,6 @@ const QString Ban = QStringLiteral("banaddr");
 // After a command, the server's table has changed by the time of the next request.
 constexpr int RefreshAfterCommandMs = 1000;
 
-QString plural(int n, const char* one, const char* many)
-{
-    return QStringLiteral("%1 %2").arg(QString::number(n), QLatin1String(n == 1 ? one : many));
-}
-
 // A socket error's description has no full stop of its own.
 QString sentence(const QString& text)
 {
@@ -468,16 +463,16 @@ void frmPlayers::showTable(const StatusTable& table)
     const int people = table.rows.size() - bots;
     QStringList parts;
     if (people > 0 || bots == 0)
-        parts << plural(people, "player", "players") + (connecting > 0 ? QStringLiteral(" (%1 connecting)").arg(connecting) : QString());
+        parts << Counted(people, "player", "players") + (connecting > 0 ? QStringLiteral(" (%1 connecting)").arg(connecting) : QString());
     if (bots > 0)
-        parts << plural(bots, "bot", "bots");
+        parts << Counted(bots, "bot", "bots");
     m_tableTime = TimeOfDay();
     QString summary = TableServer();
     if (!table.map.isEmpty())
         summary += QStringLiteral(" \u00b7 map ") + table.map;
     summary += QStringLiteral(" \u00b7 ") + parts.join(QStringLiteral(", "));
     if (table.skipped > 0)
-        summary += QStringLiteral(" (%1 unreadable)").arg(plural(table.skipped, "row", "rows"));
+        summary += QStringLiteral(" (%1 unreadable)").arg(Counted(table.skipped, "row", "rows"));
     summary += QStringLiteral(" \u00b7 read at ") + m_tableTime;
     lblSummary->setText(summary);
     lblProblem->clear();
@@ -526,8 +521,7 @@ bool frmPlayers::confirm(const QString& question, const QString& title)
     QString text = question;
     if (!lblProblem->text().isEmpty())
         text += QStringLiteral("\n\nThe table was read at %1; %2 may have changed since.").arg(m_tableTime, TableServer());
-    return MessageBox::show(this, text, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
-        == QMessageBox::Yes;
+    return ConfirmAction(this, text, title);
 }
 
 void frmPlayers::mnuKick_Click()

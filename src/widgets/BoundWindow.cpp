@@ -37,6 +37,11 @@ BoundServer ReadBoxesForRefresh(const QWidget* window, const MainWindowBoxReader
     return boxes;
 }
 
+QString Counted(int n, const char* one, const char* many)
+{
+    return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+}
+
 bool ConfirmAction(QWidget* window, const QString& question, const QString& title)
 {
     return MessageBox::show(window, question, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::No)
