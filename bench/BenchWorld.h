@@ -56,7 +56,6 @@ inline int LoopbackServerSocket(sockaddr_in& addr)
 // The main window's boxes name the server on 127.0.0.1 at `port`, as the user types them.
 inline void PointAtLoopback(frmMain& w, quint16 port, const QString& password)
 {
-    w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-    w.txtPort->setEditText(QString::number(port));
-    w.txtPassword->setText(password);
+    w.ShowServer(QStringLiteral("127.0.0.1"), port);
+    w.findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(password);
 }

@@ -1,7 +1,7 @@
 // The reader of a server's answer to "getstatus": one datagram of any bytes, as a server or
 // anyone on the path might send it.
 #include "FuzzCheck.h"
-#include "servers/StatusResponse.h"
+#include "console/StatusResponse.h"
 
 #include <QByteArray>
 #include <cstdint>

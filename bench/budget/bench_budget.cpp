@@ -8,8 +8,9 @@
 #include "../BenchWorld.h"
 #include "OpenArenaServer.h"
 
-#include "console/OutputPane.h"
+#include "widgets/OutputPane.h"
 #include "ui/frmMain.h"
+#include "MainWindowControls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -31,10 +32,10 @@ double sendAll(frmMain& w, const QStringList& commands, const QString& answer)
     QElapsedTimer t;
     t.start();
     for (const QString& c : commands) {
-        w.txtCommand->setText(c);
-        w.cmdConnect->click();
+        ui(w).txtCommand->setText(c);
+        ui(w).cmdConnect->click();
     }
-    while (!w.txtOutput->text().contains(answer)) {
+    while (!ui(w).txtOutput->text().contains(answer)) {
         if (t.elapsed() > 60000)
             return -1;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
@@ -74,7 +75,7 @@ int main(int argc, char** argv)
             return 1;
         }
         ms.push_back(took);
-        w.txtOutput->setText(QString());
+        ui(w).txtOutput->setText(QString());
     }
     QTest::qWait(1000);
     const int run = server.output().count(QStringLiteral("Rcon from 127.0.0.1: echo r"));

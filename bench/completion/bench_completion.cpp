@@ -10,6 +10,7 @@
 #include "settings/ProgramInfo.h"
 #include "settings/UserDataFolder.h"
 #include "ui/frmMain.h"
+#include "MainWindowControls.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -78,26 +79,26 @@ int main(int argc, char** argv)
     // The window aimed at a server whose 2000 names are kept; one key typed into an empty box.
     WriteUserDataFile(NameFileName(QStringLiteral("127.0.0.1"), 27960), WriteNameFile(names));
     frmMain w;
-    w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-    w.txtPort->setEditText(QStringLiteral("27960"));
+    ui(w).txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+    ui(w).txtPort->setEditText(QStringLiteral("27960"));
     w.show();
     w.activateWindow();
-    w.txtCommand->setFocus();
+    ui(w).txtCommand->setFocus();
     QCoreApplication::processEvents();
-    QAbstractItemView* popup = w.commandCompletion->completer()->popup();
+    QAbstractItemView* popup = w.completion()->completer()->popup();
     std::printf("\n");
     // Each round starts from an empty box with the popup closed; `first` is typed untimed.
     auto keystroke = [&](const char* first, char typed, bool shown, const char* what) {
         std::vector<double> us;
         for (int r = 0; r < Rounds; ++r) {
             popup->hide();
-            w.txtCommand->clear();
+            ui(w).txtCommand->clear();
             for (const char* c = first; *c; ++c)
-                key(w.txtCommand, Qt::Key(QChar::fromLatin1(*c).toUpper().unicode()), QString(QLatin1Char(*c)));
+                key(ui(w).txtCommand, Qt::Key(QChar::fromLatin1(*c).toUpper().unicode()), QString(QLatin1Char(*c)));
             QCoreApplication::processEvents();
             QElapsedTimer t;
             t.start();
-            key(w.txtCommand, Qt::Key(QChar::fromLatin1(typed).toUpper().unicode()), QString(QLatin1Char(typed)));
+            key(ui(w).txtCommand, Qt::Key(QChar::fromLatin1(typed).toUpper().unicode()), QString(QLatin1Char(typed)));
             QCoreApplication::processEvents();
             us.push_back(t.nsecsElapsed() / 1e6);
             if (popup->isVisible() != shown)

@@ -10,11 +10,12 @@
 #include "../BenchWorld.h"
 
 #include "console/ColourCodes.h"
-#include "console/OutputPane.h"
+#include "widgets/OutputPane.h"
 #include "console/RequestBudget.h"
-#include "ui/Fonts.h"
+#include "widgets/Fonts.h"
 #include "ui/frmMain.h"
-#include "ui/VbCheckBox.h"
+#include "MainWindowControls.h"
+#include "widgets/VbCheckBox.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -133,7 +134,7 @@ int main(int argc, char** argv)
     palette.setColor(QPalette::Base, ColourCodes::PaneBackground());
     palette.setColor(QPalette::Text, ColourCodes::PaneText());
     bare.setPalette(palette);
-    bare.resize(w.txtOutput->size());
+    bare.resize(ui(w).txtOutput->size());
     bare.move(w.frameGeometry().right() + 20, w.y());
     bare.show();
     QByteArray expected;  // the end of the round's last datagram
@@ -171,16 +172,16 @@ int main(int argc, char** argv)
             bareTimes.cpu.push_back(threadCpuUs() - cpu);
         }
         for (int way = 0; way < 3; ++way) {
-            w.ckLog->setValue(way == 1 ? 1 : 0);
-            w.mnuViewShowColours->setChecked(way != 2);
+            ui(w).ckLog->setValue(way == 1 ? 1 : 0);
+            ui(w).mnuViewShowColours->setChecked(way != 2);
             const QString mark = QStringLiteral("LAST %1\r\n").arg(serverRound++);
             const double cpu = threadCpuUs();
             QElapsedTimer t;
             t.start();
-            w.txtCommand->setText(QStringLiteral("cvarlist"));
-            w.cmdConnect->click();
+            ui(w).txtCommand->setText(QStringLiteral("cvarlist"));
+            ui(w).cmdConnect->click();
             windowTimes[way].click.push_back(t.nsecsElapsed() / 1000.0);
-            while (!w.txtOutput->text().endsWith(mark))
+            while (!ui(w).txtOutput->text().endsWith(mark))
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
             QCoreApplication::processEvents();  // the repaint
             windowTimes[way].wall.push_back(t.nsecsElapsed() / 1000.0);
@@ -216,15 +217,15 @@ int main(int argc, char** argv)
         std::vector<double> us, setOnly, caretOnly, bareUs;
         for (int r = 0; r < Rounds; ++r) {
             // The pane as replies leave it: laid out, scrolled to its end.
-            w.txtOutput->setText(QString());
-            w.txtOutput->setText(base);
-            w.txtOutput->setSelStart(base.size());
+            ui(w).txtOutput->setText(QString());
+            ui(w).txtOutput->setText(base);
+            ui(w).txtOutput->setSelStart(base.size());
             QCoreApplication::processEvents();
             QElapsedTimer t;
             t.start();
-            w.txtOutput->setText(w.txtOutput->text() + chunk);
+            ui(w).txtOutput->setText(ui(w).txtOutput->text() + chunk);
             setOnly.push_back(t.nsecsElapsed() / 1000.0);
-            w.txtOutput->setSelStart(w.txtOutput->text().size());
+            ui(w).txtOutput->setSelStart(ui(w).txtOutput->text().size());
             caretOnly.push_back(t.nsecsElapsed() / 1000.0);
             QCoreApplication::processEvents();  // includes the repaint of the pane
             us.push_back(t.nsecsElapsed() / 1000.0);

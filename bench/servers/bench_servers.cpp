@@ -9,14 +9,14 @@
 //   bench_servers [servers, default 500] [seconds of clicking in each state, default 30]
 #include "../BenchStats.h"
 
-#include "console/OutputPane.h"
+#include "widgets/OutputPane.h"
 #include "servers/ServerList.h"
 #include "servers/ServerPasswords.h"
 #include "servers/ServerPoller.h"
 #include "servers/ServersModel.h"
 #include "servers/frmServers.h"
 #include "settings/ProgramInfo.h"
-#include "ui/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QComboBox>

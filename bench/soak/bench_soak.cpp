@@ -4,10 +4,11 @@
 // the session. Memory and files are measured after a warm-up of a tenth of the session.
 //   bench_soak [exchanges, default 5000]
 // Exits 1 only when an exchange breaks: a request that never arrives or a reply never shown.
-#include "console/OutputPane.h"
+#include "widgets/OutputPane.h"
 #include "console/RconDatagram.h"
 #include "settings/ProgramInfo.h"
 #include "ui/frmMain.h"
+#include "MainWindowControls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -77,10 +78,12 @@ int main(int argc, char** argv)
     QUdpSocket server;
     server.bind(QHostAddress::LocalHost, 0);
     frmMain w;
+    QString lastReply;  // the latest datagram's text, as the pane got it
+    QObject::connect(w.session(), &ConsoleSession::replyText, [&lastReply](const QString& text, bool) { lastReply = text; });
     w.show();
-    w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-    w.txtPort->setEditText(QString::number(server.localPort()));
-    w.txtPassword->setText(QStringLiteral("soak-pw"));
+    ui(w).txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+    ui(w).txtPort->setEditText(QString::number(server.localPort()));
+    ui(w).txtPassword->setText(QStringLiteral("soak-pw"));
 
     long rssAtWarmUp = 0;
     int filesAtWarmUp = 0, emptied = 0, previousSize = 0, largest = 0;
@@ -89,8 +92,8 @@ int main(int argc, char** argv)
     bool ok = true;
     for (int i = 1; i <= exchanges && ok; ++i) {
         const QString command = QStringLiteral("say soak %1").arg(i);
-        w.txtCommand->setText(command);
-        w.cmdConnect->click();
+        ui(w).txtCommand->setText(command);
+        ui(w).cmdConnect->click();
         QDeadlineTimer deadline(5000);
         while (!server.hasPendingDatagrams() && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -104,12 +107,12 @@ int main(int argc, char** argv)
         server.writeDatagram(QByteArray("\xff\xff\xff\xff" "print\n", 10) + statusBody(i), request.senderAddress(),
             quint16(request.senderPort()));
         const QString marker = QStringLiteral("reply %1\r\n").arg(i);
-        while (!w.strReply.endsWith(marker) && !deadline.hasExpired())
+        while (!lastReply.endsWith(marker) && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (!w.strReply.endsWith(marker))
+        if (!lastReply.endsWith(marker))
             ok = fail("the reply was never shown", i);
-        const int size = w.txtOutput->text().size();
-        if (size >= PaneCap || (size > 0 && !w.txtOutput->text().endsWith(marker)))
+        const int size = ui(w).txtOutput->text().size();
+        if (size >= PaneCap || (size > 0 && !ui(w).txtOutput->text().endsWith(marker)))
             ok = fail("the pane is over its cap or lost the reply", i);
         emptied += size < previousSize;
         largest = qMax(largest, size);

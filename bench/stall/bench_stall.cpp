@@ -8,6 +8,7 @@
 #include "../BenchWorld.h"
 
 #include "ui/frmMain.h"
+#include "MainWindowControls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -93,8 +94,8 @@ int main(int argc, char** argv)
     for (int r = -1; r < rounds; ++r) {
         for (const bool withBreaks : {false, true}) {
             breaks = withBreaks;
-            w.txtCommand->setText(QStringLiteral("status"));
-            w.cmdConnect->click();
+            ui(w).txtCommand->setText(QStringLiteral("status"));
+            ui(w).cmdConnect->click();
             clock.start();
             last = 0;
             worst = 0;

@@ -5,7 +5,6 @@
 #include "ui/frmMain.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QIcon>
 
@@ -37,16 +36,14 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon);
 
     frmMain window;
-    if (!commandLine.host.isEmpty()) {  // the server named, in place of the one last used
-        window.txtAddr->setEditText(commandLine.host);
-        window.txtPort->setEditText(QString::number(commandLine.port));
-    }
+    if (!commandLine.host.isEmpty())  // the server named, in place of the one last used
+        window.ShowServer(commandLine.host, commandLine.port);
     window.show();
     // As the Commands menu opens them, so the window is the one that menu brings back.
     if (commandLine.sideWindow == CommandLine::ServersWindow)
-        window.mnuCommandsServers->trigger();
+        window.mnuCommandsServers_Click();
     else if (commandLine.sideWindow == CommandLine::PlayersWindow)
-        window.mnuCommandsPlayers->trigger();
+        window.mnuCommandsPlayers_Click();
     ExitWhenIdleIfAsked(&window, sinceStart, ProgramInfo::programFolder());
     return app.exec();
 }

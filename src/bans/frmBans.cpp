@@ -5,10 +5,10 @@
 #include "memory/MemoryDatabase.h"
 #include "memory/Queries.h"
 #include "memory/Recorder.h"
-#include "widgets/BanDialog.h"
-#include "maps/BoundWindow.h"
 #include "servers/ServerList.h"
-#include "ui/MessageBox.h"
+#include "widgets/BanDialog.h"
+#include "widgets/BoundWindow.h"
+#include "widgets/MessageBox.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -32,11 +32,6 @@ const QStringList BanCommands = {QStringLiteral("listbans"), QStringLiteral("ban
 QString describe(const BanEntry& e)
 {
     return (e.kind == BanEntry::Ban ? QStringLiteral("ban on ") : QStringLiteral("exception for ")) + e.target();
-}
-
-QString count(int n, const char* one, const char* many)
-{
-    return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
 }
 
 bool changesBans(const QString& command)
@@ -264,8 +259,8 @@ void frmBans::showList(const QList<BanEntry>& entries)
     for (const BanEntry& e : entries)
         bans += e.kind == BanEntry::Ban;
     if (m_server.isSet())
-        lblServer->setText(m_read ? QStringLiteral("%1 \u00b7 %2, %3").arg(m_server.text(), count(bans, "ban", "bans"),
-                                        count(entries.size() - bans, "exception", "exceptions"))
+        lblServer->setText(m_read ? QStringLiteral("%1 \u00b7 %2, %3").arg(m_server.text(), Counted(bans, "ban", "bans"),
+                                        Counted(entries.size() - bans, "exception", "exceptions"))
                                   : m_server.text());
     updateActions();
 }
@@ -387,7 +382,7 @@ void frmBans::cmdFlushAll_Click()
     for (const BanEntry& e : m_entries)
         bans += e.kind == BanEntry::Ban;
     const QString question = QStringLiteral("Remove everything from the ban list of %1: %2 and %3?")
-                                 .arg(NamedServer(m_server.host, m_server.port), count(bans, "ban", "bans"), count(m_entries.size() - bans, "exception", "exceptions"));
+                                 .arg(NamedServer(m_server.host, m_server.port), Counted(bans, "ban", "bans"), Counted(m_entries.size() - bans, "exception", "exceptions"));
     if (ConfirmAction(this, question, QStringLiteral("Flush All")))
         send(QStringLiteral("flushbans"));
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include "bans/BanList.h"
 #include "console/BoundServer.h"
-#include "maps/BoundWindow.h"
+#include "widgets/BoundWindow.h"
 
 #include <QWidget>
 

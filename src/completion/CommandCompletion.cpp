@@ -4,7 +4,7 @@
 #include "console/RecallFile.h"
 #include "settings/ProgramInfo.h"
 #include "settings/UserDataFolder.h"
-#include "ui/frmMain.h"
+#include "console/CommandHistory.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -26,29 +26,30 @@ QString readProgramFile(const QString& name)
 }
 }
 
-CommandCompletion::CommandCompletion(frmMain* window)
-    : QObject(window)
-    , m_window(window)
+CommandCompletion::CommandCompletion(QLineEdit* box, CommandHistory* recall, MainWindowBoxReader boxes, NameRefresh* refresh, QObject* parent)
+    : QObject(parent)
+    , m_box(box)
+    , m_recall(recall)
+    , m_boxes(std::move(boxes))
     , m_completer(new QCompleter(this))
     , m_model(new QStringListModel(this))
-    , m_refresh(new NameRefresh(window, this))
+    , m_refresh(refresh)
 {
     // The list holds only the names offered; the popup shows it whole, in its order.
     m_completer->setModel(m_model);
     m_completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
     m_completer->setCaseSensitivity(Qt::CaseInsensitive);
     m_completer->setMaxVisibleItems(12);
-    m_completer->setWidget(window->txtCommand);
+    m_completer->setWidget(box);
     popup()->setObjectName(QStringLiteral("txtCommandNames"));
     popup()->installEventFilter(this);  // after the completer's own filter, so it comes first
 
-    connect(window->txtCommand, &QLineEdit::textEdited, this, &CommandCompletion::updatePopup);
+    connect(box, &QLineEdit::textEdited, this, &CommandCompletion::updatePopup);
     connect(m_completer, qOverload<const QString&>(&QCompleter::activated), this, &CommandCompletion::take);
-    connect(window->mnuViewRefreshNames, &QAction::triggered, m_refresh, &NameRefresh::start);
     connect(m_refresh, &NameRefresh::learned, this, [this] { m_haveNames = false; });
 
     for (const QString& command : LoadRecallFile())
-        window->commandRecall.record(command);
+        recall->record(command);
 }
 
 QAbstractItemView* CommandCompletion::popup() const
@@ -58,7 +59,7 @@ QAbstractItemView* CommandCompletion::popup() const
 
 NameLists CommandCompletion::currentNames()
 {
-    const ServerBoxes server = ReadWindowServer(m_window);
+    const ServerBoxes server = ReadWindowServer(m_boxes);
     const QString file = server.problemBox == ServerBoxes::None ? NameFileName(server.host, server.port) : QString();
     if (m_haveNames && file == m_namesFile)
         return m_names;
@@ -85,7 +86,7 @@ NameLists CommandCompletion::currentNames()
 
 void CommandCompletion::updatePopup()
 {
-    QLineEdit* box = m_window->txtCommand;
+    QLineEdit* box = m_box;
     const WordToComplete word = FindWordToComplete(box->text().left(box->cursorPosition()));
     const QStringList offered = NamesOffered(currentNames(), word);
     if (offered.isEmpty() || (offered.size() == 1 && offered.first().compare(word.prefix, Qt::CaseInsensitive) == 0)) {
@@ -116,7 +117,7 @@ void CommandCompletion::updatePopup()
 void CommandCompletion::take(const QString& name)
 {
     popup()->hide();
-    QLineEdit* box = m_window->txtCommand;
+    QLineEdit* box = m_box;
     const QString text = box->text();
     const int caret = box->cursorPosition();
     const WordToComplete word = FindWordToComplete(text.left(caret));
@@ -131,7 +132,7 @@ void CommandCompletion::take(const QString& name)
     box->insert(spaceFollows ? name : name + QLatin1Char(' '));
     if (spaceFollows)
         box->setCursorPosition(word.start + name.size() + 1);
-    m_window->commandRecall.stopRecall();
+    m_recall->stopRecall();
 }
 
 void CommandCompletion::move(int step)
@@ -148,7 +149,7 @@ void CommandCompletion::move(int step)
 bool CommandCompletion::keyPress(int key)
 {
     const bool open = popup()->isVisible();
-    QLineEdit* box = m_window->txtCommand;
+    QLineEdit* box = m_box;
     switch (key) {
     case Qt::Key_Tab: {
         QString name;
@@ -200,8 +201,8 @@ bool CommandCompletion::eventFilter(QObject* watched, QEvent* event)
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_PageUp || key == Qt::Key_PageDown)
         return false;
-    QCoreApplication::sendEvent(m_window->txtCommand, event);
-    if (!m_window->txtCommand->hasFocus())
+    QCoreApplication::sendEvent(m_box, event);
+    if (!m_box->hasFocus())
         popup()->hide();
     return true;
 }

@@ -1,13 +1,15 @@
 #pragma once
 #include "completion/NameLists.h"
+#include "console/BoundServer.h"
 
 #include <QObject>
 
 class QAbstractItemView;
 class QCompleter;
 class QStringListModel;
+class CommandHistory;
+class QLineEdit;
 class NameRefresh;
-class frmMain;
 
 // Completion in the main window's command box, and the commands of earlier runs for Up.
 //
@@ -19,7 +21,9 @@ class frmMain;
 class CommandCompletion : public QObject {
     Q_OBJECT
 public:
-    explicit CommandCompletion(frmMain* window);
+    // Completes in `box`; the names are those of the server `boxes` name. The commands of
+    // earlier runs go into `recall`; `refresh` learns a server's names (it is kept apart).
+    CommandCompletion(QLineEdit* box, CommandHistory* recall, MainWindowBoxReader boxes, NameRefresh* refresh, QObject* parent);
 
     // A key pressed in the command box without modifiers, popup open or not, before the
     // window's own handling. True when completion used it:
@@ -45,7 +49,9 @@ private:
     void move(int step);
     QAbstractItemView* popup() const;
 
-    frmMain* m_window;
+    QLineEdit* m_box;
+    CommandHistory* m_recall;
+    MainWindowBoxReader m_boxes;
     QCompleter* m_completer;
     QStringListModel* m_model;
     NameRefresh* m_refresh;

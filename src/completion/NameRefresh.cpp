@@ -1,13 +1,8 @@
 #include "completion/NameRefresh.h"
 
-#include "console/OutputPane.h"
+#include "console/ConsoleSession.h"
 #include "console/RconDatagram.h"
-#include "console/UdpClient.h"
 #include "settings/UserDataFolder.h"
-#include "ui/frmMain.h"
-
-#include <QAction>
-#include <QComboBox>
 
 namespace {
 // The datagrams of one answer come back to back; this long without one and it is over.
@@ -18,19 +13,22 @@ constexpr int NoAnswerMs = 4000;
 
 NameRefresh::Limits NameRefresh::limits;
 
-ServerBoxes ReadWindowServer(const frmMain* window)
+ServerBoxes ReadWindowServer(const MainWindowBoxReader& boxes)
 {
-    return ReadServerBoxes(TrimSpaces(window->txtAddr->currentText()), TrimSpaces(window->txtPort->currentText()));
+    const MainWindowBoxes shown = boxes();
+    return ReadServerBoxes(TrimSpaces(shown.address), TrimSpaces(shown.port));
 }
 
-NameRefresh::NameRefresh(frmMain* window, QObject* parent)
+NameRefresh::NameRefresh(ConsoleSession* session, MainWindowBoxReader boxes, Send sendAsTyped, QObject* parent)
     : QObject(parent)
-    , m_window(window)
+    , m_session(session)
+    , m_boxes(std::move(boxes))
+    , m_send(std::move(sendAsTyped))
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &NameRefresh::answerOver);
-    connect(window->udpClient, &UdpClient::dataArrival, this, &NameRefresh::datagram);
-    connect(window->udpClient, &UdpClient::wentOut, this, [this](quint64 number) {
+    connect(session, &ConsoleSession::datagramArrived, this, &NameRefresh::datagram);
+    connect(session, &ConsoleSession::requestSent, this, [this](quint64 number) {
         if (!running())
             return;
         if (number == m_sendCount) {
@@ -52,21 +50,21 @@ void NameRefresh::start()
     if (!send(QStringLiteral("cmdlist")))
         return;
     // Send may have tidied the boxes; the names belong to the server the request went to.
-    const ServerBoxes server = ReadWindowServer(m_window);
+    const ServerBoxes server = ReadWindowServer(m_boxes);
     m_host = server.host;
     m_port = server.port;
-    m_window->mnuViewRefreshNames->setEnabled(false);
+    emit runningChanged(true);
 }
 
 bool NameRefresh::send(const QString& command)
 {
-    const quint64 before = m_window->udpClient->queuedCount();
-    m_sendCount = before + 1;  // the number Send's request gets; it may go out at once
+    const quint64 before = m_session->lastRequest();
+    m_sendCount = before + 1;  // the number Send's request gets
     m_out = false;
     m_answer.clear();
     m_answerBytes = 0;
-    m_window->SendAsTyped(command);
-    if (m_window->udpClient->queuedCount() == before) {
+    m_send(command);
+    if (m_session->lastRequest() == before) {
         m_step = Idle;  // Send refused, and said why
         return false;
     }
@@ -75,14 +73,13 @@ bool NameRefresh::send(const QString& command)
     return true;
 }
 
-void NameRefresh::datagram()
+void NameRefresh::datagram(quint64 number, const QByteArray& data)
 {
     if (!running())
         return;
-    if (!m_out)
+    if (!m_out || number != m_sendCount)
         return;  // the end of an earlier answer, while ours waits for its turn
     // A server that never stops answering is not waited for, nor held in memory.
-    const QByteArray data = m_window->udpClient->getData();
     m_answerBytes += data.size();
     m_answer += DecodeReply(data);
     if (m_answerBytes > limits.answerBytes)
@@ -94,7 +91,7 @@ void NameRefresh::datagram()
 
 void NameRefresh::answerOver()
 {
-    if (!m_out && m_window->udpClient->hasWaitingSends())
+    if (!m_out && m_session->waiting(m_sendCount))
         return m_timer.start(NoAnswerMs);  // still waiting for the server's request limit
     if (m_answer.isEmpty())
         return finish(QStringLiteral("No names learned: %1 had no answer.").arg(asked()));
@@ -126,7 +123,7 @@ void NameRefresh::readAnswer(QString limit)
         return finish(QStringLiteral("No names learned: the answer to %1 held none.").arg(asked()));
     if (!commands)
         return keep(QString());
-    const ServerBoxes server = ReadWindowServer(m_window);
+    const ServerBoxes server = ReadWindowServer(m_boxes);
     if (server.host != m_host || server.port != m_port)
         return finish(QStringLiteral("No names learned: the server boxes changed."));
     m_step = Variables;
@@ -149,7 +146,7 @@ void NameRefresh::finish(const QString& note)
 {
     m_step = Idle;
     m_timer.stop();
-    m_window->mnuViewRefreshNames->setEnabled(true);
+    emit runningChanged(false);
     if (!note.isEmpty())
-        m_window->txtOutput->setText(m_window->txtOutput->text() + note + QStringLiteral("\r\n"));
+        emit this->note(note + QStringLiteral("\r\n"));
 }

@@ -1,15 +1,18 @@
 #pragma once
 #include "completion/NameLists.h"
+#include "console/BoundServer.h"
 #include "console/ServerAddress.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
-class frmMain;
+#include <functional>
 
-// The server that the window's address and port boxes name now.
-ServerBoxes ReadWindowServer(const frmMain* window);
+class ConsoleSession;
+
+// The server that the main window's address and port boxes name now.
+ServerBoxes ReadWindowServer(const MainWindowBoxReader& boxes);
 
 // View, Refresh Names From Server: sends "cmdlist" and then "cvarlist" through the window's
 // Send, so that both show in the pane and the log like any command, reads the names from
@@ -25,7 +28,10 @@ ServerBoxes ReadWindowServer(const frmMain* window);
 class NameRefresh : public QObject {
     Q_OBJECT
 public:
-    explicit NameRefresh(frmMain* window, QObject* parent = nullptr);
+    // `sendAsTyped` sends a command through the main window's Send, as if typed (with its
+    // checks, which may refuse it); the requests and their answers are the session's.
+    using Send = std::function<void(const QString& command)>;
+    NameRefresh(ConsoleSession* session, MainWindowBoxReader boxes, Send sendAsTyped, QObject* parent = nullptr);
     void start();
     bool running() const { return m_step != Idle; }
 
@@ -37,11 +43,13 @@ public:
 
 signals:
     void learned();  // names were kept for a server
+    void runningChanged(bool running);
+    void note(const QString& line);  // how the refresh ended, for the pane
 
 private:
     enum Step { Idle, Commands, Variables };
     bool send(const QString& command);
-    void datagram();
+    void datagram(quint64 number, const QByteArray& data);
     void answerOver();
     QString asked() const;
     // Reads the names of the answer so far; `limit`: the limit it met, which ends the refresh.
@@ -49,7 +57,9 @@ private:
     void keep(const QString& stopped);
     void finish(const QString& note);
 
-    frmMain* m_window;
+    ConsoleSession* m_session;
+    MainWindowBoxReader m_boxes;
+    Send m_send;
     QTimer m_timer;
     Step m_step = Idle;
     quint64 m_sendCount = 0;  // the number of the request sent last

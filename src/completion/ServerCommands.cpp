@@ -2,7 +2,7 @@
 
 #include "completion/NameLists.h"
 #include "console/ServerExchange.h"
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 #include "settings/UserDataFolder.h"
 
 namespace {

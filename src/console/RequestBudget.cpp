@@ -1,8 +1,8 @@
 #include "console/RequestBudget.h"
 
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 #include "console/UdpClient.h"
-#include "servers/StatusResponse.h"
+#include "console/StatusResponse.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -258,9 +258,8 @@ void RequestScheduler::probe(const QHostAddress& address, int port)
     const quint64 ticket = m_nextTicket++;
     server(address).budget.enqueue(ticket, Kind::OutOfBand, Priority::First, 0, now());
     server(address).turns.insert(ticket, [client, deadline, address, port] {
-        client->setRemoteHost(address.toString());
-        client->setRemotePort(port);
-        client->sendData(BuildStatusRequest(QString::number(QRandomGenerator::global()->bounded(1000000, 9999999))));
+        if (client->open(address, port))
+            client->send(BuildStatusRequest(QString::number(QRandomGenerator::global()->bounded(1000000, 9999999))));
         deadline->start(ProbeAnswerMs);
     });
     m_ticketServer.insert(ticket, keyOf(address));

@@ -3,7 +3,7 @@
 #include "console/ExchangeObserver.h"
 #include "console/RconDatagram.h"
 #include "console/RequestBudget.h"
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 #include "console/UdpClient.h"
 
 #include <QHostInfo>
@@ -25,6 +25,15 @@ QString ExchangeOutcome::words(Kind kind)
     return QString();
 }
 
+QHostAddress PreferredAddress(const QHostInfo& info)
+{
+    for (const QHostAddress& a : info.addresses()) {  // IPv4 first: servers mostly listen there
+        if (a.protocol() == QAbstractSocket::IPv4Protocol)
+            return a;
+    }
+    return info.addresses().isEmpty() ? QHostAddress() : info.addresses().first();
+}
+
 QString NoAnswerLine(const QString& server, int waitedMs)
 {
     return QStringLiteral("No answer from %1 within %2 seconds.").arg(server, QString::number(waitedMs / 1000.0));
@@ -35,6 +44,11 @@ ServerExchange* ServerExchange::ask(const ExchangeRequest& request, QObject* par
     auto* exchange = new ServerExchange(request, parent);
     QTimer::singleShot(0, exchange, &ServerExchange::start);
     return exchange;
+}
+
+ServerExchange* ServerExchange::prepare(const ExchangeRequest& request, QObject* parent)
+{
+    return new ServerExchange(request, parent);
 }
 
 ServerExchange::ServerExchange(const ExchangeRequest& request, QObject* parent)
@@ -59,11 +73,13 @@ void ServerExchange::start()
         return;
     if (ShuttingDown())
         return finish(ExchangeOutcome::Cancelled);
-    if (m_request.port < 1 || m_request.port > 65535)
-        return finish(ExchangeOutcome::NotResolved, QStringLiteral("The server port must be a number from 1 to 65535."));
     const QString host = m_request.host.trimmed();
-    if (host.isEmpty())
-        return finish(ExchangeOutcome::NotResolved, QString::fromLocal8Bit(std::strerror(EDESTADDRREQ)));
+    if (host.isEmpty() || m_request.port < 1 || m_request.port > 65535) {
+        emit error(EDESTADDRREQ, UdpClient::describe(EDESTADDRREQ));
+        if (host.isEmpty())
+            return finish(ExchangeOutcome::NotResolved, UdpClient::describe(EDESTADDRREQ));
+        return finish(ExchangeOutcome::NotResolved, QStringLiteral("The server port must be a number from 1 to 65535."));
+    }
     QHostAddress literal;
     if (literal.setAddress(host))
         return resolved(literal);
@@ -77,8 +93,11 @@ void ServerExchange::lookedUp(const QHostInfo& info)
     if (m_state != State::Resolving)
         return;
     const QHostAddress chosen = PreferredAddress(info);
-    if (info.error() != QHostInfo::NoError || chosen.isNull())
-        return finish(ExchangeOutcome::NotResolved, info.errorString().isEmpty() ? QStringLiteral("Host not found") : info.errorString());
+    if (info.error() != QHostInfo::NoError || chosen.isNull()) {
+        const QString text = info.errorString().isEmpty() ? QStringLiteral("Host not found") : info.errorString();
+        emit error(EHOSTUNREACH, text);
+        return finish(ExchangeOutcome::NotResolved, text);
+    }
     resolved(chosen);
 }
 
@@ -90,12 +109,19 @@ void ServerExchange::resolved(const QHostAddress& address)
     using Kind = RequestBudget::Kind;
     using Priority = RequestBudget::Priority;
     const bool automatic = m_request.priority == ExchangeRequest::Priority::Automatic;
-    m_ticket = RequestScheduler::instance().requestTurn(address, m_request.port, m_request.outOfBand ? Kind::OutOfBand : Kind::Rcon,
+    const Kind kind = m_request.outOfBand ? Kind::OutOfBand : Kind::Rcon;
+    if (RequestScheduler::instance().takeNow(address, m_request.port, kind, automatic ? Priority::Automatic : Priority::Typed)) {
+        go();  // nothing waits for that server, and its budget takes a request now
+        return emit addressKnown();
+    }
+    m_ticket = RequestScheduler::instance().requestTurn(address, m_request.port, kind,
         automatic ? Priority::Automatic : Priority::Typed, automatic ? m_request.skipIfWaitLongerMs : 0, [this] { go(); }, &wait);
     if (!m_ticket)
         return finish(ExchangeOutcome::Skipped);
     if (wait > 0)
         emit waiting(wait);
+    // Once it holds its place in the server's queue: a request made after it comes after it.
+    emit addressKnown();
 }
 
 void ServerExchange::go()
@@ -106,24 +132,39 @@ void ServerExchange::go()
     if (ShuttingDown())
         return finish(ExchangeOutcome::Cancelled);
     m_client = new UdpClient(this);
-    m_client->setRemoteHost(m_address.toString());
-    m_client->setRemotePort(m_request.port);
-    m_client->setLocalPort(0);  // any: a server on this machine keeps its own
     connect(m_client, &UdpClient::dataArrival, this, &ServerExchange::arrived);
-    connect(m_client, &UdpClient::error, this, [this](int, const QString& description) { finish(ExchangeOutcome::Refused, description); });
-    m_client->sendData(m_request.outOfBand ? QByteArray("\xff\xff\xff\xff", 4) + m_request.command.toLatin1()
-                                           : BuildRequest(m_request.password, m_request.command));
+    connect(m_client, &UdpClient::error, this, [this](int number, const QString& description) {
+        emit error(number, description);
+        finish(ExchangeOutcome::Refused, description);
+    });
+    if (!m_client->open(m_address, m_request.port, m_request.localPort)
+        || !m_client->send(m_request.outOfBand ? QByteArray("\xff\xff\xff\xff", 4) + m_request.command.toLatin1()
+                                               : BuildRequest(m_request.password, m_request.command)))
+        return;  // the error comes from the event loop, and with it the outcome
     m_state = State::Sent;
     m_sentAt.start();
     m_timer.start(m_request.firstDatagramMs);
     emit sent();
 }
 
+int ServerExchange::boundLocalPort() const
+{
+    return m_client ? m_client->boundLocalPort() : 0;
+}
+
+void ServerExchange::raiseSocketError(int number)
+{
+    if (m_client)
+        m_client->raiseSocketError(number);
+}
+
 void ServerExchange::arrived()
 {
+    const QByteArray datagram = m_client->getData();
+    if (m_state == State::Over && m_request.keepListening)
+        return emit datagramArrived(datagram);  // the answer goes on after its quiet time
     if (m_state != State::Sent)
         return;
-    const QByteArray datagram = m_client->getData();
     if (m_outcome.datagrams.isEmpty())
         m_outcome.roundTripMs = m_sentAt.elapsed();
     m_outcome.datagrams << datagram;
@@ -173,7 +214,7 @@ void ServerExchange::finish(ExchangeOutcome::Kind kind, const QString& errorText
         return;
     m_state = State::Over;
     m_timer.stop();
-    if (m_client)
+    if (m_client && !(m_request.keepListening && kind != ExchangeOutcome::Cancelled))
         m_client->close();
     if (m_ticket)
         RequestScheduler::instance().cancel(m_ticket);
@@ -185,6 +226,7 @@ void ServerExchange::finish(ExchangeOutcome::Kind kind, const QString& errorText
     QTimer::singleShot(0, this, [this] {
         ReportExchange(m_request, m_outcome, m_sentAt.isValid());
         emit finished(m_outcome);
-        deleteLater();
+        if (!m_request.keepListening)
+            deleteLater();
     });
 }

@@ -10,6 +10,10 @@
 class QHostInfo;
 class UdpClient;
 
+// The address a server's name is reached at: its first IPv4 address (servers mostly listen
+// there), else its first address; null when it has none.
+QHostAddress PreferredAddress(const QHostInfo& info);
+
 // One request to one server and its whole answer: the windows beside the main window and
 // the command line ask through it, never on a socket of their own.
 //
@@ -44,6 +48,12 @@ struct ExchangeRequest {
     // answer ends once this much has come, or this long after sending, with what was read.
     qint64 maxAnswerBytes = 4 * 1024 * 1024;
     int maxAnswerMs = 30000;
+    // The local port to send from (0: any). When it is held here, any port is taken instead.
+    int localPort = 0;
+    // The socket stays open after finished(): datagrams that still come (a reply that goes
+    // on after a pause) are given by datagramArrived() until the owner deletes the object,
+    // which then does not delete itself.
+    bool keepListening = false;
 };
 
 struct ExchangeOutcome {
@@ -79,13 +89,25 @@ public:
     // Starts the request; the object deletes itself after finished() has been emitted.
     // With a parent, it goes with the parent too (and reports nothing then).
     static ServerExchange* ask(const ExchangeRequest& request, QObject* parent = nullptr);
+    // The same, not started yet: the caller connects to its signals and calls start(), which
+    // goes as far as it can at once (a server given by its address, whose budget takes a
+    // request now, gets it before start() returns).
+    static ServerExchange* prepare(const ExchangeRequest& request, QObject* parent = nullptr);
+    void start();
 
     const ExchangeRequest& request() const { return m_request; }
+    // The local port the request's socket is bound to, 0 before it went out or once closed.
+    int boundLocalPort() const;
+    // An error as a read of the socket finds one (tests: forging ICMP needs root).
+    void raiseSocketError(int number);
     // Ends the request: nothing more is sent (a request still waiting for its turn never
     // goes out) and finished() reports Cancelled.
     void cancel();
 
 signals:
+    // The server's address is known (its name resolved) and the request went out or holds
+    // its place in the server's queue.
+    void addressKnown();
     // The request waits for its turn in the server's budget this long (ms) from now.
     void waiting(qint64 ms);
     // The request went out on the wire.
@@ -94,6 +116,9 @@ signals:
     void datagramArrived(const QByteArray& datagram);
     // Once, at the end.
     void finished(const ExchangeOutcome& outcome);
+    // A socket error, or the server's name or address that could not be used, in the
+    // socket layer's words: each as it comes, also after finished() while still listening.
+    void error(int number, const QString& description);
 
 public:
     ~ServerExchange() override;
@@ -101,7 +126,6 @@ public:
 private:
     enum class State { Starting, Resolving, Waiting, Sent, Cancelling, Over };
     explicit ServerExchange(const ExchangeRequest& request, QObject* parent);
-    void start();
     void lookedUp(const QHostInfo& info);
     void resolved(const QHostAddress& address);
     void go();

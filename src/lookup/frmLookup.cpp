@@ -5,7 +5,7 @@
 #include "console/ColourCodes.h"
 #include "console/ExchangeObserver.h"
 #include "console/ServerAddress.h"
-#include "maps/BoundWindow.h"
+#include "widgets/BoundWindow.h"
 #include "memory/MemoryDatabase.h"
 #include "widgets/BanDialog.h"
 #include "servers/SendToMany.h"

@@ -1,10 +1,10 @@
 #include "maps/frmMaps.h"
 
 #include "completion/ServerCommands.h"
-#include "maps/BoundWindow.h"
 #include "servers/ServerList.h"
+#include "widgets/BoundWindow.h"
 #include "maps/MapList.h"
-#include "servers/StatusResponse.h"
+#include "console/StatusResponse.h"
 #include "settings/UserDataFolder.h"
 
 #include <QHBoxLayout>

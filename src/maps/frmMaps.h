@@ -1,6 +1,6 @@
 #pragma once
 #include "console/BoundServer.h"
-#include "maps/BoundWindow.h"
+#include "widgets/BoundWindow.h"
 
 #include <QWidget>
 

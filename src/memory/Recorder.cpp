@@ -7,7 +7,7 @@
 #include "memory/MemoryDatabase.h"
 #include "players/PlayerCommands.h"
 #include "players/StatusTable.h"
-#include "servers/StatusResponse.h"
+#include "console/StatusResponse.h"
 
 #include <QCoreApplication>
 #include <QHash>

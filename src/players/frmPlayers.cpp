@@ -5,15 +5,15 @@
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
 #include "console/ServerExchange.h"
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 #include "console/TimeOfDay.h"
-#include "players/NameDelegate.h"
+#include "widgets/NameDelegate.h"
 #include "players/PlayerCommands.h"
 #include "players/PlayersModel.h"
 #include "servers/ServerList.h"
 #include "settings/SettingsStore.h"
-#include "ui/MessageBox.h"
 #include "widgets/BanDialog.h"
+#include "widgets/MessageBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -47,11 +47,6 @@ const QString Tell = QStringLiteral("tell");
 const QString Ban = QStringLiteral("banaddr");
 // After a command, the server's table has changed by the time of the next request.
 constexpr int RefreshAfterCommandMs = 1000;
-
-QString plural(int n, const char* one, const char* many)
-{
-    return QStringLiteral("%1 %2").arg(QString::number(n), QLatin1String(n == 1 ? one : many));
-}
 
 // A socket error's description has no full stop of its own.
 QString sentence(const QString& text)
@@ -156,7 +151,7 @@ void frmPlayers::createControls()
     grdPlayers->setObjectName(QStringLiteral("grdPlayers"));
     grdPlayers->setAccessibleName(QStringLiteral("Players"));
     grdPlayers->setModel(sortedPlayers);
-    grdPlayers->setItemDelegateForColumn(PlayersModel::Name, new NameDelegate(grdPlayers));
+    grdPlayers->setItemDelegateForColumn(PlayersModel::Name, new NameDelegate(PlayersModel::NameWithCodesRole, grdPlayers));
     grdPlayers->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdPlayers->setSelectionMode(QAbstractItemView::SingleSelection);
     grdPlayers->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -480,16 +475,16 @@ void frmPlayers::showTable(const StatusTable& table)
     const int people = table.rows.size() - bots;
     QStringList parts;
     if (people > 0 || bots == 0)
-        parts << plural(people, "player", "players") + (connecting > 0 ? QStringLiteral(" (%1 connecting)").arg(connecting) : QString());
+        parts << Counted(people, "player", "players") + (connecting > 0 ? QStringLiteral(" (%1 connecting)").arg(connecting) : QString());
     if (bots > 0)
-        parts << plural(bots, "bot", "bots");
+        parts << Counted(bots, "bot", "bots");
     m_tableTime = TimeOfDay();
     QString summary = TableServer();
     if (!table.map.isEmpty())
         summary += QStringLiteral(" \u00b7 map ") + table.map;
     summary += QStringLiteral(" \u00b7 ") + parts.join(QStringLiteral(", "));
     if (table.skipped > 0)
-        summary += QStringLiteral(" (%1 unreadable)").arg(plural(table.skipped, "row", "rows"));
+        summary += QStringLiteral(" (%1 unreadable)").arg(Counted(table.skipped, "row", "rows"));
     summary += QStringLiteral(" \u00b7 read at ") + m_tableTime;
     lblSummary->setText(summary);
     lblProblem->clear();

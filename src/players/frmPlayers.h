@@ -1,7 +1,7 @@
 #pragma once
 #include "console/BoundServer.h"
 #include "console/ExchangeObserver.h"
-#include "maps/BoundWindow.h"
+#include "widgets/BoundWindow.h"
 #include "players/StatusTable.h"
 
 #include <QElapsedTimer>

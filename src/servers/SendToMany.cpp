@@ -1,6 +1,6 @@
 #include "servers/SendToMany.h"
 
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "log/LogFile.h"
 #include "servers/ServerPasswords.h"

@@ -1,6 +1,6 @@
 #include "servers/ServerPoller.h"
 
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 
 #include <QRandomGenerator>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #pragma once
 #include "console/ServerExchange.h"
-#include "servers/StatusResponse.h"
+#include "console/StatusResponse.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

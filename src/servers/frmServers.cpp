@@ -1,12 +1,12 @@
 #include "servers/frmServers.h"
 
 #include "console/ColourCodes.h"
-#include "console/OutputPane.h"
+#include "widgets/OutputPane.h"
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 #include "console/TimeOfDay.h"
-#include "players/NameDelegate.h"
+#include "widgets/NameDelegate.h"
 #include "servers/SendToMany.h"
 #include "servers/ServerForm.h"
 #include "servers/ServerPasswords.h"
@@ -15,8 +15,8 @@
 #include "settings/PasswordVault.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
-#include "ui/Fonts.h"
-#include "ui/MessageBox.h"
+#include "widgets/Fonts.h"
+#include "widgets/MessageBox.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -154,7 +154,7 @@ void frmServers::createControls()
     grdServers->setObjectName(QStringLiteral("grdServers"));
     grdServers->setAccessibleName(QStringLiteral("Servers"));
     grdServers->setModel(sortedServers);
-    grdServers->setItemDelegateForColumn(ServersModel::HostName, new NameDelegate(grdServers, ServersModel::HostNameWithCodesRole));
+    grdServers->setItemDelegateForColumn(ServersModel::HostName, new NameDelegate(ServersModel::HostNameWithCodesRole, grdServers));
     grdServers->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdServers->setSelectionMode(QAbstractItemView::ExtendedSelection);
     grdServers->setEditTriggers(QAbstractItemView::NoEditTriggers);

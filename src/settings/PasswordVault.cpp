@@ -1,6 +1,6 @@
 #include "settings/PasswordVault.h"
-#include "console/Shutdown.h"
 #include "settings/KeyringEntry.h"
+#include "settings/Shutdown.h"
 #include "settings/SettingsStore.h"
 
 #include <QDBusConnection>

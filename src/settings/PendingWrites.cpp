@@ -1,5 +1,5 @@
 #include "settings/PendingWrites.h"
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,12 +1,12 @@
 #include "ui/frmAbout.h"
 
 #include "settings/ProgramInfo.h"
-#include "ui/Fonts.h"
-#include "ui/Launcher.h"
-#include "ui/MessageBox.h"
+#include "widgets/Fonts.h"
+#include "widgets/Launcher.h"
+#include "widgets/MessageBox.h"
 #include "ui/RegistryValue.h"
 #include "ui/SysInfo.h"
-#include "ui/Twips.h"
+#include "widgets/Twips.h"
 
 #include <QFileInfo>
 #include <QFrame>

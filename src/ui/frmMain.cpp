@@ -1,21 +1,19 @@
 #include "ui/frmMain.h"
 
 #include "completion/CommandCompletion.h"
+#include "completion/NameRefresh.h"
 #include "console/ColourCodes.h"
-#include "console/ErrorBurst.h"
-#include "console/OutputPane.h"
-#include "console/Shutdown.h"
-#include "console/UdpClient.h"
+#include "console/ConsoleSession.h"
+#include "widgets/OutputPane.h"
+#include "settings/Shutdown.h"
 #include "log/LogFile.h"
-#include "bans/frmBans.h"
-#include "players/frmPlayers.h"
 #include "servers/ServerPasswords.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
-#include "ui/Fonts.h"
-#include "ui/VbCheckBox.h"
-#include "ui/Twips.h"
+#include "widgets/Fonts.h"
+#include "widgets/VbCheckBox.h"
+#include "widgets/Twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -113,8 +111,9 @@ frmMain::frmMain(QWidget* parent)
     connectEvents();
     setFixedSize(fixedSizeForPanel());
     Form_Load();
-    commandCompletion = new CommandCompletion(this);
-    SetLogProblemReporter([this](const QString& text) { ShowLogProblem(text); });
+    commandCompletion = new CommandCompletion(txtCommand, &commandRecall, [this] { return boxes(); }, nameRefresh, this);
+    // A log that cannot be written is said in the pane, on a line of its own.
+    SetLogProblemReporter([this](const QString& text) { AppendNote(text); });
     KeepMemory();
 }
 
@@ -233,8 +232,10 @@ void frmMain::createControls()
     tmrMain->setObjectName(QStringLiteral("tmrMain"));
     tmrMain->setInterval(60000);
 
-    udpClient = new UdpClient(this);
-    udpClient->setObjectName(QStringLiteral("udpClient"));
+    m_session = new ConsoleSession(this);
+    m_session->setObjectName(QStringLiteral("session"));
+    m_session->setShownServer([this] { return boxes(); });
+    nameRefresh = new NameRefresh(m_session, [this] { return boxes(); }, [this](const QString& command) { SendAsTyped(command); }, this);
 }
 
 void frmMain::createMenus()
@@ -301,7 +302,7 @@ void frmMain::connectEvents()
     // Up, Down and Escape in the command box (the filter above); typing ends a recall in progress.
     connect(txtCommand, &QLineEdit::textEdited, this, [this] { commandRecall.stopRecall(); });
 
-    // A saved server named in the boxes brings its own password (servers/frmMainServers.cpp).
+    // A saved server named in the boxes brings its own password.
     savedPasswords = new ServerPasswords(this);
     tmrSavedServer = new QTimer(this);
     tmrSavedServer->setSingleShot(true);
@@ -310,7 +311,7 @@ void frmMain::connectEvents()
     for (QComboBox* box : {txtAddr, txtPort})
         connect(box, &QComboBox::editTextChanged, tmrSavedServer, qOverload<>(&QTimer::start));
     connect(txtPassword, &QLineEdit::textEdited, this, &frmMain::txtPassword_Edited);
-    connect(txtPassword, &QLineEdit::textChanged, this, [this] { refusedPassword.clear(); });
+    connect(txtPassword, &QLineEdit::textChanged, m_session, &ConsoleSession::forgetRefusal);
 
     connect(txtOutput, &OutputPane::changed, this, &frmMain::txtOutput_Change);
     connect(ckQueryStat, &QCheckBox::stateChanged, this, &frmMain::ckQueryStat_Click);
@@ -318,11 +319,16 @@ void frmMain::connectEvents()
     connect(cboMinsSecs, &QComboBox::editTextChanged, this, &frmMain::cboMinsSecs_Change);
     connect(cboMinsSecs, &QComboBox::activated, this, &frmMain::cboMinsSecs_Click);
     connect(tmrMain, &QTimer::timeout, this, &frmMain::tmrMain_Timer);
-    connect(udpClient, &UdpClient::dataArrival, this, &frmMain::udpClient_DataArrival);
-    // Socket errors reach the pane and the log through errorBurst, a repeated one once.
-    errorBurst = new ErrorBurst(this);
-    connect(udpClient, &UdpClient::error, errorBurst, &ErrorBurst::add);
-    connect(errorBurst, &ErrorBurst::line, this, &frmMain::udpClient_Error);
+    connect(ckLog, &QCheckBox::stateChanged, m_session, [this] { m_session->setLogging(ckLog->value() == 1); });
+    connect(m_session, &ConsoleSession::line, txtOutput, [this](const QString& text) { txtOutput->append(text); });
+    connect(m_session, &ConsoleSession::replyText, this, [this](const QString& text, bool continues) {
+        txtOutput->append(text, continues ? OutputPane::Write::Continues : OutputPane::Write::New);
+        txtOutput->setSelStart(txtOutput->text().size());
+    });
+    connect(m_session, &ConsoleSession::passwordAnswered, this, &frmMain::PasswordAnswered);
+    connect(nameRefresh, &NameRefresh::note, txtOutput, [this](const QString& text) { txtOutput->append(text); });
+    connect(nameRefresh, &NameRefresh::runningChanged, mnuViewRefreshNames, [this](bool running) { mnuViewRefreshNames->setEnabled(!running); });
+    connect(mnuViewRefreshNames, &QAction::triggered, nameRefresh, &NameRefresh::start);
     connect(UserDataFolderNotice::instance(), &UserDataFolderNotice::unusable, this, &frmMain::AppendNote);
 
     connect(mnuFileViewLog, &QAction::triggered, this, &frmMain::mnuFileViewLog_Click);
@@ -346,7 +352,7 @@ void frmMain::connectEvents()
 
 QSize frmMain::fixedSizeForPanel() const
 {
-    const int client = PanelState == QLatin1String("in") ? ClientHeightIn : ClientHeightOut;
+    const int client = PanelShown ? ClientHeightOut : ClientHeightIn;
     return QSize(tw(ClientWidth), menuBar()->sizeHint().height() + tw(client));
 }
 
@@ -363,13 +369,8 @@ void frmMain::Form_Resize()
 
 void frmMain::cmdShowOptions_Click()
 {
-    if (PanelState != QLatin1String("in")) {
-        PanelState = QStringLiteral("in");
-        cmdShowOptions->setText(QStringLiteral("Advanced >>"));
-    } else {
-        PanelState = QStringLiteral("out");
-        cmdShowOptions->setText(QStringLiteral("<< Advanced"));
-    }
+    PanelShown = !PanelShown;
+    cmdShowOptions->setText(PanelShown ? QStringLiteral("<< Advanced") : QStringLiteral("Advanced >>"));
     Form_Resize();
 }
 
@@ -422,23 +423,8 @@ void frmMain::closeEvent(QCloseEvent* event)
     BeginShutdown();  // from here on nothing new is sent, opened or queued
     if (!m_unloaded) {
         m_unloaded = true;
-        errorBurst->end();
+        m_session->endErrors();
         Form_Unload();
     }
     event->accept();
-}
-
-void frmMain::mnuCommandsPlayers_Click()
-{
-    if (!players) {
-        players = new frmPlayers([this] {
-            return MainWindowBoxes{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()};
-        }, this);
-        connect(players, &frmPlayers::commandChosen, this, &frmMain::SendToServer);
-        connect(this, &frmMain::actionAnswered, players->lblAnswer, &AnswerLine::answered);
-        connect(players, &frmPlayers::commandChosen, this, [this](const QString& host, int port, const QString&, const QString& command) { if (bans) bans->CommandSent(host, port, command); });
-    }
-    players->show();
-    players->raise();
-    players->activateWindow();
 }

@@ -7,8 +7,6 @@
 #include "lookup/frmLookup.h"
 #include "memory/Recorder.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 
 void frmMain::KeepMemory()
 {
@@ -23,8 +21,8 @@ void frmMain::KeepMemory()
     // A server that has no password saved is lifted with the boxes' password when they name it.
     banKeeper->setPasswordSource([this](const QString& host, int port) {
         QString problem;
-        const BoundServer boxes = ReadBoundServer({txtAddr->currentText(), txtPort->currentText(), txtPassword->text()}, &problem);
-        return boxes.isSet() && boxes.sameServer(BoundServer{host, port, QString()}) ? boxes.password : QString();
+        const BoundServer named = ReadBoundServer(boxes(), &problem);
+        return named.isSet() && named.sameServer(BoundServer{host, port, QString()}) ? named.password : QString();
     });
     connect(banKeeper, &BanKeeper::told, this, &frmMain::AppendNote);
     banKeeper->keep();
@@ -43,7 +41,7 @@ void frmMain::ForgetMemory()
 void frmMain::mnuCommandsLookup_Click()
 {
     if (!lookup) {
-        lookup = new frmLookup([this] { return MainWindowBoxes{txtAddr->currentText(), txtPort->currentText(), txtPassword->text()}; }, this);
+        lookup = new frmLookup([this] { return boxes(); }, this);
     }
     lookup->show();
     lookup->raise();

@@ -2,7 +2,7 @@
 
 #include "console/BanDuration.h"
 #include "settings/SettingsStore.h"
-#include "ui/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

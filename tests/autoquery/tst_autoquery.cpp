@@ -13,9 +13,9 @@ QList<int> queryingTicks(frmMain& w, int ticks)
 {
     QList<int> out;
     for (int i = 1; i <= ticks; ++i) {
-        const int before = w.txtOutput->text().count(AutoEcho);
+        const int before = ui(w).txtOutput->text().count(AutoEcho);
         w.tmrMain_Timer();
-        if (w.txtOutput->text().count(AutoEcho) != before)
+        if (ui(w).txtOutput->text().count(AutoEcho) != before)
             out << i;
     }
     return out;
@@ -33,7 +33,7 @@ private slots:
     {
         TestEnv env;
         frmMain w;
-        w.ckQueryStat->setValue(1);
+        ui(w).ckQueryStat->setValue(1);
         const struct {
             const char *unit, *text, *outcome;
         } cases[] = {{"Minutes", "31999", "31999 31999"}, {"Minutes", "32000", "Minutes must be less than 32000. 5 5"},
@@ -42,28 +42,28 @@ private slots:
             {"Seconds", "59.5", "Seconds must be less than 60. 30 30"}, {"Seconds", "-0.5", "-0.5 0"},
             {"Seconds", "-0.6", "Seconds must be no less than 0. 0 0"}, {"Seconds", "", "Seconds must be numeric. 30 30"}};
         for (const auto& c : cases) {
-            w.cboMinsSecs->setEditText(QString::fromLatin1(c.unit));
-            w.txtMinutes->setText(QStringLiteral("7"));
-            w.TickCounter = -1;
-            w.txtMinutes->setText(QString::fromLatin1(c.text));
+            ui(w).cboMinsSecs->setEditText(QString::fromLatin1(c.unit));
+            ui(w).txtMinutes->setText(QStringLiteral("7"));
+            w.ticks() = -1;
+            ui(w).txtMinutes->setText(QString::fromLatin1(c.text));
             const QString message = MessageBox::takeShown().value(0).text;
-            QCOMPARE(message + (message.isEmpty() ? "" : " ") + w.txtMinutes->text() + ' ' + QString::number(w.TickCounter),
+            QCOMPARE(message + (message.isEmpty() ? "" : " ") + ui(w).txtMinutes->text() + ' ' + QString::number(w.ticks()),
                 QString::fromLatin1(c.outcome));
-            QVERIFY(w.tmrMain->isActive());
+            QVERIFY(ui(w).tmrMain->isActive());
         }
         const auto state = [&w] {
-            return QStringLiteral("%1 %2 %3%4").arg(w.txtMinutes->text()).arg(w.tmrMain->interval()).arg(w.tmrMain->isActive()).arg(w.txtMinutes->isEnabled());
+            return QStringLiteral("%1 %2 %3%4").arg(ui(w).txtMinutes->text()).arg(ui(w).tmrMain->interval()).arg(ui(w).tmrMain->isActive()).arg(ui(w).txtMinutes->isEnabled());
         };
-        w.cboMinsSecs->setEditText(QStringLiteral("Minutes"));
-        w.txtMinutes->setText(QStringLiteral("120"));
-        w.cboMinsSecs->setEditText(QStringLiteral("minutes"));
+        ui(w).cboMinsSecs->setEditText(QStringLiteral("Minutes"));
+        ui(w).txtMinutes->setText(QStringLiteral("120"));
+        ui(w).cboMinsSecs->setEditText(QStringLiteral("minutes"));
         QCOMPARE(state(), QStringLiteral("59 1000 11"));
-        w.cboMinsSecs->setEditText(QStringLiteral("Minutes"));
-        w.ckQueryStat->setValue(0);
-        w.txtMinutes->setText(QStringLiteral("120"));
-        w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
+        ui(w).cboMinsSecs->setEditText(QStringLiteral("Minutes"));
+        ui(w).ckQueryStat->setValue(0);
+        ui(w).txtMinutes->setText(QStringLiteral("120"));
+        ui(w).cboMinsSecs->setEditText(QStringLiteral("Seconds"));
         QCOMPARE(state(), QStringLiteral("120 60000 00"));
-        w.ckQueryStat->setValue(1);
+        ui(w).ckQueryStat->setValue(1);
         QCOMPARE(state(), QStringLiteral("59 1000 11"));
     }
 
@@ -77,43 +77,43 @@ private slots:
         LoopbackServer server;
         frmMain w;
         AimAt(w, server.port(), QStringLiteral("  pw 1 "), QStringLiteral("  127.0.0.1 "));
-        w.txtCommand->setText(QStringLiteral("kick all"));
-        w.ckLog->setValue(1);
-        w.ckQueryStat->setValue(1);
-        w.txtMinutes->setText(QStringLiteral("2"));
-        w.TickCounter = 0;
+        ui(w).txtCommand->setText(QStringLiteral("kick all"));
+        ui(w).ckLog->setValue(1);
+        ui(w).ckQueryStat->setValue(1);
+        ui(w).txtMinutes->setText(QStringLiteral("2"));
+        w.ticks() = 0;
         QCOMPARE(queryingTicks(w, 5), QList<int>({2, 4}));
         QVERIFY(server.waitForDatagrams(2));
         QCOMPARE(server.received()[0].data, Request("pw 1 status"));
         server.reply(PrintReply("map: oa_dm1\n"));
         const QString logged = TimeOfDay() + AutoEcho + TimeOfDay() + AutoEcho + QStringLiteral("map: oa_dm1\r\n");
         QTRY_COMPARE(env.readLog(), (logged + QStringLiteral("\r\n")).toLatin1());
-        QCOMPARE(w.txtOutput->text(), logged);
-        QCOMPARE(w.txtCommand->text() + QString::number(w.txtAddr->count() + w.txtPort->count()), QStringLiteral("kick all0"));
+        QCOMPARE(ui(w).txtOutput->text(), logged);
+        QCOMPARE(ui(w).txtCommand->text() + QString::number(ui(w).txtAddr->count() + ui(w).txtPort->count()), QStringLiteral("kick all0"));
 
-        w.txtMinutes->setText(QStringLiteral("4"));
+        ui(w).txtMinutes->setText(QStringLiteral("4"));
         QCOMPARE(queryingTicks(w, 5), QList<int>({1, 5}));
-        w.txtMinutes->setText(QStringLiteral("0"));
+        ui(w).txtMinutes->setText(QStringLiteral("0"));
         QCOMPARE(queryingTicks(w, 2), QList<int>({1, 2}));
 
-        w.txtPort->setEditText(QStringLiteral("70000"));
+        ui(w).txtPort->setEditText(QStringLiteral("70000"));
         w.tmrMain_Timer();
-        QTRY_VERIFY(w.txtOutput->text().endsWith(QString::fromLocal8Bit(std::strerror(EDESTADDRREQ)) + "\r\n"));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QString::fromLocal8Bit(std::strerror(EDESTADDRREQ)) + "\r\n"));
         // The real timer is wired to the query.
-        w.txtPort->setEditText(QString::number(server.port()));
-        w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
+        ui(w).txtPort->setEditText(QString::number(server.port()));
+        ui(w).cboMinsSecs->setEditText(QStringLiteral("Seconds"));
         QVERIFY(server.waitForDatagrams(7, 3000));
         QCOMPARE(server.received().size(), 7);
 
         // Once typed commands wait for the server's request limit, a timed query that would
         // wait longer than its period is left out: nothing shown, nothing sent.
-        w.ckQueryStat->setValue(0);
+        ui(w).ckQueryStat->setValue(0);
         int typed = 0;
-        while (!w.txtOutput->text().endsWith(QStringLiteral(" s for the server's request limit)\r\n")) && typed < 10)
+        while (!ui(w).txtOutput->text().endsWith(QStringLiteral(" s for the server's request limit)\r\n")) && typed < 10)
             SendCommand(w, QString::number(++typed));
-        const QString shown = w.txtOutput->text();
+        const QString shown = ui(w).txtOutput->text();
         w.GetStatus();
-        QCOMPARE(w.txtOutput->text(), shown);
+        QCOMPARE(ui(w).txtOutput->text(), shown);
         QVERIFY(server.waitForDatagrams(7 + typed, 3000));
         QTest::qWait(1500);
         QCOMPARE(server.received().size(), 7 + typed);

@@ -24,9 +24,9 @@ struct Window : frmMain {
         show();
         QVERIFY(QTest::qWaitForWindowActive(this));
         AimAt(*this, port, password);
-        txtCommand->setFocus();
+        ui(this).txtCommand->setFocus();
     }
-    QAbstractItemView* popup() { return commandCompletion->completer()->popup(); }
+    QAbstractItemView* popup() { return completion()->completer()->popup(); }
     Names offered()
     {
         Names names;
@@ -37,7 +37,7 @@ struct Window : frmMain {
     // Keys as the user gives them: to the popup while it is open, else to the focused box.
     void type(const QString& text)
     {
-        txtCommand->clear();
+        ui(this).txtCommand->clear();
         QTest::keyClicks(static_cast<QWidget*>(nullptr), text);
     }
 };
@@ -70,32 +70,32 @@ private slots:
         w.type(QStringLiteral("sv_m"));
         QCOMPARE(w.offered(), Names({"sv_master1", "sv_maxclients", "sv_maxPing", "sv_maxRate", "sv_minPing", "sv_minRate"}));
         press({Qt::Key_Tab});
-        QCOMPARE(w.txtCommand->text(), QStringLiteral("sv_master1 "));
-        QVERIFY(!w.popup()->isVisible() && w.txtCommand->hasFocus());
+        QCOMPARE(ui(w).txtCommand->text(), QStringLiteral("sv_master1 "));
+        QVERIFY(!w.popup()->isVisible() && ui(w).txtCommand->hasFocus());
 
         // After set and the like, the second word completes from the variables only. Up and
         // Down move in the open popup, round its ends; Enter or Tab then takes that entry.
         w.type(QStringLiteral("set sv_ma"));
         QCOMPARE(w.offered(), Names({"sv_master1", "sv_maxclients", "sv_maxPing", "sv_maxRate"}));
         press({Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Up, Qt::Key_Return});
-        QCOMPARE(w.txtCommand->text(), QStringLiteral("set sv_maxRate "));
+        QCOMPARE(ui(w).txtCommand->text(), QStringLiteral("set sv_maxRate "));
         w.type(QStringLiteral("toggle g_doW"));
         press({Qt::Key_Down, Qt::Key_Tab});
-        QCOMPARE(w.txtCommand->text(), QStringLiteral("toggle g_doWarmup "));
+        QCOMPARE(ui(w).txtCommand->text(), QStringLiteral("toggle g_doWarmup "));
         w.type(QStringLiteral("kick sv_m"));
         press({Qt::Key_Tab});  // nothing offered: Tab moves on as usual
-        QCOMPARE(w.txtCommand->text(), QStringLiteral("kick sv_m"));
-        QVERIFY(w.cmdConnect->hasFocus());
-        w.txtCommand->setFocus();
+        QCOMPARE(ui(w).txtCommand->text(), QStringLiteral("kick sv_m"));
+        QVERIFY(ui(w).cmdConnect->hasFocus());
+        ui(w).txtCommand->setFocus();
 
         // Escape closes the popup, a second one empties the box.
         w.type(QStringLiteral("sv_f"));
         QCOMPARE(w.offered(), Names({"sv_floodProtect", "sv_fps"}));
         press({Qt::Key_Escape});
         QVERIFY(!w.popup()->isVisible());
-        QCOMPARE(w.txtCommand->text(), QStringLiteral("sv_f"));
+        QCOMPARE(ui(w).txtCommand->text(), QStringLiteral("sv_f"));
         press({Qt::Key_Escape});
-        QCOMPARE(w.txtCommand->text(), QString());
+        QCOMPARE(ui(w).txtCommand->text(), QString());
 
         // A whole name typed offers nothing more, and Enter sends it; Up then recalls.
         w.type(QStringLiteral("status"));
@@ -104,7 +104,7 @@ private slots:
         QVERIFY(server.waitForDatagrams(2));
         QCOMPARE(server.received().at(1).data, Request("pw status"));
         press({Qt::Key_Up});
-        QCOMPARE(w.txtCommand->text(), QStringLiteral("status"));
+        QCOMPARE(ui(w).txtCommand->text(), QStringLiteral("status"));
         QTest::qWait(200);
         QCOMPARE(server.received().size(), 2);  // completing sent nothing
     }
@@ -136,23 +136,23 @@ private slots:
             && !reference.contains("g_gametype") && reference.count("vstr") == 1);
 
         // Both answers read whole, the names kept for this server, the box's text left alone.
-        w.ckLog->setValue(1);
-        w.txtCommand->setText(QStringLiteral("typed"));
-        w.mnuViewRefreshNames->trigger();
+        ui(w).ckLog->setValue(1);
+        ui(w).txtCommand->setText(QStringLiteral("typed"));
+        ui(w).mnuViewRefreshNames->trigger();
         const QString learned = QStringLiteral("Names learned from 127.0.0.1:%1: %2 commands, %3 variables.\r\n")
                                     .arg(server.port()).arg(commandCount).arg(variableCount);
-        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().endsWith(learned), 20000);
-        QVERIFY(w.txtOutput->text().contains(Echo("cmdlist")) && w.txtOutput->text().contains(Echo("cvarlist")));
-        QCOMPARE(w.txtCommand->text(), QStringLiteral("typed"));
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().endsWith(learned), 20000);
+        QVERIFY(ui(w).txtOutput->text().contains(Echo("cmdlist")) && ui(w).txtOutput->text().contains(Echo("cvarlist")));
+        QCOMPARE(ui(w).txtCommand->text(), QStringLiteral("typed"));
         QCOMPARE(FileMode(UserDataFolder() + QStringLiteral("/names-127.0.0.1-%1.txt").arg(server.port())), 0600);
 
         // The passwords the server printed, and the one asked alone, are in the pane, and only
         // masked in the log, which is its owner's alone.
         SendCommand(w, QStringLiteral("rconpassword"));
-        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("\"rconpassword\" is:\"names-pw^7\"")));
-        QTRY_VERIFY(!w.replyOpen);
+        QTRY_VERIFY(ui(w).txtOutput->text().contains(QStringLiteral("\"rconpassword\" is:\"names-pw^7\"")));
+        QTRY_VERIFY(!w.session()->replyOpen());
         for (const char* shown : {"rconpassword \"names-pw\"", "g_password \"joinpw\""})
-            QVERIFY2(w.txtOutput->text().contains(QLatin1String(shown)), shown);
+            QVERIFY2(ui(w).txtOutput->text().contains(QLatin1String(shown)), shown);
         const QByteArray log = env.readLog();
         for (const char* logged : {" rconpassword \"********\"\r\n", " g_password \"********\"\r\n", "\"rconpassword\" is:\"********^7\""})
             QVERIFY2(log.contains(logged), logged);
@@ -162,7 +162,7 @@ private slots:
         // Offered for that server only.
         w.type(QStringLiteral("touchF"));
         QCOMPARE(w.offered(), Names({"touchFile"}));
-        w.txtPort->setEditText(QString::number(server.port() + 1));
+        ui(w).txtPort->setEditText(QString::number(server.port() + 1));
         w.type(QStringLiteral("touchF"));
         QVERIFY(!w.popup()->isVisible());
         w.type(QStringLiteral("sv_maxc"));
@@ -170,7 +170,7 @@ private slots:
         // Commands alone kept for a server (by a window that needed only cmdlist): the reference
         // variables are offered beside them.
         QVERIFY(WriteUserDataFile(NameFileName(QStringLiteral("127.0.0.1"), server.port() + 2), WriteNameFile({{"touchFile"}, {}})));
-        w.txtPort->setEditText(QString::number(server.port() + 2));
+        ui(w).txtPort->setEditText(QString::number(server.port() + 2));
         w.type(QStringLiteral("touchF"));
         QCOMPARE(w.offered(), Names({"touchFile"}));
         w.type(QStringLiteral("sv_maxc"));
@@ -178,8 +178,8 @@ private slots:
 
         // A wrong password: nothing learned, the names kept stay.
         AimAt(w, server.port(), QStringLiteral("wrong"));
-        w.mnuViewRefreshNames->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().endsWith("No names learned: the answer to cmdlist held none.\r\n"), 10000);
+        ui(w).mnuViewRefreshNames->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().endsWith("No names learned: the answer to cmdlist held none.\r\n"), 10000);
         w.type(QStringLiteral("g_adminM"));
         QCOMPARE(w.offered(), Names({"g_adminMaxBan"}));
     }
@@ -195,14 +195,14 @@ private slots:
             for (const char* command : {"status", "status", "set rconpassword s3cret", "seta G_PASSWORD \"s3cret\"",
                      "sv_privatePassword s3cret", "map oa_dm1"})
                 SendCommand(w, QString::fromLatin1(command));
-            QCOMPARE(w.commandRecall.commands().size(), 5);
+            QCOMPARE(w.recall().commands().size(), 5);
         }
         QVERIFY(!ReadFile(file).contains("s3cret"));
         QCOMPARE(FileMode(file), 0600);
         QCOMPARE(FileMode(UserDataFolder()), 0700);
         {
             frmMain w;
-            QCOMPARE(w.commandRecall.commands(), Names({"status", "map oa_dm1"}));
+            QCOMPARE(w.recall().commands(), Names({"status", "map oa_dm1"}));
         }
 
         // A damaged file: an empty recall, and the program goes on and writes a good one.
@@ -211,14 +211,14 @@ private slots:
         damaged.close();
         {
             frmMain w;
-            QVERIFY(w.commandRecall.commands().isEmpty());
+            QVERIFY(w.recall().commands().isEmpty());
             AimAt(w, server.port());
             SendCommand(w, QStringLiteral("status"));
         }
         QByteArray kept = "telmorax recall 1\n";
         {
             frmMain w;
-            QCOMPARE(w.commandRecall.commands(), Names({"status"}));
+            QCOMPARE(w.recall().commands(), Names({"status"}));
             // The newest 100 are kept, here and in the file: "status" goes, "say 1" stays
             // the oldest, and Up stops there.
             AimAt(w, server.port());
@@ -227,8 +227,8 @@ private slots:
                 kept += "say " + QByteArray::number(i) + "\n";
             }
             for (int i = 0; i <= 100; ++i)
-                QTest::keyClick(w.txtCommand, Qt::Key_Up);
-            QCOMPARE(w.txtCommand->text(), QStringLiteral("say 1"));
+                QTest::keyClick(ui(w).txtCommand, Qt::Key_Up);
+            QCOMPARE(ui(w).txtCommand->text(), QStringLiteral("say 1"));
         }
         QCOMPARE(ReadFile(file), kept);
     }

@@ -3,7 +3,7 @@
 // pane's cap, Copy, the errors of sends that cannot reach a server, and command recall.
 #include "../log/ExchangeRig.h"
 
-#include "console/UdpClient.h"
+#include "console/ServerExchange.h"
 
 #include <QClipboard>
 #include <QScrollBar>
@@ -22,15 +22,15 @@ private slots:
         frmMain w;
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.ckLog->setValue(1);
+        ui(w).ckLog->setValue(1);
         AimAt(w, server.port(), QStringLiteral(" se cret  "), QStringLiteral("  127.0.0.1 "));
-        w.txtPort->setEditText(QLatin1Char(' ') + port);
+        ui(w).txtPort->setEditText(QLatin1Char(' ') + port);
         SendCommand(w, QStringLiteral("   map  oa_dm1\t "));
         QVERIFY(server.waitForDatagrams(1));
         QCOMPARE(server.received()[0].data, Request("se cret map  oa_dm1\t"));
         const QString echo = Echo(QStringLiteral("map  oa_dm1\t")) + QStringLiteral("\r\n");
-        QCOMPARE(w.txtOutput->text(), echo);
-        QVERIFY(w.txtCommand->hasFocus() && w.txtCommand->text().isEmpty());
+        QCOMPARE(ui(w).txtOutput->text(), echo);
+        QVERIFY(ui(w).txtCommand->hasFocus() && ui(w).txtCommand->text().isEmpty());
 
         // Shown whole and in order, one log record; a stranger's datagrams are not heard.
         LoopbackServer stranger;
@@ -38,37 +38,37 @@ private slots:
         server.reply(PrintReply("first line\nsecond li"));
         server.reply(PrintReply("ne\n\x80\xff\n"));
         const QString reply = QStringLiteral("first line\r\nsecond line\r\n") + QString::fromLatin1("\x80\xff\r\n");
-        QTRY_COMPARE(w.txtOutput->text(), echo + reply);
+        QTRY_COMPARE(ui(w).txtOutput->text(), echo + reply);
         const int timers = w.findChildren<QTimer*>().size();
         QTRY_COMPARE(env.readLog(), (echo + reply + QStringLiteral("\r\n")).toLatin1());
 
         // Copy takes the selection with its CR LF line ends.
-        QTextCursor selection(w.txtOutput->document());
-        selection.setPosition(w.txtOutput->toPlainText().indexOf(QStringLiteral("second")));
+        QTextCursor selection(ui(w).txtOutput->document());
+        selection.setPosition(ui(w).txtOutput->toPlainText().indexOf(QStringLiteral("second")));
         selection.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-        w.txtOutput->setTextCursor(selection);
-        w.cmdCopy->click();
+        ui(w).txtOutput->setTextCursor(selection);
+        ui(w).cmdCopy->click();
         QCOMPARE(QGuiApplication::clipboard()->text(), reply.mid(12));
 
         const QString address = "You must provide a server address.", range = "The server port must be a number from 1 to 65535.";
         const struct {
             QString addr, port, command, password, message;
             QWidget* focus;
-        } cases[] = {{"", "", "", "", address, w.txtAddr}, {"   ", port, "status", "pw", address, w.txtAddr},
-            {"127.0.0.1", "  ", "", "", "You must provide a server port.  Default: 27960", w.txtPort},
-            {"127.0.0.1", "0", "status", "pw", range, w.txtPort}, {"127.0.0.1", "65536", "status", "pw", range, w.txtPort},
-            {"127.0.0.1", port + "x", "status", "pw", range, w.txtPort}, {"127.0.0.1", port, "   ", "", "", w.txtCommand},
-            {"127.0.0.1", port, "status", "  ", "You must provide the rcon password.", w.txtPassword}};
+        } cases[] = {{"", "", "", "", address, ui(w).txtAddr}, {"   ", port, "status", "pw", address, ui(w).txtAddr},
+            {"127.0.0.1", "  ", "", "", "You must provide a server port.  Default: 27960", ui(w).txtPort},
+            {"127.0.0.1", "0", "status", "pw", range, ui(w).txtPort}, {"127.0.0.1", "65536", "status", "pw", range, ui(w).txtPort},
+            {"127.0.0.1", port + "x", "status", "pw", range, ui(w).txtPort}, {"127.0.0.1", port, "   ", "", "", ui(w).txtCommand},
+            {"127.0.0.1", port, "status", "  ", "You must provide the rcon password.", ui(w).txtPassword}};
         for (const auto& c : cases) {
-            w.txtAddr->setEditText(c.addr);
-            w.txtPort->setEditText(c.port);
-            w.txtCommand->setText(c.command);
-            w.txtPassword->setText(c.password);
-            w.cmdQuit->setFocus();
-            w.cmdConnect->click();
+            ui(w).txtAddr->setEditText(c.addr);
+            ui(w).txtPort->setEditText(c.port);
+            ui(w).txtCommand->setText(c.command);
+            ui(w).txtPassword->setText(c.password);
+            ui(w).cmdQuit->setFocus();
+            ui(w).cmdConnect->click();
             QCOMPARE(MessageBox::takeShown().value(0).text, c.message);
             QVERIFY2(c.focus->hasFocus(), qPrintable(c.focus->objectName()));
-            QCOMPARE(w.txtCommand->text() + w.txtOutput->text(), c.command + echo + reply);
+            QCOMPARE(ui(w).txtCommand->text() + ui(w).txtOutput->text(), c.command + echo + reply);
         }
         AimAt(w, server.port());
         SendCommand(w, QStringLiteral("barrier"));
@@ -81,18 +81,19 @@ private slots:
         const QByteArray big(32000, 'z');
         for (const auto& [before, datagram, after, xs] : QList<std::tuple<int, QByteArray, int, int>>{
                  {31990, "1234567\n", 31999, 31990}, {31991, "1234567\n", 9, 0}, {0, big + "\n", 16000, 0}}) {
-            w.txtOutput->setText(QString(before, QLatin1Char('x')));
-            w.strReply.clear();
+            ui(w).txtOutput->setText(QString(before, QLatin1Char('x')));
+            QSignalSpy shown(w.session(), &ConsoleSession::replyText);
             server.reply(PrintReply(datagram));
-            QTRY_COMPARE(w.strReply.size(), datagram.size() + 1);
-            QCOMPARE(w.txtOutput->text().size(), after);
-            QCOMPARE(w.txtOutput->text().count(QLatin1Char('x')), xs);
-            QCOMPARE(w.txtOutput->selStart(), after);
+            QTRY_COMPARE(shown.size(), 1);
+            QCOMPARE(shown[0][0].toString().size(), datagram.size() + 1);
+            QCOMPARE(ui(w).txtOutput->text().size(), after);
+            QCOMPARE(ui(w).txtOutput->text().count(QLatin1Char('x')), xs);
+            QCOMPARE(ui(w).txtOutput->selStart(), after);
         }
         QTRY_VERIFY(env.readLog().endsWith("\r\n1234567\r\n1234567\r\n" + big + "\r\n\r\n"));
         QCOMPARE(w.findChildren<QTimer*>().size(), timers);  // nothing piles up datagram by datagram
-        w.cmdClear->click();
-        QCOMPARE(w.txtOutput->text(), QString());
+        ui(w).cmdClear->click();
+        QCOMPARE(ui(w).txtOutput->text(), QString());
     }
 
     // A server that never answers: one line once the wait is over, for two requests in a row,
@@ -105,29 +106,29 @@ private slots:
         TestEnv env;
         LoopbackServer server;
         frmMain w;
-        w.ckLog->setValue(1);
+        ui(w).ckLog->setValue(1);
         AimAt(w, server.port());
         SendCommand(w, QStringLiteral("status"));
         SendCommand(w, QStringLiteral("serverinfo"));
         const QString silent = Echo(QStringLiteral("status")) + QStringLiteral("\r\n") + Echo(QStringLiteral("serverinfo")) + QStringLiteral("\r\n");
         const QString noAnswer = QStringLiteral("No answer from 127.0.0.1:%1 within 2 seconds.\r\n").arg(server.port());
-        QTRY_COMPARE_WITH_TIMEOUT(w.txtOutput->text(), silent + noAnswer, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ui(w).txtOutput->text(), silent + noAnswer, 5000);
         QTest::qWait(2500);
-        QCOMPARE(w.txtOutput->text(), silent + noAnswer);
+        QCOMPARE(ui(w).txtOutput->text(), silent + noAnswer);
         QCOMPARE(env.readLog(), silent.toLatin1());
-        w.ckLog->setValue(0);
-        QSignalSpy errors(w.udpClient, &UdpClient::error);
+        ui(w).ckLog->setValue(0);
+        QSignalSpy errors(w.session(), &ConsoleSession::socketError);
         const quint16 port = static_cast<quint16>(FreeUdpPort());
         // The pane, full enough to scroll, shows each error line whole at its foot.
         w.show();
         server.reply(PrintReply(QByteArray("a line\n").repeated(100)));
-        QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("a line\r\n")));
-        QScrollBar* scroll = w.txtOutput->verticalScrollBar();
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("a line\r\n")));
+        QScrollBar* scroll = ui(w).txtOutput->verticalScrollBar();
         for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")}) {
             AimAt(w, port, QStringLiteral("pw"), host);
             SendCommand(w, QStringLiteral("status"));
-            QTRY_VERIFY(w.txtOutput->text().endsWith(Echo(QStringLiteral("status")) + QStringLiteral("\r\nConnection refused\r\n")));
-            QCOMPARE(w.udpClient->boundLocalPort() == port, host.endsWith(QLatin1Char('2')));
+            QTRY_VERIFY(ui(w).txtOutput->text().endsWith(Echo(QStringLiteral("status")) + QStringLiteral("\r\nConnection refused\r\n")));
+            QCOMPARE(w.session()->listening()->boundLocalPort() == port, host.endsWith(QLatin1Char('2')));
             QVERIFY(scroll->maximum() > 0);
             QCOMPARE(scroll->value(), scroll->maximum());
         }
@@ -142,7 +143,7 @@ private slots:
         QCOMPARE(server.received()[2].data + server.received()[3].data + server.received()[4].data,
             Request("pw 0") + Request("pw 1") + Request("pw 3"));
         QTRY_COMPARE(errors.size(), 3);
-        QTRY_VERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("3")) + "\r\n" + errors[2][1].toString() + "\r\n"));
+        QTRY_VERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("3")) + "\r\n" + errors[2][0].toString() + "\r\n"));
     }
     // Up and Down in the command box bring back the commands sent with Send in this run.
     void commandRecall()
@@ -153,22 +154,22 @@ private slots:
         AimAt(w, server.port());
         // Sent with Enter (trimmed), Server Info, Status twice (kept once); a send that fails
         // its checks and the automatic query are not kept.
-        w.txtCommand->setText(QStringLiteral("  map_restart  "));
-        QTest::keyClick(w.txtCommand, Qt::Key_Return);
-        w.Command1->click();
-        w.Command2->click();
-        w.Command2->click();
+        ui(w).txtCommand->setText(QStringLiteral("  map_restart  "));
+        QTest::keyClick(ui(w).txtCommand, Qt::Key_Return);
+        ui(w).Command1->click();
+        ui(w).Command2->click();
+        ui(w).Command2->click();
         SendCommand(w, QStringLiteral("kick 3"));
         w.GetStatus();
-        w.txtPassword->clear();
+        ui(w).txtPassword->clear();
         SendCommand(w, QStringLiteral("banUser x"));
         QCOMPARE(MessageBox::takeShown().size(), 1);
-        w.txtPassword->setText(QStringLiteral("pw"));
+        ui(w).txtPassword->setText(QStringLiteral("pw"));
 
         // Up and Down walk through them, the caret at the end; Down past the newest gives back
         // what was being typed. Typing ends a recall: Up starts again from the newest, keeping
         // the edited text aside. Escape empties the box.
-        w.txtCommand->setText(QStringLiteral("say hel"));
+        ui(w).txtCommand->setText(QStringLiteral("say hel"));
         const Qt::Key Up = Qt::Key_Up, Down = Qt::Key_Down, Type = Qt::Key_unknown;
         const QList<std::pair<Qt::Key, const char*>> walk = {{Up, "kick 3"}, {Up, "status"}, {Up, "serverinfo"},
             {Up, "map_restart"}, {Up, "map_restart"}, {Down, "serverinfo"}, {Down, "status"}, {Down, "kick 3"},
@@ -176,14 +177,14 @@ private slots:
             {Down, "status 2"}, {Qt::Key_Escape, ""}, {Up, "kick 3"}, {Up, "status"}, {Up, "serverinfo"}};
         for (const auto& [key, text] : walk) {
             if (key == Type) {
-                QTest::keyClicks(w.txtCommand, QString::fromLatin1(text));
+                QTest::keyClicks(ui(w).txtCommand, QString::fromLatin1(text));
                 continue;
             }
-            QTest::keyClick(w.txtCommand, key);
-            QCOMPARE(w.txtCommand->text(), QString::fromLatin1(text));
+            QTest::keyClick(ui(w).txtCommand, key);
+            QCOMPARE(ui(w).txtCommand->text(), QString::fromLatin1(text));
         }
         // Recalling sent nothing; Enter sends the recalled command.
-        QTest::keyClick(w.txtCommand, Qt::Key_Return);
+        QTest::keyClick(ui(w).txtCommand, Qt::Key_Return);
         QVERIFY(server.waitForDatagrams(7));
         QCOMPARE(server.received()[6].data, Request("pw serverinfo"));
     }

@@ -8,7 +8,7 @@
 #include "completion/CommandCompletion.h"
 #include "completion/NameRefresh.h"
 #include "console/ColourCodes.h"
-#include "console/UdpClient.h"
+#include "console/ServerExchange.h"
 #include "settings/UserDataFolder.h"
 
 #include <QAbstractItemView>
@@ -38,7 +38,7 @@ qint64 residentKb()
 // the window has read the one before: loopback drops what overflows a socket's buffer.
 bool feed(frmMain& w, LoopbackServer& server, const QList<QByteArray>& texts)
 {
-    QSignalSpy arrived(w.udpClient, &UdpClient::dataArrival);
+    QSignalSpy arrived(w.session(), &ConsoleSession::datagramArrived);
     int sent = 0;
     while (sent < texts.size()) {
         const int first = sent;
@@ -74,23 +74,23 @@ QByteArray numbered(const char* format, int count)
 bool refresh(frmMain& w, LoopbackServer& server, const QList<QByteArray>& cmdlist, const QList<QByteArray>& cvarlist, const QString& note)
 {
     const int before = server.received().size();
-    w.mnuViewRefreshNames->trigger();
+    ui(w).mnuViewRefreshNames->trigger();
     if (!server.waitForDatagrams(before + 1) || !server.received().last().data.endsWith("cmdlist") || !feed(w, server, cmdlist))
         return false;
     if (!cvarlist.isEmpty()
         && (!server.waitForDatagrams(before + 2, Generous) || !server.received().last().data.endsWith("cvarlist") || !feed(w, server, cvarlist)))
         return false;
-    for (QDeadlineTimer deadline(Generous); !w.txtOutput->text().endsWith(note + QStringLiteral("\r\n")) && !deadline.hasExpired();)
+    for (QDeadlineTimer deadline(Generous); !ui(w).txtOutput->text().endsWith(note + QStringLiteral("\r\n")) && !deadline.hasExpired();)
         QTest::qWait(20);
-    return w.txtOutput->text().endsWith(note + QStringLiteral("\r\n"));
+    return ui(w).txtOutput->text().endsWith(note + QStringLiteral("\r\n"));
 }
 
 QStringList offered(frmMain& w, const QString& typed)
 {
-    w.txtCommand->clear();
-    w.txtCommand->setFocus();
-    QTest::keyClicks(w.txtCommand, typed);
-    QAbstractItemView* popup = w.commandCompletion->completer()->popup();
+    ui(w).txtCommand->clear();
+    ui(w).txtCommand->setFocus();
+    QTest::keyClicks(ui(w).txtCommand, typed);
+    QAbstractItemView* popup = w.completion()->completer()->popup();
     QStringList names;
     for (int row = 0; popup->isVisible() && row < popup->model()->rowCount(); ++row)
         names.append(popup->model()->index(row, 0).data().toString());
@@ -117,7 +117,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         AimAt(w, server.port());
-        w.ckLog->setValue(1);
+        ui(w).ckLog->setValue(1);
         const qint64 startKb = residentKb();
         const QString at = QStringLiteral("127.0.0.1:%1").arg(server.port());
 
@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(offered(w, QStringLiteral("sa")), QStringList({"say"}));
         QCOMPARE(offered(w, QStringLiteral("v01999")).value(9), QStringLiteral("v019999"));
         QVERIFY(offered(w, QStringLiteral("v02")).isEmpty());
-        QVERIFY(!w.txtOutput->text().isEmpty() && w.txtOutput->text().size() < PaneCap);
+        QVERIFY(!ui(w).txtOutput->text().isEmpty() && ui(w).txtOutput->text().size() < PaneCap);
 
         // An answer that never ends: read up to 4 MB, nothing kept of what held no names;
         // then one that goes on too long (the time limit lowered for the test).
@@ -146,24 +146,24 @@ private slots:
         for (int i = 0; i < 200; ++i)
             flood.append(QByteArray(60000, '-'));
         const int before = server.received().size();
-        w.mnuViewRefreshNames->trigger();
+        ui(w).mnuViewRefreshNames->trigger();
         QVERIFY(server.waitForDatagrams(before + 1));
-        for (int i = 0; i < flood.size() && !w.txtOutput->text().contains(QStringLiteral("passed 4 MB")); ++i)
+        for (int i = 0; i < flood.size() && !ui(w).txtOutput->text().contains(QStringLiteral("passed 4 MB")); ++i)
             QVERIFY(feed(w, server, {flood[i]}));
-        QVERIFY(w.txtOutput->text().endsWith(QStringLiteral("No names learned: the answer to cmdlist passed 4 MB.\r\n")));
+        QVERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("No names learned: the answer to cmdlist passed 4 MB.\r\n")));
         NameRefresh::limits.answerMs = 2000;
-        w.mnuViewRefreshNames->trigger();
+        ui(w).mnuViewRefreshNames->trigger();
         QVERIFY(server.waitForDatagrams(before + 2));
-        for (int i = 1; i < 200 && !w.txtOutput->text().contains(QStringLiteral("more than 2 seconds")); ++i) {
+        for (int i = 1; i < 200 && !ui(w).txtOutput->text().contains(QStringLiteral("more than 2 seconds")); ++i) {
             QVERIFY(feed(w, server, {"t" + QByteArray::number(i) + "\n"}));
             QTest::qWait(100);
         }
         NameRefresh::limits = NameRefresh::Limits();
-        QVERIFY2(w.txtOutput->text().contains(QRegularExpression(
+        QVERIFY2(ui(w).txtOutput->text().contains(QRegularExpression(
                      "Names refresh stopped: the answer to cmdlist went on for more than 2 seconds. "
                      "Names learned from 127.0.0.1:\\d+: \\d+ commands, 0 variables.\r\n$")),
-            qPrintable(w.txtOutput->text().right(300)));
-        QVERIFY(w.mnuViewRefreshNames->isEnabled());
+            qPrintable(ui(w).txtOutput->text().right(300)));
+        QVERIFY(ui(w).mnuViewRefreshNames->isEnabled());
 
         // 100 coloured datagrams of 1000 characters without a line break: shown over lines of
         // at most 1000 characters; the text kept, copied and logged is what came.
@@ -176,14 +176,14 @@ private slots:
             sent += coloured.last();
         }
         QVERIFY(feed(w, server, coloured));
-        const QString kept = w.txtOutput->text();
+        const QString kept = ui(w).txtOutput->text();
         QVERIFY(!kept.isEmpty() && kept.size() < PaneCap && QString::fromLatin1(sent).endsWith(kept));
-        QVERIFY(longestLineOnScreen(w.txtOutput) <= OutputPane::WidestLine);
-        w.txtOutput->selectAll();
-        QCOMPARE(w.txtOutput->selText(), ColourCodes::Strip(kept));
+        QVERIFY(longestLineOnScreen(ui(w).txtOutput) <= OutputPane::WidestLine);
+        ui(w).txtOutput->selectAll();
+        QCOMPARE(ui(w).txtOutput->selText(), ColourCodes::Strip(kept));
         for (const int position : {2, 999, 1500, 3005, int(kept.size())}) {
-            w.txtOutput->setSelStart(position);
-            QCOMPARE(w.txtOutput->selStart(), position);
+            ui(w).txtOutput->setSelStart(position);
+            QCOMPARE(ui(w).txtOutput->selStart(), position);
         }
         QTRY_VERIFY_WITH_TIMEOUT(env.readLog().contains(sent + "\r\n"), Generous);
 
@@ -191,26 +191,26 @@ private slots:
         QByteArray huge(65000, 'q');
         huge += "END";
         QVERIFY(feed(w, server, {huge}));
-        QVERIFY(w.txtOutput->text().size() < PaneCap && w.txtOutput->text().endsWith(QStringLiteral("qqqEND")));
-        QVERIFY(longestLineOnScreen(w.txtOutput) <= OutputPane::WidestLine);
+        QVERIFY(ui(w).txtOutput->text().size() < PaneCap && ui(w).txtOutput->text().endsWith(QStringLiteral("qqqEND")));
+        QVERIFY(longestLineOnScreen(ui(w).txtOutput) <= OutputPane::WidestLine);
 
         // A storm of refusals is one line and one record, with its count; a different error,
         // or a datagram, ends the count.
-        w.cmdClear->click();
+        ui(w).cmdClear->click();
         for (int i = 0; i < 1000; ++i)
-            w.udpClient->raiseSocketError(ECONNREFUSED);
-        w.udpClient->raiseSocketError(EHOSTUNREACH);
+            w.session()->listening()->raiseSocketError(ECONNREFUSED);
+        w.session()->listening()->raiseSocketError(EHOSTUNREACH);
         for (int i = 0; i < 3; ++i)
-            w.udpClient->raiseSocketError(ECONNREFUSED);
+            w.session()->listening()->raiseSocketError(ECONNREFUSED);
         QVERIFY(feed(w, server, {"map: oa_dm1\n"}));
         const QString refused = QStringLiteral("Connection refused (1000 times)\r\n") + QString::fromLocal8Bit(strerror(EHOSTUNREACH))
             + QStringLiteral("\r\nConnection refused (3 times)\r\nmap: oa_dm1\r\n");
-        QCOMPARE(w.txtOutput->text(), refused);
+        QCOMPARE(ui(w).txtOutput->text(), refused);
         QTRY_VERIFY(env.readLog().contains(QStringLiteral("Connection refused (1000 times)\r\n\r\n%1\r\n\r\nConnection refused (3 times)\r\n\r\nmap: oa_dm1\r\n")
                                                .arg(QString::fromLocal8Bit(strerror(EHOSTUNREACH)))
                                                .toLatin1()));
-        w.udpClient->raiseSocketError(ECONNREFUSED);
-        QTRY_COMPARE(w.txtOutput->text(), refused + QStringLiteral("Connection refused\r\n"));
+        w.session()->listening()->raiseSocketError(ECONNREFUSED);
+        QTRY_COMPARE(ui(w).txtOutput->text(), refused + QStringLiteral("Connection refused\r\n"));
 
         QVERIFY2(residentKb() - startKb < 512 * 1024, qPrintable(QString::number(residentKb() - startKb)));
     }

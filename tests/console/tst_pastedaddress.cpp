@@ -5,9 +5,8 @@
 #include "OpenArenaServer.h"
 #include "TestEnv.h"
 
-#include "console/UdpClient.h"
 #include "settings/SettingsStore.h"
-#include "ui/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QtTest>
 
@@ -26,42 +25,42 @@ private slots:
         AimAt(w, 27960, server.password(), QStringLiteral("[::1]:") + port);
         SendCommand(w, QStringLiteral("status"));
         QVERIFY2(server.waitForOutput(QStringLiteral("Rcon from ::1: status")), qPrintable(server.output().right(300)));
-        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
-        QCOMPARE(w.txtPort->currentText(), port);
-        QCOMPARE(w.txtAddr->currentText(), QStringLiteral("::1"));
-        QCOMPARE(w.txtAddr->itemText(0), QStringLiteral("::1"));
+        QTRY_VERIFY(ui(w).txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
+        QCOMPARE(ui(w).txtPort->currentText(), port);
+        QCOMPARE(ui(w).txtAddr->currentText(), QStringLiteral("::1"));
+        QCOMPARE(ui(w).txtAddr->itemText(0), QStringLiteral("::1"));
         QCOMPARE(GetProgramSetting(Key::ServerAddr), QStringLiteral("::1"));
         QCOMPARE(GetProgramSetting(Key::AddressSlot(1)), QStringLiteral("::1"));
         QCOMPARE(GetProgramSetting(Key::PortSlot(1)), port);
 
         // The bare address left in the box reaches the same server on the next send.
         QTest::qWait(1100);
-        w.txtOutput->setText(QString());
+        ui(w).txtOutput->setText(QString());
         SendCommand(w, QStringLiteral("serverinfo"));
-        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("sv_hostname")));
+        QTRY_VERIFY(ui(w).txtOutput->text().contains(QStringLiteral("sv_hostname")));
 
         // A port part that is no port: the port range message, the address box to correct,
         // nothing sent and the port box left alone.
-        const quint64 sent = w.udpClient->sendCount();
+        const quint64 sent = w.session()->lastRequest();
         MessageBox::takeShown();
         for (const char* text : {"203.0.113.7:0", "[::1]:65536", "quake.example:abc"}) {
-            w.txtAddr->setEditText(QLatin1String(text));
+            ui(w).txtAddr->setEditText(QLatin1String(text));
             SendCommand(w, QStringLiteral("status"));
             const QList<MessageBox::Shown> shown = MessageBox::takeShown();
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].text, QStringLiteral("The server port must be a number from 1 to 65535."));
-            QCOMPARE(w.txtPort->currentText(), port);
+            QCOMPARE(ui(w).txtPort->currentText(), port);
         }
-        QCOMPARE(w.udpClient->sendCount(), sent);
+        QCOMPARE(w.session()->lastRequest(), sent);
 
         // The timed query reads the address box the same way.
         QTest::qWait(1100);
-        w.txtAddr->setEditText(QStringLiteral("[::1]:") + port);
-        w.txtPort->setEditText(QStringLiteral("1"));
-        w.txtOutput->setText(QString());
+        ui(w).txtAddr->setEditText(QStringLiteral("[::1]:") + port);
+        ui(w).txtPort->setEditText(QStringLiteral("1"));
+        ui(w).txtOutput->setText(QString());
         w.GetStatus();
-        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
-        QCOMPARE(w.txtPort->currentText(), port);
+        QTRY_VERIFY(ui(w).txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
+        QCOMPARE(ui(w).txtPort->currentText(), port);
     }
 };
 

@@ -5,7 +5,7 @@
 #include "OpenArenaServer.h"
 
 #include "console/RconDatagram.h"
-#include "console/UdpClient.h"
+#include "console/ServerExchange.h"
 
 
 class RealPeerTest : public QObject {
@@ -21,33 +21,33 @@ private slots:
 
         // The server holds the very port the program would like to send from on this machine:
         // the program sent from another one and was heard all the same.
-        w.Command2->click();
+        ui(w).Command2->click();
         QVERIFY2(server.waitForOutput(QStringLiteral("Rcon from 127.0.0.1: status")), qPrintable(server.output().right(500)));
-        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
-        QVERIFY(w.udpClient->boundLocalPort() != server.port());
+        QTRY_VERIFY(ui(w).txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
+        QVERIFY(w.session()->listening()->boundLocalPort() != server.port());
 
         // cvarlist: about ten datagrams. As many lines as the server prints when asked directly,
         // its own count of variables last; the log record the same as the pane.
-        w.ckLog->setValue(1);
-        w.txtOutput->setText(QString());
+        ui(w).ckLog->setValue(1);
+        ui(w).txtOutput->setText(QString());
         SendCommand(w, QStringLiteral("cvarlist"));
-        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(QStringLiteral(" total cvars\r\n")), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.replyOpen, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(QStringLiteral(" total cvars\r\n")), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.session()->replyOpen(), 10000);
         QTest::qWait(1100);  // the server answers about one request a second after a short burst
-        const QStringList ours = w.txtOutput->text().split(QStringLiteral("\r\n"));
+        const QStringList ours = ui(w).txtOutput->text().split(QStringLiteral("\r\n"));
         const QStringList theirs = DecodeReply("print\n" + server.rcon(QStringLiteral("cvarlist"))).split(QStringLiteral("\r\n"));
         QVERIFY2(theirs.size() > 200, "cvarlist should take several datagrams");
         QCOMPARE(ours.size(), theirs.size() + 1);  // and the echo line
         QCOMPARE(ours[ours.size() - 2], theirs[theirs.size() - 2]);
         // The log as the pane, but for the password's value.
-        QVERIFY(w.txtOutput->text().contains(QStringLiteral(" rconpassword \"s3cret-pw\"\r\n")));
-        QCOMPARE(env.readLog(), QString(w.txtOutput->text() + QStringLiteral("\r\n")).replace(QStringLiteral("s3cret-pw"), QStringLiteral("********")).toLatin1());
+        QVERIFY(ui(w).txtOutput->text().contains(QStringLiteral(" rconpassword \"s3cret-pw\"\r\n")));
+        QCOMPARE(env.readLog(), QString(ui(w).txtOutput->text() + QStringLiteral("\r\n")).replace(QStringLiteral("s3cret-pw"), QStringLiteral("********")).toLatin1());
 
         // A wrong password: the server refuses, in its own words.
         QTest::qWait(1100);
-        w.txtPassword->setText(QStringLiteral("not-the-password"));
+        ui(w).txtPassword->setText(QStringLiteral("not-the-password"));
         SendCommand(w, QStringLiteral("status"));
-        QTRY_VERIFY(w.txtOutput->text().endsWith(Echo(QStringLiteral("status")) + QStringLiteral("\r\nBad rconpassword.\r\n")));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(Echo(QStringLiteral("status")) + QStringLiteral("\r\nBad rconpassword.\r\n")));
         QVERIFY(server.waitForOutput(QStringLiteral("Bad rcon from 127.0.0.1")));
     }
 
@@ -63,15 +63,15 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         AimAt(w, server.port(), server.password());
-        w.ckLog->setValue(1);
-        w.txtCommand->clear();
+        ui(w).ckLog->setValue(1);
+        ui(w).txtCommand->clear();
         QStringList answers;
         for (int i = 1; i <= 15; ++i) {
-            QTest::keyClicks(w.txtCommand, QStringLiteral("echo n%1").arg(i));
-            QTest::keyClick(w.txtCommand, Qt::Key_Return);
+            QTest::keyClicks(ui(w).txtCommand, QStringLiteral("echo n%1").arg(i));
+            QTest::keyClick(ui(w).txtCommand, Qt::Key_Return);
             answers << QStringLiteral("n%1").arg(i);
         }
-        const auto lines = [&w] { return w.txtOutput->text().split(QStringLiteral("\r\n")); };
+        const auto lines = [&w] { return ui(w).txtOutput->text().split(QStringLiteral("\r\n")); };
         QTRY_VERIFY_WITH_TIMEOUT(lines().filter(QRegularExpression(QStringLiteral("^n\\d+$"))) == answers, 30000);
         QCOMPARE(server.output().count(QStringLiteral("Rcon from 127.0.0.1: echo n")), 15);
         const QStringList shown = lines();
@@ -89,7 +89,7 @@ private slots:
         QVERIFY(waited > 0);
 
         SendCommand(w, QStringLiteral("echo late"));
-        QVERIFY(w.txtOutput->text().endsWith(QStringLiteral(" s for the server's request limit)\r\n")));
+        QVERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral(" s for the server's request limit)\r\n")));
         w.close();
         QTest::qWait(1500);
         QVERIFY(!server.output().contains(QStringLiteral("echo late")));

@@ -8,7 +8,7 @@
 #include "console/RconDatagram.h"
 #include "console/RequestBudget.h"
 #include "console/ServerExchange.h"
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 
 #include <QTest>
 

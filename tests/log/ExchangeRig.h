@@ -2,11 +2,12 @@
 // Drives the real window against a stand-in server on loopback.
 #include "LoopbackServer.h"
 #include "TestEnv.h"
-#include "console/OutputPane.h"
+#include "widgets/OutputPane.h"
 #include "console/TimeOfDay.h"
-#include "ui/MessageBox.h"
-#include "ui/VbCheckBox.h"
+#include "widgets/MessageBox.h"
+#include "widgets/VbCheckBox.h"
 #include "ui/frmMain.h"
+#include "MainWindowControls.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -22,15 +23,15 @@ inline QByteArray Request(const QByteArray& passwordAndCommand)
 inline void AimAt(frmMain& w, quint16 port, const QString& password = QStringLiteral("pw"),
     const QString& host = QStringLiteral("127.0.0.1"))
 {
-    w.txtAddr->setEditText(host);
-    w.txtPort->setEditText(QString::number(port));
-    w.txtPassword->setText(password);
+    ui(w).txtAddr->setEditText(host);
+    ui(w).txtPort->setEditText(QString::number(port));
+    ui(w).txtPassword->setText(password);
 }
 
 inline void SendCommand(frmMain& w, const QString& command)
 {
-    w.txtCommand->setText(command);
-    w.cmdConnect->click();
+    ui(w).txtCommand->setText(command);
+    ui(w).cmdConnect->click();
 }
 
 // The echo line and command record text for `command` at the test's fixed time.
@@ -43,7 +44,7 @@ inline QString Echo(const QString& command)
 // what it adds to the log.
 inline QByteArray LoggedExchange(frmMain& w, LoopbackServer& server, int nth)
 {
-    w.ckLog->setValue(1);
+    ui(w).ckLog->setValue(1);
     AimAt(w, server.port());
     SendCommand(w, QStringLiteral("status"));
     if (!server.waitForDatagrams(nth))

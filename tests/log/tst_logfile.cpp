@@ -4,7 +4,7 @@
 #include "Unprivileged.h"
 
 #include "log/LogFile.h"
-#include "ui/Launcher.h"
+#include "widgets/Launcher.h"
 
 class LogFileTest : public QObject {
     Q_OBJECT
@@ -30,30 +30,30 @@ private slots:
         } steps[] = {{1, 0, 0, echo}, {0, 1, 0, "one\r\ntwo\r\n\r\n"}, {2, 2, 2, ""}};
         QByteArray expected;
         for (int i = 0; i < 3; ++i) {
-            w->ckLog->setValue(steps[i].atSend);
+            ui(w).ckLog->setValue(steps[i].atSend);
             SendCommand(*w, QStringLiteral("status"));
             QVERIFY(server.waitForDatagrams(i + 1));
-            QVERIFY(w->txtOutput->text().endsWith(QString::fromLatin1(echo)));
-            w->ckLog->setValue(steps[i].atFirst);
+            QVERIFY(ui(w).txtOutput->text().endsWith(QString::fromLatin1(echo)));
+            ui(w).ckLog->setValue(steps[i].atFirst);
             server.reply(PrintReply("one\n"));
-            QTRY_VERIFY(w->txtOutput->text().endsWith(QStringLiteral("one\r\n")));
-            w->ckLog->setValue(steps[i].atSecond);
+            QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("one\r\n")));
+            ui(w).ckLog->setValue(steps[i].atSecond);
             server.reply(PrintReply("two\n"));
-            QTRY_VERIFY(!w->replyOpen);
+            QTRY_VERIFY(!w->session()->replyOpen());
             QCOMPARE(env.readLog(), expected += steps[i].logged);
         }
         AimAt(*w, static_cast<quint16>(FreeUdpPort()));
         for (int logged : {2, 1}) {
-            w->ckLog->setValue(logged);
+            ui(w).ckLog->setValue(logged);
             SendCommand(*w, QStringLiteral("status"));
-            QTRY_VERIFY(w->txtOutput->text().endsWith(QStringLiteral("Connection refused\r\n")));
+            QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("Connection refused\r\n")));
         }
         QCOMPARE(env.readLog(), expected += echo + "Connection refused\r\n\r\n");
         AimAt(*w, server.port());
         SendCommand(*w, QStringLiteral("status"));
         QVERIFY(server.waitForDatagrams(4));
         server.reply(PrintReply("part one\n"));
-        QTRY_VERIFY(w->txtOutput->text().endsWith(QStringLiteral("part one\r\n")));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("part one\r\n")));
         w.reset();
         QCOMPARE(env.readLog(), expected + echo + "part one\r\n\r\n");
     }
@@ -70,7 +70,7 @@ private slots:
         old.close();
         QVERIFY(QFile::setPermissions(env.logFile(), QFile::permissions(env.logFile()) | QFile::ReadOther | QFile::ReadGroup));
         frmMain w;
-        w.ckLog->setValue(1);
+        ui(w).ckLog->setValue(1);
         AimAt(w, server.port());
         SendCommand(w, QStringLiteral("rconpassword \"new pw\""));
         QVERIFY(server.waitForDatagrams(1));
@@ -80,8 +80,8 @@ private slots:
         // BEL around a colour code: the pane shows what came, the log masks and spells out.
         server.reply(PrintReply("  U       g_password \"jo"));
         server.reply(PrintReply("inpw\"\n          rconpassword \"s3cret\"\n\x1b[31m^1red\a"));
-        QTRY_VERIFY(w.txtOutput->text().contains(QStringLiteral("rconpassword \"new pw\"\r\n  U       g_password \"joinpw\"\r\n")));
-        QTRY_VERIFY(!w.replyOpen);
+        QTRY_VERIFY(ui(w).txtOutput->text().contains(QStringLiteral("rconpassword \"new pw\"\r\n  U       g_password \"joinpw\"\r\n")));
+        QTRY_VERIFY(!w.session()->replyOpen());
         QByteArray expected = "old\r\n" + Echo(QStringLiteral("rconpassword \"********\"")).toLatin1()
             + "\r\n  U       g_password \"********\"\r\n          rconpassword \"********\"\r\n^[[31m^1red^G\r\n";
         QCOMPARE(env.readLog(), expected);
@@ -108,16 +108,16 @@ private slots:
         QVERIFY(QFile::remove(env.logFile()) && QDir().mkdir(env.logFile()));
         for (int nth : {4, 5}) {
             LoggedExchange(w, server, nth);
-            QTRY_VERIFY(!w.replyOpen);
+            QTRY_VERIFY(!w.session()->replyOpen());
         }
-        QCOMPARE(w.txtOutput->text().count(said), 1);
-        QCOMPARE(w.txtOutput->text().count(lost), 1);
+        QCOMPARE(ui(w).txtOutput->text().count(said), 1);
+        QCOMPARE(ui(w).txtOutput->text().count(lost), 1);
         QVERIFY(QDir().rmdir(env.logFile()));
         exchange = LoggedExchange(w, server, 6);
         QTRY_COMPARE(env.readLog(), exchange);
         QVERIFY(QFile::remove(env.logFile()) && QDir().mkdir(env.logFile()));
         LoggedExchange(w, server, 7);
-        QTRY_COMPARE(w.txtOutput->text().count(said), 2);
+        QTRY_COMPARE(ui(w).txtOutput->text().count(said), 2);
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
@@ -133,7 +133,7 @@ private slots:
         const QString folder = data.path() + QStringLiteral("/Quillhaven/telmorax"), log = folder + QStringLiteral("/telmorax.log");
         LoopbackServer server;
         frmMain w;
-        w.mnuFileViewLog->trigger();
+        ui(w).mnuFileViewLog->trigger();
         QCOMPARE(MessageBox::takeShown().value(0).text,
             QStringLiteral("A log file has not been created.  Be sure to enable logging by checking the option in the ADVANCED panel."));
         QByteArray expected = LoggedExchange(w, server, 1);
@@ -142,7 +142,7 @@ private slots:
         QTRY_COMPARE(ReadFile(log), expected);
         QCOMPARE(int(QFileInfo(log).permissions() & 0x7777), int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser));
         QCOMPARE(int(QFileInfo(folder).permissions() & 0x0777), int(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser));
-        w.mnuFileViewLog->trigger();
+        ui(w).mnuFileViewLog->trigger();
         QCOMPARE(Launcher::takeRequests().value(0).target, log);
     }
 };

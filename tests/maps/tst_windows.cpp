@@ -141,17 +141,17 @@ private slots:
         TestEnv env;
         frmMain w;
         w.show();
-        w.cmdShowOptions->click();  // the Advanced panel's controls too
-        w.mnuCommandsPlayers->trigger();
-        w.mnuCommandsServers->trigger();
-        w.mnuCommandsMaps->trigger();
-        w.mnuCommandsBans->trigger();
-        w.servers->cmdAdd_Click();
-        auto* form = w.servers->findChild<ServerForm*>();
+        ui(w).cmdShowOptions->click();  // the Advanced panel's controls too
+        ui(w).mnuCommandsPlayers->trigger();
+        ui(w).mnuCommandsServers->trigger();
+        ui(w).mnuCommandsMaps->trigger();
+        ui(w).mnuCommandsBans->trigger();
+        w.findChild<frmServers*>()->cmdAdd_Click();
+        auto* form = w.findChild<frmServers*>()->findChild<ServerForm*>();
         frmAbout about;
         about.show();
         QVERIFY(form && form->isVisible());
-        for (QWidget* window : std::initializer_list<QWidget*>{&w, w.players, w.servers, w.maps, w.bans, form, &about})
+        for (QWidget* window : std::initializer_list<QWidget*>{&w, w.findChild<frmPlayers*>(), w.findChild<frmServers*>(), w.findChild<frmMaps*>(), w.findChild<frmBans*>(), form, &about})
             QVERIFY2(clashingKeys(window).isEmpty(), qPrintable(clashingKeys(window).join(QLatin1Char('\n'))));
         form->close();
 
@@ -160,11 +160,11 @@ private slots:
         player.client = 0;
         player.name = QStringLiteral("Sarge");
         player.address = QStringLiteral("bot");
-        w.players->players->setRows({player, player});
-        w.servers->servers->setServers({SavedServer{QStringLiteral("a"), QStringLiteral("192.0.2.1"), 27960, QString()},
+        w.findChild<frmPlayers*>()->players->setRows({player, player});
+        w.findChild<frmServers*>()->servers->setServers({SavedServer{QStringLiteral("a"), QStringLiteral("192.0.2.1"), 27960, QString()},
             SavedServer{QStringLiteral("b"), QStringLiteral("192.0.2.2"), 27960, QString()}});
-        w.bans->grdBans->setRowCount(2);
-        for (QTableView* table : std::initializer_list<QTableView*>{w.players->grdPlayers, w.servers->grdServers, w.bans->grdBans}) {
+        w.findChild<frmBans*>()->grdBans->setRowCount(2);
+        for (QTableView* table : std::initializer_list<QTableView*>{w.findChild<frmPlayers*>()->grdPlayers, w.findChild<frmServers*>()->grdServers, w.findChild<frmBans*>()->grdBans}) {
             table->window()->activateWindow();
             table->setFocus();
             table->setCurrentIndex(table->model()->index(0, 0));
@@ -183,8 +183,8 @@ private slots:
         QVERIFY2(server.start(), qPrintable(server.errorText()));
         frmMain w;
         AimAt(w, server.port(), server.password());
-        w.mnuCommandsMaps->trigger();
-        frmMaps* m = w.maps;
+        ui(w).mnuCommandsMaps->trigger();
+        frmMaps* m = w.findChild<frmMaps*>();
         QVERIFY(m && m->isVisible() && m->focusWidget() == m->txtFilter);
         const QString at = QStringLiteral("127.0.0.1:%1").arg(server.port());
         QTRY_COMPARE_WITH_TIMEOUT(m->ShownMaps().size(), 72, 15000);
@@ -208,14 +208,14 @@ private slots:
         MessageBox::Shown asked = answered(QMessageBox::No, [m] { QTest::keyClick(m->lstMaps, Qt::Key_Return); });
         QCOMPARE(asked.text, QStringLiteral("Change the map of %1 to oa_dm2?\n\nEveryone on the server goes to the new map.").arg(at));
         QCOMPARE(asked.defaultButton, QMessageBox::No);
-        QVERIFY(!w.txtOutput->text().contains(QStringLiteral("map ")));
+        QVERIFY(!ui(w).txtOutput->text().contains(QStringLiteral("map ")));
 
         // Yes: the command goes through the main window, and the new map is read once the server has it.
-        w.txtAddr->setEditText(QStringLiteral("192.0.2.1"));  // the boxes name another server by now
+        ui(w).txtAddr->setEditText(QStringLiteral("192.0.2.1"));  // the boxes name another server by now
         asked = answered(QMessageBox::Yes, [m] { m->cmdChangeMap->click(); });
         QVERIFY(asked.text.startsWith(QStringLiteral("Change the map of %1 to oa_dm2?").arg(at)));
-        QVERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("map \"oa_dm2\"   (sent to %1)").arg(at))));
-        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(QStringLiteral("Server: oa_dm2")), 20000);
+        QVERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("map \"oa_dm2\"   (sent to %1)").arg(at))));
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(QStringLiteral("Server: oa_dm2")), 20000);
         QTRY_VERIFY2_WITH_TIMEOUT(m->lblAnswer->text().startsWith(QStringLiteral("%1 answered `map \"oa_dm2\"`: ").arg(at)),
             qPrintable(m->lblAnswer->text()), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(m->lblServer->text().contains(QStringLiteral("map oa_dm2 \u00b7")), 20000);
@@ -226,15 +226,15 @@ private slots:
 
         // At the next refresh the boxes name a stand-in: its list, empty until it answers; no actions meanwhile.
         LoopbackServer standIn;
-        w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-        w.txtPort->setEditText(QString::number(standIn.port()));
+        ui(w).txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+        ui(w).txtPort->setEditText(QString::number(standIn.port()));
         m->cmdRefreshList->click();
         QCOMPARE(m->maps->rowCount(), 0);
         QVERIFY(!m->cmdChangeMap->isEnabled() && !m->cmdRestartMap->isEnabled() && !m->cmdNextMap->isEnabled());
         QVERIFY(m->lblServer->text().startsWith(QStringLiteral("127.0.0.1:%1 \u00b7 map unknown").arg(standIn.port())));
         QVERIFY(standIn.waitForDatagrams(1));
         // Back to the real server: its list from the user's folder at once.
-        w.txtPort->setEditText(QString::number(server.port()));
+        ui(w).txtPort->setEditText(QString::number(server.port()));
         m->cmdRefreshList->click();
         QCOMPARE(m->maps->rowCount(), 72);
     }
@@ -247,8 +247,8 @@ private slots:
         server.rcon(QStringLiteral("banaddr 203.0.113.0/24"));
         frmMain w;
         AimAt(w, server.port(), server.password());
-        w.mnuCommandsBans->trigger();
-        frmBans* b = w.bans;
+        ui(w).mnuCommandsBans->trigger();
+        frmBans* b = w.findChild<frmBans*>();
         QVERIFY(b && b->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(rows(b), QStringList({QStringLiteral("Ban 1 203.0.113.0 24")}), 15000);
         QTRY_VERIFY_WITH_TIMEOUT(b->cmdAddException->isEnabled() && b->cmdFlushAll->isEnabled(), 10000);
@@ -260,8 +260,8 @@ private slots:
         QCOMPARE(MessageBox::takeShown().size(), 2);  // the prompt, then the refusal
         MessageBox::setNextText(QStringLiteral(" 203.0.113.9 "));
         b->cmdAddException->click();
-        QVERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("exceptaddr 203.0.113.9")) + QStringLiteral("\r\n")));
-        QVERIFY(!w.txtOutput->text().contains(QStringLiteral("/33")));
+        QVERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("exceptaddr 203.0.113.9")) + QStringLiteral("\r\n")));
+        QVERIFY(!ui(w).txtOutput->text().contains(QStringLiteral("/33")));
         QTRY_COMPARE_WITH_TIMEOUT(rows(b).size(), 2, 10000);
         QVERIFY(rows(b).contains(QStringLiteral("Exception 1 203.0.113.9 32")));
 
@@ -276,17 +276,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(b->lblProblem->text(),
             QStringLiteral("The ban on 203.0.113.0/24 is no longer on the list of 127.0.0.1:%1. Nothing was sent.").arg(server.port()), 10000);
         QCOMPARE(rows(b), QStringList({QStringLiteral("Exception 1 203.0.113.9 32")}));
-        QVERIFY(!w.txtOutput->text().contains(QStringLiteral("bandel")));
+        QVERIFY(!ui(w).txtOutput->text().contains(QStringLiteral("bandel")));
 
         // The Players window's Ban Address refreshes the open Bans window.
-        w.mnuCommandsPlayers->trigger();
-        emit w.players->commandChosen(QStringLiteral("127.0.0.1"), server.port(), server.password(), QStringLiteral("banaddr 198.51.100.7"));
+        ui(w).mnuCommandsPlayers->trigger();
+        emit w.findChild<frmPlayers*>()->commandChosen(QStringLiteral("127.0.0.1"), server.port(), server.password(), QStringLiteral("banaddr 198.51.100.7"));
         QTRY_COMPARE_WITH_TIMEOUT(rows(b).size(), 2, 10000);
 
         // Remove goes by the address, Flush All asks with the count.
         b->grdBans->selectRow(rows(b).indexOf(QStringLiteral("Ban 1 198.51.100.7 32")));
         answered(QMessageBox::Yes, [b] { b->cmdRemove->click(); });
-        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(Echo(QStringLiteral("bandel 198.51.100.7/32")) + QStringLiteral("\r\n")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(Echo(QStringLiteral("bandel 198.51.100.7/32")) + QStringLiteral("\r\n")), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(rows(b), QStringList({QStringLiteral("Exception 1 203.0.113.9 32")}), 10000);
         asked = answered(QMessageBox::Yes, [b] { b->cmdFlushAll->click(); });
         QCOMPARE(asked.text, QStringLiteral("Remove everything from the ban list of 127.0.0.1:%1: 0 bans and 1 exception?").arg(server.port()));
@@ -317,14 +317,14 @@ private slots:
         QCOMPARE(seen.size(), 2);
         QCOMPARE(seen.at(0), QStringLiteral("2001:db8::/200"));
         QCOMPARE(seen.at(1), QStringLiteral("That is not an IPv4 or IPv6 address with an optional /prefix (0 to 32 for IPv4, 0 to 128 for IPv6)."));
-        QVERIFY(!w.txtOutput->text().contains(QStringLiteral("/200")));
+        QVERIFY(!ui(w).txtOutput->text().contains(QStringLiteral("/200")));
         const QString answer = QStringLiteral("127.0.0.1:%1 answered `banaddr 2001:db8::/32`: ").arg(server.port());
         QTRY_VERIFY2_WITH_TIMEOUT(b->lblAnswer->text().startsWith(answer), qPrintable(b->lblAnswer->text()), 10000);
         // A server without IPv6 refuses it (after a line of its own log), one with IPv6 adds it.
         const QString reply = b->lblAnswer->text().mid(answer.size());
         QVERIFY2(reply.endsWith(QStringLiteral("  Error: Invalid address 2001:db8::")) || reply == QStringLiteral("Added ban: 2001:db8::/32"),
             qPrintable(reply));
-        QVERIFY(w.txtOutput->text().contains(reply.section(QStringLiteral("  "), -1)));
+        QVERIFY(ui(w).txtOutput->text().contains(reply.section(QStringLiteral("  "), -1)));
         // A ban the memory holds with a reason and a duration: its reason, admin and expiry
         // beside it; lifted by someone else, it is marked so once the list no longer has it.
         QTest::qWait(1100);
@@ -375,11 +375,11 @@ private slots:
         RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule());  // no limit
         frmMain w;
         AimAt(w, standIn.port());
-        w.mnuCommandsMaps->trigger();
-        w.mnuCommandsBans->trigger();
+        ui(w).mnuCommandsMaps->trigger();
+        ui(w).mnuCommandsBans->trigger();
         serveWithoutBans(standIn, 3000);
-        frmMaps* m = w.maps;
-        frmBans* b = w.bans;
+        frmMaps* m = w.findChild<frmMaps*>();
+        frmBans* b = w.findChild<frmBans*>();
         QCOMPARE(m->ShownMaps(), QStringList({QStringLiteral("q3dm17")}));
         QCOMPARE(m->lblServer->text(), QStringLiteral("127.0.0.1:%1 \u00b7 map <img src=/dev/zero> \u00b7 game type Capture the Flag (4)").arg(standIn.port()));
         QCOMPARE(m->lblServer->textFormat(), Qt::PlainText);

@@ -255,8 +255,8 @@ private slots:
 
         frmMain w;
         AimAt(w, a.port(), a.password());
-        w.mnuCommandsPlayers->trigger();
-        frmPlayers* p = w.players;
+        ui(w).mnuCommandsPlayers->trigger();
+        frmPlayers* p = w.findChild<frmPlayers*>();
         QTRY_VERIFY_WITH_TIMEOUT(p->players->rowCount() == 1 && p->cmdKick->isEnabled() == false, 10000);
         QVERIFY(p->SelectedPlayer() == nullptr);
         QVERIFY(rigSelectFirst(p));
@@ -268,17 +268,17 @@ private slots:
         p->cmdKick->click();
         QVERIFY(a.waitForOutput(QStringLiteral("clientkick 0")));
         const QString echo = Echo(QStringLiteral("clientkick 0   (sent to 127.0.0.1:%1)").arg(a.port()));
-        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(echo), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(QStringLiteral("Sarge^7 was kicked")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(echo), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(QStringLiteral("Sarge^7 was kicked")), 10000);
         QVERIFY(!a.output().contains(QStringLiteral("b-pw")));
 
         // The refresh after the command reads B: A's table goes at once, and while B's is not
         // on screen (here a wrong password) nothing can be chosen.
-        w.txtPassword->setText(QStringLiteral("wrong"));
+        ui(w).txtPassword->setText(QStringLiteral("wrong"));
         QTRY_VERIFY_WITH_TIMEOUT(p->lblProblem->text().contains(QStringLiteral("Bad rconpassword.")), 10000);
         QVERIFY(p->TableServer().isEmpty() && p->players->rowCount() == 0 && !p->cmdKick->isEnabled());
         QVERIFY2(p->lblProblem->text().startsWith(QStringLiteral("127.0.0.1:%1 answered").arg(b.port())), qPrintable(p->lblProblem->text()));
-        w.txtPassword->setText(b.password());
+        ui(w).txtPassword->setText(b.password());
         p->Refresh();
         QTRY_VERIFY_WITH_TIMEOUT(p->TableServer() == QStringLiteral("127.0.0.1:%1").arg(b.port()), 10000);
         QCOMPARE(p->sortedPlayers->index(0, PlayersModel::Name).data().toString(), QStringLiteral("Bravo"));

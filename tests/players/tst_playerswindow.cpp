@@ -12,7 +12,7 @@
 #include "players/PlayersModel.h"
 #include "players/frmPlayers.h"
 #include "settings/SettingsStore.h"
-#include "ui/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,15 +51,15 @@ private slots:
 
         frmMain w;
         AimAt(w, server.port(), server.password());
-        w.ckLog->setValue(1);
-        w.txtCommand->setText(QStringLiteral("typed by hand"));
-        w.mnuCommandsPlayers->trigger();
-        frmPlayers* p = w.players;
+        ui(w).ckLog->setValue(1);
+        ui(w).txtCommand->setText(QStringLiteral("typed by hand"));
+        ui(w).mnuCommandsPlayers->trigger();
+        frmPlayers* p = w.findChild<frmPlayers*>();
         QVERIFY(p && p->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(names(p), QStringList({QStringLiteral("Sarge"), QStringLiteral("Big Bad Wolf"), QStringLiteral("HumanBob")}), 10000);
         QVERIFY2(p->lblSummary->text().contains(QStringLiteral("map oa_dm1 \u00b7 1 player (1 connecting), 2 bots \u00b7 read at 12:34:56")),
             qPrintable(p->lblSummary->text()));
-        w.mnuCommandsPlayers->trigger();  // the same window again
+        ui(w).mnuCommandsPlayers->trigger();  // the same window again
         QCOMPARE(w.findChildren<frmPlayers*>().size(), 1);
 
         // Sorted by name and the wolf selected: both stay through a refresh.
@@ -82,8 +82,8 @@ private slots:
         MessageBox::setNextText(QStringLiteral("gg; \"wp\""));
         p->cmdMessage->click();
         const QString tell = Echo(QStringLiteral("tell 1 \"gg; 'wp'\"")) + QStringLiteral("\r\nconsole_tell: gg; 'wp'\r\n");
-        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(tell), 10000);
-        QCOMPARE(w.txtCommand->text(), QStringLiteral("typed by hand"));
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(tell), 10000);
+        QCOMPARE(ui(w).txtCommand->text(), QStringLiteral("typed by hand"));
 
         // Kick asks first, naming the player without codes, No the default; No sends nothing.
         MessageBox::takeShown();
@@ -95,12 +95,12 @@ private slots:
         QCOMPARE(asked.first().buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(asked.first().defaultButton, QMessageBox::No);
         QTest::qWait(1100);
-        QVERIFY(!w.txtOutput->text().contains(QStringLiteral("clientkick")));
+        QVERIFY(!ui(w).txtOutput->text().contains(QStringLiteral("clientkick")));
         MessageBox::setNextAnswer(QMessageBox::Yes);
         p->cmdKick->click();
         QCOMPARE(MessageBox::takeShown().size(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(QStringLiteral("Wolf^7 was kicked")), 10000);
-        QVERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("clientkick 1")) + QStringLiteral("\r\n")));
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(QStringLiteral("Wolf^7 was kicked")), 10000);
+        QVERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("clientkick 1")) + QStringLiteral("\r\n")));
         // The answer on the window's own line too, without its colour codes.
         QTRY_VERIFY2_WITH_TIMEOUT(p->lblAnswer->text().startsWith(QStringLiteral("127.0.0.1:%1 answered `clientkick 1`: ").arg(server.port())),
             qPrintable(p->lblAnswer->text()), 10000);
@@ -115,24 +115,24 @@ private slots:
         MessageBox::setNextAnswer(QMessageBox::Yes);
         p->cmdKick->click();
         QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("Kick HumanBob (client 2) off 127.0.0.1:%1?").arg(server.port()));
-        QTRY_VERIFY_WITH_TIMEOUT(w.txtOutput->text().contains(QStringLiteral("HumanBob^7 was kicked")), 10000);
-        QVERIFY(w.txtOutput->text().contains(Echo(QStringLiteral("clientkick 2")) + QStringLiteral("\r\n")));
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().contains(QStringLiteral("HumanBob^7 was kicked")), 10000);
+        QVERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("clientkick 2")) + QStringLiteral("\r\n")));
         QTRY_COMPARE_WITH_TIMEOUT(names(p), QStringList({QStringLiteral("Sarge")}), 10000);
         QByteArray status;
         for (QDeadlineTimer gone(15000); !gone.hasExpired() && !(status.contains("map: oa_dm1") && !status.contains("127.0.0.1"));)
             status = server.rcon(QStringLiteral("status"), 1100);
         QVERIFY2(status.contains("map: oa_dm1") && !status.contains("127.0.0.1"), status.constData());
         // The window's own queries reach neither the pane nor the log; its commands reach both.
-        QVERIFY(!w.txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
+        QVERIFY(!ui(w).txtOutput->text().contains(QStringLiteral("map: oa_dm1")));
         QVERIFY(env.readLog().contains("clientkick 1") && env.readLog().contains("clientkick 2") && !env.readLog().contains("status"));
 
         // A wrong password and a server gone: said on the line above, the table kept.
         QTest::qWait(2100);
-        w.txtPassword->setText(QStringLiteral("wrong"));
+        ui(w).txtPassword->setText(QStringLiteral("wrong"));
         p->cmdRefresh->click();
         QTRY_COMPARE_WITH_TIMEOUT(p->lblProblem->text(),
             QStringLiteral("127.0.0.1:%1 answered: Bad rconpassword.  The table below was read at 12:34:56.").arg(server.port()), 10000);
-        w.txtPassword->setText(server.password());
+        ui(w).txtPassword->setText(server.password());
         server.stop();
         QTest::qWait(2100);
         p->cmdRefresh->click();
@@ -148,9 +148,9 @@ private slots:
         QVERIFY(!GetProgramSetting(Key::PlayersColumns).isEmpty());
         QVERIFY(!ReadFile(env.settingsFile()).contains("pl-s3cret"));
         frmMain again;
-        again.mnuCommandsPlayers->trigger();
-        QCOMPARE(again.players->txtRefreshSeconds->value(), 0);
-        QCOMPARE(again.players->grdPlayers->horizontalHeader()->sortIndicatorSection(), int(PlayersModel::Name));
+        ui(again).mnuCommandsPlayers->trigger();
+        QCOMPARE(again.findChild<frmPlayers*>()->txtRefreshSeconds->value(), 0);
+        QCOMPARE(again.findChild<frmPlayers*>()->grdPlayers->horizontalHeader()->sortIndicatorSection(), int(PlayersModel::Name));
     }
 };
 

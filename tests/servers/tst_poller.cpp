@@ -4,7 +4,7 @@
 // with the last values kept, a refusal, and nothing more sent once stopped. The schedule is
 // checked as plain numbers.
 #include "console/RequestBudget.h"
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 #include "servers/ServerPoller.h"
 
 #include "LoopbackServer.h"

@@ -130,8 +130,8 @@ private slots:
         {
             frmMain w;
             AimAt(w, nobody, QStringLiteral("memPw1"), QStringLiteral("localhost"));
-            w.mnuCommandsServers->trigger();
-            frmServers* s = w.servers;
+            ui(w).mnuCommandsServers->trigger();
+            frmServers* s = w.findChild<frmServers*>();
             QVERIFY(s && s->isVisible());
             QCOMPARE(s->servers->rowCount(), 0);
             QVERIFY2(s->lblNotice->text().contains(listFile() + QStringLiteral(".damaged")), qPrintable(s->lblNotice->text()));
@@ -183,12 +183,12 @@ private slots:
             QCOMPARE(filesHolding({env.configHome(), UserDataFolder()}, QStringLiteral("memPw1")), QStringList());
 
             // A server's password from memory into the main window.
-            w.txtPassword->clear();
-            w.txtAddr->setEditText(QStringLiteral("elsewhere"));
+            ui(w).txtPassword->clear();
+            ui(w).txtAddr->setEditText(QStringLiteral("elsewhere"));
             s->grdServers_Activated(0);
-            QTRY_COMPARE(w.txtPassword->text(), QStringLiteral("memPw1"));
-            QCOMPARE(w.txtAddr->currentText(), QStringLiteral("127.0.0.1"));
-            QCOMPARE(w.txtPort->currentText(), QString::number(nobody));
+            QTRY_COMPARE(ui(w).txtPassword->text(), QStringLiteral("memPw1"));
+            QCOMPARE(ui(w).txtAddr->currentText(), QStringLiteral("127.0.0.1"));
+            QCOMPARE(ui(w).txtPort->currentText(), QString::number(nobody));
 
             // The question before sending to two quotes the command as plain text; No sends nothing.
             selectRows(s, {0, 1});
@@ -254,39 +254,39 @@ private slots:
         SaveProgramSetting(Key::Password, QStringLiteral("lastUsedPw"));
 
         frmMain w;  // as `telmorax 127.0.0.1:PORT` opens it
-        w.txtAddr->setEditText(QStringLiteral("127.0.0.1"));
-        w.txtPort->setEditText(QString::number(second.port()));
-        QTRY_COMPARE(w.txtPassword->text(), second.password());
+        ui(w).txtAddr->setEditText(QStringLiteral("127.0.0.1"));
+        ui(w).txtPort->setEditText(QString::number(second.port()));
+        QTRY_COMPARE(ui(w).txtPassword->text(), second.password());
         SendCommand(w, QStringLiteral("status"));
-        QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\n")));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\n")));
         if (withKeyring) {
             QTRY_COMPARE(labelsOf(second.port()), QStringList{QStringLiteral("telmorax ") + secondEntry});
             QTRY_COMPARE(labelsOf(first.port()), QStringList{QStringLiteral("telmorax ") + firstEntry});
             QCOMPARE(inKeyring(second.port()), second.password());
         }
-        w.txtPort->addItem(QString::number(first.port()));
-        w.txtPort->setCurrentIndex(w.txtPort->count() - 1);
-        QTRY_COMPARE(w.txtPassword->text(), first.password());
-        w.txtPort->setEditText(QString::number(FreeUdpPort()));
-        QTRY_COMPARE(w.txtPassword->text(), QStringLiteral("lastUsedPw"));
+        ui(w).txtPort->addItem(QString::number(first.port()));
+        ui(w).txtPort->setCurrentIndex(ui(w).txtPort->count() - 1);
+        QTRY_COMPARE(ui(w).txtPassword->text(), first.password());
+        ui(w).txtPort->setEditText(QString::number(FreeUdpPort()));
+        QTRY_COMPARE(ui(w).txtPassword->text(), QStringLiteral("lastUsedPw"));
 
-        w.txtPort->setEditText(QString::number(second.port()));
-        QTRY_COMPARE(w.txtPassword->text(), second.password());
-        QTest::keyClick(w.txtPassword, Qt::Key_X);  // typed: the box's own now
-        w.txtPort->setEditText(QString::number(second.port()) + QLatin1Char(' '));
+        ui(w).txtPort->setEditText(QString::number(second.port()));
+        QTRY_COMPARE(ui(w).txtPassword->text(), second.password());
+        QTest::keyClick(ui(w).txtPassword, Qt::Key_X);  // typed: the box's own now
+        ui(w).txtPort->setEditText(QString::number(second.port()) + QLatin1Char(' '));
         QCoreApplication::processEvents();  // the window asks the keyring first; its answer comes first
         bool answered = false;
         passwords.read(QStringLiteral("127.0.0.1"), second.port(), &passwords, [&answered](const QString&) { answered = true; });
         QTRY_VERIFY(answered);
-        QCOMPARE(w.txtPassword->text(), second.password() + QLatin1Char('x'));
+        QCOMPARE(ui(w).txtPassword->text(), second.password() + QLatin1Char('x'));
         w.GetStatus();
-        QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("Bad rconpassword.\r\n")));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("Bad rconpassword.\r\n")));
         for (int i = 0; i < 3; ++i)
             w.GetStatus();
-        QCOMPARE(w.txtOutput->text().count(QStringLiteral("refused the password: the timed status query waits")), 1);
-        QTest::keyClick(w.txtPassword, Qt::Key_Backspace);
+        QCOMPARE(ui(w).txtOutput->text().count(QStringLiteral("refused the password: the timed status query waits")), 1);
+        QTest::keyClick(ui(w).txtPassword, Qt::Key_Backspace);
         w.GetStatus();
-        QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\n")));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\n")));
         QCOMPARE(second.requests(), 3);
         QCOMPARE(first.requests(), 0);
     }
@@ -305,9 +305,9 @@ private slots:
 
         frmMain w;
         AimAt(w, alpha.port(), alpha.password());
-        w.ckLog->setValue(1);
-        w.mnuCommandsServers->trigger();
-        frmServers* s = w.servers;
+        ui(w).ckLog->setValue(1);
+        ui(w).mnuCommandsServers->trigger();
+        frmServers* s = w.findChild<frmServers*>();
         s->cmdAddCurrent->click();
         selectRows(s, {0});
         s->cmdEdit->click();
@@ -364,12 +364,12 @@ private slots:
         QVERIFY(ReadFile(listFile()).contains("\"Bravo\""));
 
         // Enter on a row puts its server into the main window; the Players window follows.
-        w.mnuCommandsPlayers->trigger();
+        ui(w).mnuCommandsPlayers->trigger();
         selectRows(s, {1});
         QTest::keyClick(s->grdServers, Qt::Key_Return);
-        QTRY_COMPARE(w.txtPassword->text(), QStringLiteral("bravoWrong3"));
-        QCOMPARE(w.txtPort->currentText(), QString::number(bravo.port()));
-        QTRY_VERIFY_WITH_TIMEOUT(w.players->lblProblem->text().contains(b + QStringLiteral(" answered: Bad rconpassword.")), 5000);
+        QTRY_COMPARE(ui(w).txtPassword->text(), QStringLiteral("bravoWrong3"));
+        QCOMPARE(ui(w).txtPort->currentText(), QString::number(bravo.port()));
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<frmPlayers*>()->lblProblem->text().contains(b + QStringLiteral(" answered: Bad rconpassword.")), 5000);
 
         // A server gone silent keeps its last values, greyed.
         bravo.stop();

@@ -1,7 +1,7 @@
 // The reader of a server's answer to "getstatus", on answers captured from a real OpenArena
 // server (replies/: no players, a host name with colour codes, four bots), and on what no
 // real server sends but anyone may: players with pings, odd names, unreadable lines.
-#include "servers/StatusResponse.h"
+#include "console/StatusResponse.h"
 
 #include <QFile>
 #include <QtTest>

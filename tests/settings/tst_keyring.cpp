@@ -6,9 +6,10 @@
 
 #include "settings/PasswordVault.h"
 #include "settings/SettingsStore.h"
-#include "ui/MessageBox.h"
-#include "ui/VbCheckBox.h"
+#include "widgets/MessageBox.h"
+#include "widgets/VbCheckBox.h"
 #include "ui/frmMain.h"
+#include "MainWindowControls.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -71,7 +72,7 @@ private slots:
             // a service of its own, which a keyring manager shows as its name.
             QVERIFY(WriteAsEarlierVersion(PasswordVault::Entry, QStringLiteral("earlier-Pw 0")));
             frmMain w;
-            QTRY_COMPARE(w.txtPassword->text(), QStringLiteral("earlier-Pw 0"));
+            QTRY_COMPARE(ui(w).txtPassword->text(), QStringLiteral("earlier-Pw 0"));
             QTRY_COMPARE(KeyringLabels(PasswordVault::Entry), QStringList{QStringLiteral("telmorax last server's rcon password")});
             QCOMPARE(inKeyring(), QStringLiteral("earlier-Pw 0"));
             QVERIFY(w.close());
@@ -82,7 +83,7 @@ private slots:
         QVERIFY(SaveProgramSetting(Key::Password, old));
         {
             frmMain w;
-            QCOMPARE(w.txtPassword->text(), old);
+            QCOMPARE(ui(w).txtPassword->text(), old);
             if (withKeyring) {
                 // Moved over: in the keyring, then out of the file.
                 QTRY_COMPARE(filesHolding(env, old), QStringList());
@@ -102,10 +103,10 @@ private slots:
         {
             // A password typed before the keyring's answer came is not replaced by it.
             frmMain w;
-            w.txtPassword->selectAll();
-            QTest::keyClicks(w.txtPassword, typed);
+            ui(w).txtPassword->selectAll();
+            QTest::keyClicks(ui(w).txtPassword, typed);
             QVERIFY(w.close());
-            QCOMPARE(w.txtPassword->text(), typed);
+            QCOMPARE(ui(w).txtPassword->text(), typed);
         }
         keptOnly(typed);
         QCOMPARE(boxesShown(), withKeyring ? QStringList() : QStringList{fileKeepsIt});
@@ -117,7 +118,7 @@ private slots:
             LoopbackServer server;
             frmMain w;
             w.show();
-            QTRY_COMPARE(w.txtPassword->text(), typed);
+            QTRY_COMPARE(ui(w).txtPassword->text(), typed);
             const QString accepted = QStringLiteral("acc-Pw 3");
             QVERIFY(!withKeyring || WriteAsEarlierVersion(PasswordVault::Entry, QStringLiteral("stale-Pw")));  // goes with it
             AimAt(w, server.port(), accepted);
@@ -126,11 +127,11 @@ private slots:
             server.reply(PrintReply("map: oa_dm1\n"));
             QTRY_COMPARE(inKeyring(), withKeyring ? accepted : QString());
             QTRY_COMPARE(KeyringLabels(PasswordVault::Entry).size(), withKeyring ? 1 : 0);
-            w.txtPassword->setText(QStringLiteral("refused-Pw"));
+            ui(w).txtPassword->setText(QStringLiteral("refused-Pw"));
             SendCommand(w, QStringLiteral("status"));
             QVERIFY(server.waitForDatagrams(2));
             server.reply(PrintReply("Bad rconpassword.\n"));
-            QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("Bad rconpassword.\r\n")));
+            QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("Bad rconpassword.\r\n")));
             QTest::qWait(300);
             QCOMPARE(inKeyring(), withKeyring ? accepted : QString());
             QCOMPARE(filesHolding(env, accepted), QStringList());
@@ -139,7 +140,7 @@ private slots:
             // (its daemon stopped) is waited for, the window out of sight meanwhile, and never
             // sends the password into the settings file; where there is no keyring, the file
             // keeps it.
-            w.txtPassword->setText(late);
+            ui(w).txtPassword->setText(late);
             const qint64 daemon = withKeyring ? QDBusConnection::sessionBus().interface()->servicePid(QStringLiteral("org.freedesktop.secrets")) : 0;
             QVERIFY(!withKeyring || daemon > 1);
             const auto resume = qScopeGuard([daemon] {
@@ -164,8 +165,8 @@ private slots:
         {
             // Unchecked, it goes from both places.
             frmMain w;
-            QTRY_COMPARE(w.txtPassword->text(), late);
-            w.ckSavePwd->setValue(0);
+            QTRY_COMPARE(ui(w).txtPassword->text(), late);
+            ui(w).ckSavePwd->setValue(0);
             QVERIFY(w.close());
         }
         QCOMPARE(inKeyring(), QString());

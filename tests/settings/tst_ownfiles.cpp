@@ -39,13 +39,13 @@ const QByteArray Names = "telmorax names 1\n[commands]\nsecretcmd\n[variables]\n
 void refreshNames(frmMain& w, LoopbackServer& server)
 {
     const int before = server.received().size();
-    w.mnuViewRefreshNames->trigger();
+    ui(w).mnuViewRefreshNames->trigger();
     QVERIFY(server.waitForDatagrams(before + 1));
     server.reply(PrintReply("kick\n1 commands\n"));
     QVERIFY(server.waitForDatagrams(before + 2, 10000));
     server.reply(PrintReply("S     g_x \"1\"\n1 total cvars\n"));
-    QTRY_VERIFY_WITH_TIMEOUT(!w.txtOutput->text().endsWith(QStringLiteral("cvarlist\r\n"))
-            && w.txtOutput->text().contains(QStringLiteral("names learned"), Qt::CaseInsensitive),
+    QTRY_VERIFY_WITH_TIMEOUT(!ui(w).txtOutput->text().endsWith(QStringLiteral("cvarlist\r\n"))
+            && ui(w).txtOutput->text().contains(QStringLiteral("names learned"), Qt::CaseInsensitive),
         10000);
 }
 }
@@ -71,10 +71,10 @@ private slots:
                 frmMain w;
                 w.show();
                 QVERIFY(QTest::qWaitForWindowActive(&w));
-                QCOMPARE(w.txtPort->currentText(), QStringLiteral("27960"));
+                QCOMPARE(ui(w).txtPort->currentText(), QStringLiteral("27960"));
                 AimAt(w, server.port());
-                w.ckLog->setValue(1);
-                QVERIFY(w.commandCompletion->currentNames().commands.contains(QStringLiteral("status")));  // the reference list
+                ui(w).ckLog->setValue(1);
+                QVERIFY(w.completion()->currentNames().commands.contains(QStringLiteral("status")));  // the reference list
                 SendCommand(w, QStringLiteral("status"));
                 QVERIFY(server.waitForDatagrams(1));
                 w.close();
@@ -97,7 +97,7 @@ private slots:
             {
                 frmMain w;
                 AimAt(w, 1);
-                const QStringList commands = w.commandCompletion->currentNames().commands;
+                const QStringList commands = w.completion()->currentNames().commands;
                 QCOMPARE(commands.size(), MaxNamesOfEachKind);
                 QCOMPARE(commands.constLast(), QStringLiteral("c0020000"));
             }
@@ -107,8 +107,8 @@ private slots:
             QVERIFY(QFile::resize(env.settingsFile(), 500LL * 1024 * 1024));
             {
                 frmMain w;
-                QCOMPARE(w.txtPort->currentText(), QStringLiteral("27960"));
-                w.txtPort->setEditText(QStringLiteral("27961"));
+                QCOMPARE(ui(w).txtPort->currentText(), QStringLiteral("27960"));
+                ui(w).txtPort->setEditText(QStringLiteral("27961"));
                 w.close();
             }
             FlushSettings();
@@ -124,12 +124,12 @@ private slots:
             QVERIFY(QFile::remove(names) && QFile::link(namesTarget, names));
             {
                 frmMain w;
-                QCOMPARE(w.txtPort->currentText(), QStringLiteral("27960"));
+                QCOMPARE(ui(w).txtPort->currentText(), QStringLiteral("27960"));
                 AimAt(w, server.port());
-                QVERIFY(!w.commandCompletion->currentNames().commands.contains(QStringLiteral("secretcmd")));
+                QVERIFY(!w.completion()->currentNames().commands.contains(QStringLiteral("secretcmd")));
                 refreshNames(w, server);
-                QVERIFY2(w.txtOutput->text().endsWith(QStringLiteral("No names learned: they could not be kept in %1.\r\n").arg(UserDataFolder())),
-                    qPrintable(w.txtOutput->text()));
+                QVERIFY2(ui(w).txtOutput->text().endsWith(QStringLiteral("No names learned: they could not be kept in %1.\r\n").arg(UserDataFolder())),
+                    qPrintable(ui(w).txtOutput->text()));
                 w.close();
             }
             FlushSettings();
@@ -152,7 +152,7 @@ private slots:
             QVERIFY(writeFile(elsewhere.filePath(QStringLiteral("recall.txt")), "telmorax recall 1\nkick planted\n"));
             QVERIFY(QDir().mkpath(QFileInfo(UserDataFolder()).absolutePath()) && QFile::link(elsewhere.path(), UserDataFolder()));
             frmMain w;
-            QVERIFY(w.commandRecall.commands().isEmpty());
+            QVERIFY(w.recall().commands().isEmpty());
             AimAt(w, server.port());
             SendCommand(w, QStringLiteral("status"));
             QVERIFY(server.waitForDatagrams(1));
@@ -160,7 +160,7 @@ private slots:
             refreshNames(w, server);
             QCOMPARE(QDir(elsewhere.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden), QStringList({"recall.txt"}));
             QCOMPARE(ReadFile(elsewhere.filePath(QStringLiteral("recall.txt"))), QByteArray("telmorax recall 1\nkick planted\n"));
-            QCOMPARE(w.txtOutput->text().count(QStringLiteral("The folder %1 is not used").arg(UserDataFolder())), 1);
+            QCOMPARE(ui(w).txtOutput->text().count(QStringLiteral("The folder %1 is not used").arg(UserDataFolder())), 1);
         }
 
         // A folder the program makes is its owner's alone.

@@ -21,9 +21,9 @@ QByteArray nextStart(const TestEnv& env)
 // What the user sees of every restored control: the boxes, the check boxes, the two lists.
 QString shown(const frmMain& w)
 {
-    QStringList s = {w.txtAddr->currentText(), w.txtPort->currentText(), w.txtMinutes->text(), w.txtPassword->text(),
-        w.cboMinsSecs->currentText(), QString::number(w.ckQueryStat->value() * 100 + w.ckLog->value() * 10 + w.ckSavePwd->value())};
-    for (const QComboBox* box : {w.txtAddr, w.txtPort}) {
+    QStringList s = {ui(w).txtAddr->currentText(), ui(w).txtPort->currentText(), ui(w).txtMinutes->text(), ui(w).txtPassword->text(),
+        ui(w).cboMinsSecs->currentText(), QString::number(ui(w).ckQueryStat->value() * 100 + ui(w).ckLog->value() * 10 + ui(w).ckSavePwd->value())};
+    for (const QComboBox* box : {ui(w).txtAddr, ui(w).txtPort}) {
         QStringList items;
         for (int i = 0; i < box->count(); ++i)
             items << box->itemText(i);
@@ -46,15 +46,15 @@ private slots:
         {
             frmMain w;
             QCOMPARE(shown(w), QStringLiteral("|27960|5||Minutes|0||"));
-            w.txtAddr->setEditText(QStringLiteral("  \tquake.example  "));
-            w.txtPort->setEditText(QStringLiteral(" 27961 "));
-            w.ckQueryStat->setValue(1);
-            w.ckLog->setValue(2);
-            w.txtMinutes->setText(QStringLiteral("7"));
-            w.ckSavePwd->setValue(1);
-            w.txtPassword->setText(QStringLiteral("  pass \"w0rd\" = ; \\ ä  "));
-            w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
-            w.cmdQuit->click();
+            ui(w).txtAddr->setEditText(QStringLiteral("  \tquake.example  "));
+            ui(w).txtPort->setEditText(QStringLiteral(" 27961 "));
+            ui(w).ckQueryStat->setValue(1);
+            ui(w).ckLog->setValue(2);
+            ui(w).txtMinutes->setText(QStringLiteral("7"));
+            ui(w).ckSavePwd->setValue(1);
+            ui(w).txtPassword->setText(QStringLiteral("  pass \"w0rd\" = ; \\ ä  "));
+            ui(w).cboMinsSecs->setEditText(QStringLiteral("Seconds"));
+            ui(w).cmdQuit->click();
         }
         QCOMPARE(FileMode(env.configHome() + QStringLiteral("/Quillhaven")) * 010000 + FileMode(env.settingsFile()), 0700 * 010000 + 0600);
         ::chmod(QFile::encodeName(env.settingsFile()).constData(), 0666);
@@ -63,9 +63,9 @@ private slots:
             // The port is the last one sent (none was); the first query a full interval away.
             frmMain w;
             QCOMPARE(shown(w), QStringLiteral("\tquake.example|27960|7|  pass \"w0rd\" = ; \\ ä  |Seconds|121||"));
-            QVERIFY(w.tmrMain->isActive() && w.tmrMain->interval() == 1000 && w.TickCounter == 0);
-            w.ckSavePwd->setValue(2);
-            w.mnuFileExit->trigger();
+            QVERIFY(ui(w).tmrMain->isActive() && ui(w).tmrMain->interval() == 1000 && w.ticks() == 0);
+            ui(w).ckSavePwd->setValue(2);
+            ui(w).mnuFileExit->trigger();
         }
         ::umask(umask);
         QCOMPARE(FileMode(env.settingsFile()), 0600);
@@ -84,9 +84,9 @@ private slots:
         {
             frmMain w;
             AimAt(w, server.port());
-            w.Command2->click();
-            w.txtPort->setEditText(QLatin1Char(' ') + port);
-            w.Command2->click();
+            ui(w).Command2->click();
+            ui(w).txtPort->setEditText(QLatin1Char(' ') + port);
+            ui(w).Command2->click();
             for (int i = 1; i <= 16; ++i)
                 w.AddAddrHist(QStringLiteral("Host%1").arg(i));
             w.AddAddrHist(QStringLiteral("host1"));
@@ -103,10 +103,10 @@ private slots:
             frmMain w;
             QCOMPARE(shown(w), QStringLiteral("127.0.0.1|%1|5||Minutes|0|%2|%3").arg(port, addresses.join(','), ports.join(',')));
             MessageBox::setNextAnswer(QMessageBox::No);
-            w.cmdClearHist->click();
+            ui(w).cmdClearHist->click();
             QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("This will clear all queried servers from history.  Continue?"));
             QCOMPARE(nextStart(env), file);
-            w.cmdClearHist->click();
+            ui(w).cmdClearHist->click();
             QCOMPARE(shown(w), QStringLiteral("||5||Minutes|0||"));
         }
         file = nextStart(env);

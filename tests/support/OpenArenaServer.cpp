@@ -7,6 +7,9 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 OpenArenaServer::OpenArenaServer(const QString& rconPassword)
     : m_password(rconPassword)
 {
@@ -34,6 +37,8 @@ bool OpenArenaServer::start(int timeoutMs)
     env.insert(QStringLiteral("HOME"), m_home.path());
     m_process.setProcessEnvironment(env);
     m_process.setWorkingDirectory(m_home.path());
+    // A test that is killed (a time-out, an interrupted run) takes its server with it.
+    m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
     // Another program may take the free port first: a few attempts, each on a port of its own.
     QDeadlineTimer deadline(timeoutMs);
     for (int attempt = 0; attempt < 3 && !deadline.hasExpired(); ++attempt) {

@@ -1,13 +1,13 @@
 #include "TestEnv.h"
 
 #include "console/RequestBudget.h"
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "memory/MemoryDatabase.h"
 #include "memory/Recorder.h"
 #include "settings/ProgramInfo.h"
-#include "ui/Launcher.h"
-#include "ui/MessageBox.h"
+#include "widgets/Launcher.h"
+#include "widgets/MessageBox.h"
 
 #include <QFile>
 #include <QSettings>

@@ -8,7 +8,7 @@
 #include "players/frmPlayers.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
-#include "ui/Launcher.h"
+#include "widgets/Launcher.h"
 #include "ui/frmAbout.h"
 
 #include <QGroupBox>
@@ -32,19 +32,19 @@ private slots:
             QTRY_COMPARE(w.size(), size);
             w.resize(900, 300);
             QTRY_COMPARE(w.size(), size);
-            QCOMPARE(w.Frame1->visibleRegion(), out ? QRegion(w.Frame1->rect()) : QRegion());
-            QCOMPARE(w.cmdShowOptions->text(), out ? QStringLiteral("<< Advanced") : QStringLiteral("Advanced >>"));
-            w.cmdShowOptions->click();
+            QCOMPARE(ui(w).Frame1->visibleRegion(), out ? QRegion(ui(w).Frame1->rect()) : QRegion());
+            QCOMPARE(ui(w).cmdShowOptions->text(), out ? QStringLiteral("<< Advanced") : QStringLiteral("Advanced >>"));
+            ui(w).cmdShowOptions->click();
         }
 
         // The interval box takes its turn once the query is checked.
-        w.ckQueryStat->setValue(1);
-        w.txtMinutes->setText(QStringLiteral("31999"));
+        ui(w).ckQueryStat->setValue(1);
+        ui(w).txtMinutes->setText(QStringLiteral("31999"));
         const QStringList cycle = {"cmdConnect", "txtPassword", "cmdCopy", "cmdClear", "cmdQuit", "txtOutput",
             "cmdShowOptions", "txtMinutes", "ckQueryStat", "ckLog", "ckSavePwd", "cboMinsSecs", "Command1", "Command2",
             "txtAddr", "txtPort", "cmdClearHist", "txtCommand"};
         QStringList seen;
-        w.txtCommand->setFocus();
+        ui(w).txtCommand->setFocus();
         for (int i = 0; i < cycle.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget* f = QApplication::focusWidget();
@@ -57,26 +57,26 @@ private slots:
         // puts that entry in its place. (No request waits for the server's limit here.)
         RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule());
         AimAt(w, server.port());
-        w.txtAddr->addItem(QStringLiteral("Localhost"));
-        w.txtAddr->setEditText(QString());
-        w.txtAddr->lineEdit()->setFocus();
+        ui(w).txtAddr->addItem(QStringLiteral("Localhost"));
+        ui(w).txtAddr->setEditText(QString());
+        ui(w).txtAddr->lineEdit()->setFocus();
         for (const char c : QByteArray("localhost"))
             QTest::keyClick(w.windowHandle(), c);
-        const QList<QWidget*> boxes = {w.txtCommand, w.txtPassword, w.txtMinutes, w.txtAddr, w.txtPort, w.cboMinsSecs};
+        const QList<QWidget*> boxes = {ui(w).txtCommand, ui(w).txtPassword, ui(w).txtMinutes, ui(w).txtAddr, ui(w).txtPort, ui(w).cboMinsSecs};
         for (int i = 0; i < 2 * boxes.size(); ++i) {
-            w.txtCommand->setText(QStringLiteral("say %1").arg(i));
+            ui(w).txtCommand->setText(QStringLiteral("say %1").arg(i));
             boxes[i / 2]->setFocus();
             QTest::keyClick(w.windowHandle(), i % 2 ? Qt::Key_Enter : Qt::Key_Return, i % 2 ? Qt::KeypadModifier : Qt::NoModifier);
             QVERIFY2(server.waitForDatagrams(i + 1), qPrintable(boxes[i / 2]->accessibleName()));
             QCOMPARE(server.received()[i].data, Request("pw say " + QByteArray::number(i)));
         }
-        w.mnuCommandsStatus->trigger();
-        w.mnuCommandsServerInfo->trigger();
+        ui(w).mnuCommandsStatus->trigger();
+        ui(w).mnuCommandsServerInfo->trigger();
         QVERIFY(server.waitForDatagrams(14));
         QCOMPARE(server.received()[12].data + server.received()[13].data, Request("pw status") + Request("pw serverinfo"));
-        QCOMPARE(w.txtAddr->itemText(0) + w.txtAddr->itemText(1) + w.txtAddr->currentText(),
+        QCOMPARE(ui(w).txtAddr->itemText(0) + ui(w).txtAddr->itemText(1) + ui(w).txtAddr->currentText(),
             QStringLiteral("Localhostlocalhostlocalhost"));
-        QCOMPARE(w.txtPassword->displayText(), QStringLiteral("**"));
+        QCOMPARE(ui(w).txtPassword->displayText(), QStringLiteral("**"));
     }
 
     // The command list beside the program in the editor (the variable list is missing: a
@@ -91,7 +91,7 @@ private slots:
         QVERIFY(list.open(QIODevice::WriteOnly) && tool.open(QIODevice::WriteOnly) && tool.setPermissions(QFile::ExeOwner));
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", bin.path().toLocal8Bit());
-        for (QAction* item : {w.mnuViewCommands, w.mnuViewVariables, w.mnuHelpUpdate})
+        for (QAction* item : {ui(w).mnuViewCommands, ui(w).mnuViewVariables, ui(w).mnuHelpUpdate})
             item->trigger();
         frmAbout().cmdSysInfo->click();
         qputenv("PATH", path);
@@ -110,19 +110,19 @@ private slots:
         LoopbackServer server;
         frmMain w;
         AimAt(w, server.port());
-        w.mnuCommandsPlayers->trigger();
-        w.players->txtRefreshSeconds->setValue(2);
-        w.mnuViewRefreshNames->trigger();
+        ui(w).mnuCommandsPlayers->trigger();
+        w.findChild<frmPlayers*>()->txtRefreshSeconds->setValue(2);
+        ui(w).mnuViewRefreshNames->trigger();
         QVERIFY(server.waitForDatagrams(2));  // the Players window's status, and cmdlist
         for (const LoopbackServer::Datagram& d : server.received()) {
             if (d.data.endsWith(" cmdlist"))
                 server.sendTo(PrintReply("status\nkick\n2 commands\n"), d.sender, d.senderPort);
         }
-        QTRY_VERIFY(w.txtOutput->text().endsWith(QStringLiteral("2 commands\r\n")));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("2 commands\r\n")));
         // cvarlist would follow after a second of quiet, the timed query at the next tick.
-        w.cboMinsSecs->setEditText(QStringLiteral("Seconds"));
-        w.txtMinutes->setText(QStringLiteral("1"));
-        w.ckQueryStat->setValue(1);
+        ui(w).cboMinsSecs->setEditText(QStringLiteral("Seconds"));
+        ui(w).txtMinutes->setText(QStringLiteral("1"));
+        ui(w).ckQueryStat->setValue(1);
         QVERIFY(w.close());
         const int sent = server.received().size();
         QTest::qWait(2500);

@@ -10,7 +10,7 @@
 class NameDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    explicit NameDelegate(QObject* parent = nullptr, int role = -1);
+    NameDelegate(int role, QObject* parent = nullptr);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -1,5 +1,5 @@
-#include "ui/MessageBox.h"
-#include "console/Shutdown.h"
+#include "widgets/MessageBox.h"
+#include "settings/Shutdown.h"
 #include "settings/ProgramInfo.h"
 
 #include <QInputDialog>

@@ -1,7 +1,6 @@
-#include "players/NameDelegate.h"
+#include "widgets/NameDelegate.h"
 
 #include "console/ColourCodes.h"
-#include "players/PlayersModel.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -11,9 +10,9 @@ constexpr int Margin = 4;  // text from the edges of its blue ground
 constexpr int Gap = 2;     // the blue ground from the edges of the cell
 }
 
-NameDelegate::NameDelegate(QObject* parent, int role)
+NameDelegate::NameDelegate(int role, QObject* parent)
     : QStyledItemDelegate(parent)
-    , m_role(role < 0 ? int(PlayersModel::NameWithCodesRole) : role)
+    , m_role(role)
 {
 }
 

@@ -1,4 +1,4 @@
-#include "ui/VbCheckBox.h"
+#include "widgets/VbCheckBox.h"
 
 int VbCheckBox::value() const
 {

@@ -1,4 +1,4 @@
-#include "console/OutputPane.h"
+#include "widgets/OutputPane.h"
 
 #include "console/ColourCodes.h"
 
@@ -144,6 +144,12 @@ int OutputPane::displayToShown(int displayPos) const
             ++i;
     }
     return i;
+}
+
+void OutputPane::appendLine(const QString& line)
+{
+    const bool lineOpen = !m_text.isEmpty() && !m_text.endsWith(QLatin1Char('\n'));
+    append((lineOpen ? QStringLiteral("\r\n") : QString()) + line + QStringLiteral("\r\n"));
 }
 
 void OutputPane::setText(const QString& text, Write write)

@@ -21,6 +21,9 @@ void MakeProblemLine(QLabel* line);
 // when the boxes name no server or hold no password.
 BoundServer ReadBoxesForRefresh(const QWidget* window, const MainWindowBoxReader& readBoxes, QLabel* problemLine);
 
+// "1 ban", "3 bans": a count and its noun.
+QString Counted(int n, const char* one, const char* many);
+
 // Asks before an action goes to the server: Yes or No, No the default.
 bool ConfirmAction(QWidget* window, const QString& question, const QString& title);
 

@@ -1,4 +1,4 @@
-#include "servers/StatusResponse.h"
+#include "console/StatusResponse.h"
 
 namespace {
 const QByteArray OutOfBand("\xff\xff\xff\xff", 4);

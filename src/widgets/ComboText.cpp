@@ -1,4 +1,4 @@
-#include "ui/ComboText.h"
+#include "widgets/ComboText.h"
 
 #include <QComboBox>
 

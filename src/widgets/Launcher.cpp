@@ -1,4 +1,4 @@
-#include "ui/Launcher.h"
+#include "widgets/Launcher.h"
 
 #include <QDesktopServices>
 #include <QProcess>

@@ -1,8 +1,8 @@
-#include "maps/BoundWindow.h"
+#include "widgets/BoundWindow.h"
 
 #include "console/ColourCodes.h"
-#include "console/Shutdown.h"
-#include "ui/MessageBox.h"
+#include "settings/Shutdown.h"
+#include "widgets/MessageBox.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -35,6 +35,11 @@ BoundServer ReadBoxesForRefresh(const QWidget* window, const MainWindowBoxReader
     if (!boxes.isSet())
         problemLine->setText(problem);
     return boxes;
+}
+
+QString Counted(int n, const char* one, const char* many)
+{
+    return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
 }
 
 bool ConfirmAction(QWidget* window, const QString& question, const QString& title)

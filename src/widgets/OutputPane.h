@@ -35,6 +35,10 @@ public:
     // Emits changed() when the text differs, before returning. Text that replaces the whole
     // with just what the latest append added (the pane's cap) keeps the colours it had.
     void setText(const QString& text, Write write = Write::New);
+    // Adds `text` at the end: setText() with the text kept and `text` after it.
+    void append(const QString& text, Write write = Write::New) { setText(m_text + text, write); }
+    // Adds `line` and its line end on a line of its own, even in the middle of a reply's line.
+    void appendLine(const QString& line);
     // What the latest setText() added: the new part of an append, or the whole text when
     // the text was replaced by something that does not begin with the old text.
     QString lastAppended() const { return m_lastAppended; }

@@ -1,9 +1,9 @@
-#include "ui/OpenTextFile.h"
+#include "widgets/OpenTextFile.h"
 
 #include "log/LogFile.h"
 #include "settings/ProgramInfo.h"
-#include "ui/Launcher.h"
-#include "ui/MessageBox.h"
+#include "widgets/Launcher.h"
+#include "widgets/MessageBox.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "console/Shutdown.h"
+#include "settings/Shutdown.h"
 
 namespace {
 bool g_shuttingDown = false;

@@ -1,0 +1,293 @@
+#include "console/ConsoleSession.h"
+
+#include "console/ErrorBurst.h"
+#include "console/RconDatagram.h"
+#include "console/ServerAddress.h"
+#include "console/ServerExchange.h"
+#include "console/TimeOfDay.h"
+#include "log/LogFile.h"
+#include "settings/Shutdown.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+const QString AutoStatusText = QStringLiteral(" : [auto] status");
+
+ExchangeRequest consoleRequest(const QString& host, int port, const QString& password, const QString& command)
+{
+    ExchangeRequest request;
+    request.host = host;
+    request.port = port;
+    request.password = password;
+    request.command = command;
+    // From the server's own port number where it is free, as the game's own tools do.
+    request.localPort = port;
+    request.keepListening = true;
+    return request;
+}
+}
+
+ConsoleSession::ConsoleSession(QObject* parent)
+    : QObject(parent)
+    , m_errors(new ErrorBurst(this))
+{
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(ReplyQuietMs);
+    connect(&m_quiet, &QTimer::timeout, this, &ConsoleSession::endReply);
+    connect(m_errors, &ErrorBurst::line, this, [this](int, const QString& description) {
+        emit socketError(description);
+        emit line(description + QStringLiteral("\r\n"));
+        if (m_logging)
+            AppendLogRecord(description + QStringLiteral("\r\n"));
+    });
+}
+
+ConsoleSession::~ConsoleSession()
+{
+    // However the window goes, a reply record still open gets its end.
+    EndOpenRecord();
+}
+
+quint64 ConsoleSession::send(const QString& host, int port, const QString& password, const QString& command, const QString& note,
+    QObject* asker)
+{
+    // The echo shows at once; the log records the command when it goes out, so a command
+    // still waiting when the window closes was never sent and is not in the log. Errors
+    // counted so far belong before it.
+    m_errors->end();
+    const QString time = TimeOfDay();
+    emit line(time + QStringLiteral(" : ") + command + note + QStringLiteral("\r\n"));
+    if (ShuttingDown())
+        return 0;
+    return ask(Request{0, consoleRequest(host, port, password, command), time, note, m_logging, asker, ServerAddressText(host, port)});
+}
+
+void ConsoleSession::sendTo(const QString& host, int port, const QString& password, const QString& command)
+{
+    QString note;
+    if (m_boxes) {
+        const MainWindowBoxes boxes = m_boxes();
+        const ServerBoxes shown = ReadServerBoxes(TrimSpaces(boxes.address), TrimSpaces(boxes.port));
+        if (shown.problemBox != ServerBoxes::None || shown.host.compare(host, Qt::CaseInsensitive) != 0 || shown.port != port)
+            note = QStringLiteral("   (sent to %1)").arg(ServerAddressText(host, port));
+    }
+    send(host, port, password, command, note, sender());
+}
+
+void ConsoleSession::queryStatus(const QString& host, int port, const QString& password, qint64 skipIfLongerMs)
+{
+    if (ShuttingDown())
+        return;
+    const QString server = ServerAddressText(host, port);
+    if (!m_refusedPassword.isEmpty() && m_refusedPassword == password && m_refusedServer == server) {
+        if (!m_refusalSaid)
+            emit line(QStringLiteral("(%1 refused the password: the timed status query waits until the password changes)\r\n").arg(server));
+        m_refusalSaid = true;
+        return;
+    }
+    ExchangeRequest request = consoleRequest(host, port, password, QStringLiteral("status"));
+    request.priority = ExchangeRequest::Priority::Automatic;
+    request.skipIfWaitLongerMs = static_cast<int>(std::min<qint64>(skipIfLongerMs, std::numeric_limits<int>::max()));
+    ask(Request{0, request, QString(), QString(), m_logging, nullptr, server});
+}
+
+quint64 ConsoleSession::ask(Request request)
+{
+    request.number = ++m_lastRequest;
+    m_requests.append(request);
+    startNext();
+    return request.number;
+}
+
+void ConsoleSession::startNext()
+{
+    // A request that starts may go out at once, and its signals come back here.
+    if (m_starting)
+        return;
+    m_starting = true;
+    for (;;) {
+        quint64 next = 0;
+        for (const Request& r : std::as_const(m_requests)) {
+            if (r.resolving)
+                break;
+            if (!r.exchange) {
+                next = r.number;
+                break;
+            }
+        }
+        if (!next)
+            break;
+        start(next);
+    }
+    m_starting = false;
+}
+
+void ConsoleSession::start(quint64 number)
+{
+    Request* r = find(number);
+    r->resolving = true;
+    ServerExchange* exchange = ServerExchange::prepare(r->request, this);
+    r->exchange = exchange;
+    connect(exchange, &ServerExchange::error, m_errors, &ErrorBurst::add);
+    connect(exchange, &ServerExchange::addressKnown, this, [this, number] {
+        if (Request* q = find(number))
+            q->resolving = false;
+        startNext();
+    });
+    connect(exchange, &ServerExchange::waiting, this, [this, number](qint64 ms) {
+        const Request* q = find(number);
+        if (q && q->request.priority == ExchangeRequest::Priority::Typed)
+            emit line(QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1));
+    });
+    connect(exchange, &ServerExchange::sent, this, [this, number] { wentOut(number); });
+    connect(exchange, &ServerExchange::datagramArrived, this, [this, number](const QByteArray& datagram) { arrived(number, datagram); });
+    connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome& outcome) {
+        // Requests sent one after another wait together: one line for them, from the last one.
+        const Request* q = find(number);
+        if (q && outcome.kind == ExchangeOutcome::NoAnswer && number == latestSent())
+            emit line(NoAnswerLine(q->server, q->request.firstDatagramMs) + QStringLiteral("\r\n"));
+        over(number);
+    });
+    exchange->start();
+}
+
+void ConsoleSession::over(quint64 number)
+{
+    Request* r = find(number);
+    if (!r)
+        return;
+    r->resolving = false;
+    r->over = true;
+    // One that never went out is gone, and so is one whose answer is over once a later
+    // request has gone out; the latest keeps listening.
+    if (!r->sent || r->number != latestSent())
+        drop(number);
+    startNext();
+}
+
+void ConsoleSession::wentOut(quint64 number)
+{
+    if (Request* r = find(number)) {
+        r->sent = true;
+        announce(*r);
+    }
+    // Earlier requests whose answers are over close their sockets.
+    QList<quint64> done;
+    for (const Request& r : std::as_const(m_requests)) {
+        if (r.sent && r.over && r.number != number)
+            done << r.number;
+    }
+    for (quint64 n : done)
+        drop(n);
+    emit requestSent(number);
+}
+
+quint64 ConsoleSession::latestSent() const
+{
+    quint64 latest = 0;
+    for (const Request& r : m_requests) {
+        if (r.sent)
+            latest = std::max(latest, r.number);
+    }
+    return latest;
+}
+
+void ConsoleSession::drop(quint64 number)
+{
+    for (int i = 0; i < m_requests.size(); ++i) {
+        if (m_requests[i].number == number) {
+            m_requests[i].exchange->disconnect(this);
+            m_requests[i].exchange->deleteLater();
+            m_requests.removeAt(i);
+            return;
+        }
+    }
+}
+
+void ConsoleSession::announce(const Request& r)
+{
+    if (r.request.priority == ExchangeRequest::Priority::Typed) {
+        if (r.logged)
+            AppendCommandRecord(r.time, r.request.command, r.note);
+        return;
+    }
+    // The timed query shows and is logged when it goes out; errors counted so far first.
+    m_errors->end();
+    const QString time = TimeOfDay();
+    emit line(time + AutoStatusText + QStringLiteral("\r\n"));
+    if (r.logged)
+        AppendLogRecord(time + AutoStatusText);
+}
+
+void ConsoleSession::arrived(quint64 number, const QByteArray& datagram)
+{
+    m_errors->end();  // an error that came before this datagram shows before it
+    const QString text = DecodeReply(datagram);
+    // The server splits long output into several datagrams, each with its own header line;
+    // every one is shown as it comes, so a line cut between two reads whole again.
+    if (m_replyOpen && m_replyOf != number)
+        endReply();  // a new request was sent: this is the start of its answer
+    const bool continues = m_replyOpen;
+    if (!m_replyOpen) {
+        m_replyOpen = true;
+        m_replyLogged = m_logging;  // decided once, by the first datagram
+        m_replyOf = number;
+        const Request* r = find(number);
+        m_replyAsker = r ? r->asker : nullptr;
+        if (r && IsPasswordRefusal(text)) {
+            m_refusedPassword = r->request.password;
+            m_refusedServer = r->server;
+            m_refusalSaid = false;
+        } else if (r && r->request.password == m_refusedPassword && r->server == m_refusedServer) {
+            m_refusedPassword.clear();  // taken after all (the server's password changed back)
+        }
+        emit passwordAnswered(r ? r->request.password : QString(), text);
+    }
+    if (m_replyAsker)
+        emit actionAnswered(m_replyAsker, text, !continues);
+    emit replyText(text, continues);
+    if (m_replyLogged)
+        BeginOrContinueReplyRecord(text);
+    m_quiet.start();
+    emit datagramArrived(number, datagram);
+}
+
+void ConsoleSession::endReply()
+{
+    m_quiet.stop();
+    m_replyOpen = false;
+    m_replyLogged = false;
+    EndOpenRecord();
+}
+
+void ConsoleSession::endErrors()
+{
+    m_errors->end();
+}
+
+bool ConsoleSession::waiting(quint64 number) const
+{
+    const Request* r = find(number);
+    return r && !r->sent;
+}
+
+ServerExchange* ConsoleSession::listening() const
+{
+    const Request* r = find(latestSent());
+    return r ? r->exchange : nullptr;
+}
+
+const ConsoleSession::Request* ConsoleSession::find(quint64 number) const
+{
+    for (const Request& r : m_requests) {
+        if (r.number == number)
+            return &r;
+    }
+    return nullptr;
+}
+
+ConsoleSession::Request* ConsoleSession::find(quint64 number)
+{
+    return const_cast<Request*>(std::as_const(*this).find(number));
+}

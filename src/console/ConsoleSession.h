@@ -1,0 +1,129 @@
+#pragma once
+#include "console/BoundServer.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class ErrorBurst;
+class ServerExchange;
+
+// The main window's console: the commands it sends and what it shows of them, without a
+// widget. Every request goes through the exchange unit (ServerExchange) and so takes its turn
+// in the server's request budget; the session says through its signals what the pane shows.
+//
+// A request's echo line ("TIME : COMMAND") shows at once, a line says how long it waits for
+// the server's request limit when it must, and the log records the command when it goes out.
+// The answer's datagrams show one by one as they come; they make one reply, and one log
+// record, ended after a second without another, or by the first datagram of the next
+// request. When nothing at all comes back for the latest request (no datagram, no error)
+// within the exchange's wait, a line says so, not logged. Each request has a socket of its own: the latest keeps listening, so a reply
+// that goes on after a pause still shows; an earlier one listens until its answer is over,
+// and what it hears never mixes with the next one's answer.
+class ConsoleSession : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int ReplyQuietMs = 1000;
+
+    explicit ConsoleSession(QObject* parent = nullptr);
+    ~ConsoleSession() override;
+
+    // Save Log: commands, replies and errors go to the log from now on.
+    void setLogging(bool on) { m_logging = on; }
+    // The main window's boxes, for the note that says where a bound window's action went.
+    void setShownServer(MainWindowBoxReader boxes) { m_boxes = std::move(boxes); }
+
+    // Sends `command` with `password` to host:port, a request typed by the admin; `note`
+    // follows the command in its echo line and log record. Returns the request's number
+    // (0 once the program has begun to close: nothing is sent then).
+    quint64 send(const QString& host, int port, const QString& password, const QString& command, const QString& note = QString(),
+        QObject* asker = nullptr);
+    // An action of a window bound to one server, connected to this slot: sent as send() sends
+    // it; where the main window's boxes name another server, the echo line says which server
+    // it went to. Its answer goes to that window too (actionAnswered).
+    void sendTo(const QString& host, int port, const QString& password, const QString& command);
+    // The timed query: "status", giving way to typed requests, left out when it would wait
+    // for the server's request limit longer than `skipIfLongerMs`. It shows and is logged
+    // when it goes out. A password the server refused is not sent again by it (servers count
+    // refused passwords from everyone together, and a loop of them can shut other admins
+    // out): a line says so once, until the password or the server changes.
+    void queryStatus(const QString& host, int port, const QString& password, qint64 skipIfLongerMs);
+
+    // The password box changed: a password a server refused may be right now.
+    void forgetRefusal() { m_refusedPassword.clear(); }
+
+    // The number of the latest request asked for.
+    quint64 lastRequest() const { return m_lastRequest; }
+    // True while request `number` waits for its server's name or its turn.
+    bool waiting(quint64 number) const;
+    bool replyOpen() const { return m_replyOpen; }
+    // The exchange whose answer is heard now (the latest that went out); none before.
+    // Earlier ones listen on until their answer is over.
+    ServerExchange* listening() const;
+    // Ends the reply now arriving: its log record is closed.
+    void endReply();
+    // Shows the line of the socket errors counted so far, if any.
+    void endErrors();
+
+signals:
+    // A line of the session's own for the pane, its line end included: an echo line, the
+    // waiting note, a socket error.
+    void line(const QString& text);
+    // A datagram's text; `continues`: it goes on with the reply before it (and its colour).
+    void replyText(const QString& text, bool continues);
+    // The first datagram of an answer to a request sent with `password`.
+    void passwordAnswered(const QString& password, const QString& firstDatagram);
+    // A socket error, or a server name that did not resolve, as its line shows it.
+    void socketError(const QString& description);
+    // A datagram of the answer to an action of `window` (sendTo): its text as the pane shows
+    // it, `first` for the first datagram of the answer.
+    void actionAnswered(QObject* window, const QString& text, bool first);
+    // Request `number` went out; a datagram of its answer came.
+    void requestSent(quint64 number);
+    void datagramArrived(quint64 number, const QByteArray& datagram);
+
+private:
+    struct Request {
+        quint64 number;
+        ExchangeRequest request;
+        QString time;     // typed: the echo line's, and the log record's
+        QString note;
+        bool logged;      // Save Log was checked when it was asked for
+        QPointer<QObject> asker;  // the window whose action it is (sendTo)
+        QString server;           // "host:port"
+        ServerExchange* exchange = nullptr;  // none while an earlier name still resolves
+        bool resolving = false;
+        bool sent = false;
+        bool over = false;  // the exchange reported its outcome
+    };
+    quint64 ask(Request request);
+    // Names resolve one at a time, in the order the requests were made: a request's exchange
+    // starts once the one before it knows its server's address.
+    void startNext();
+    void start(quint64 number);
+    void over(quint64 number);
+    void wentOut(quint64 number);
+    quint64 latestSent() const;
+    void drop(quint64 number);
+    void announce(const Request& r);
+    void arrived(quint64 number, const QByteArray& datagram);
+    const Request* find(quint64 number) const;
+    Request* find(quint64 number);
+
+    bool m_logging = false;
+    MainWindowBoxReader m_boxes;
+    ErrorBurst* m_errors;
+    QList<Request> m_requests;  // waiting ones, and the one heard now
+    quint64 m_lastRequest = 0;
+    bool m_starting = false;
+    QTimer m_quiet;
+    bool m_replyOpen = false;
+    bool m_replyLogged = false;
+    quint64 m_replyOf = 0;
+    QPointer<QObject> m_replyAsker;
+    QString m_refusedPassword;  // the password a server refused, and that server
+    QString m_refusedServer;
+    bool m_refusalSaid = false;
+};
