@@ -6,6 +6,7 @@
 #include "ScriptedServer.h"
 #include "TestEnv.h"
 
+#include "console/RequestBudget.h"
 #include "console/ServerExchange.h"
 #include "lookup/frmLookup.h"
 #include "memory/MemoryDatabase.h"
@@ -72,6 +73,16 @@ private slots:
         {
             frmMain w;
             QVERIFY(Recorder::IsRecording());
+            // A status typed in the main window is recorded, with the player's address.
+            ScriptedServer typed;
+            typed.answer(QStringLiteral("status"), {ScriptedServer::StatusAnswer({{"5", "40", "Typist", "192.0.2.44:27960"}})});
+            RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule());
+            AimAt(w, typed.port());
+            SendCommand(w, QStringLiteral("status"));
+            QTRY_VERIFY_WITH_TIMEOUT(([] { Recorder::Flush(); return Memory::Find(QStringLiteral("typist")).size() == 1; }()), 10000);
+            QCOMPARE(Memory::Find(QStringLiteral("192.0.2.44")).constFirst().name, QStringLiteral("Typist"));
+            QCOMPARE(Memory::Journal(0).constFirst().command, QStringLiteral("status"));
+            RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule::ForVersion(QStringLiteral("ioq3")));
             AimAt(w, server.port(), server.password());
             seen(server.port(), ScriptedServer::StatusAnswer({{"0", "48", "^1Ali^7ce", "203.0.113.5:27960"}, {"1", "50", "Bob", "203.0.113.7:27960"},
                                     {"2", "50", "<b>x</b>", "198.51.100.2:27960"}, {"3", "50", "%1", "203.0.113.7:27960"}}));
@@ -112,7 +123,7 @@ private slots:
             QVERIFY(server.rcon(QStringLiteral("listbans")).contains("203.0.113.7/32"));
             QTRY_VERIFY_WITH_TIMEOUT(([&] { Recorder::Flush(); return Memory::BansOn(key).constFirst().lifted > 0; }()), 20000);
             QVERIFY(!server.rcon(QStringLiteral("listbans")).contains("203.0.113.7/32"));
-            QCOMPARE(Memory::Journal(0).size(), 2);
+            QCOMPARE(Memory::Journal(0).size(), 3);  // the typed status, the ban, its lifting
             l->cmdFind->click();
             QCOMPARE(column(l->grdJournal, 4), QStringList({QStringLiteral("bandel 203.0.113.7/32"), QStringLiteral("banaddr 203.0.113.7")}));
             QCOMPARE(column(l->grdJournal, 5), QStringList({choice.reason, choice.reason}));
@@ -136,6 +147,7 @@ private slots:
         for (const Memory::JournalEntry& e : Memory::Journal(0))
             journal << QStringList({e.command, e.outcome, e.admin, e.targetAddress, e.reason}).join(QLatin1Char('|'));
         const QString admin = Memory::AdminName();
+        journal.removeFirst();  // the typed status
         QCOMPARE(journal, QStringList({
             QStringList({"banaddr 203.0.113.7", "answered", admin, "203.0.113.7/32", "aim \"bot\" %1"}).join(QLatin1Char('|')),
             QStringList({"bandel 203.0.113.7/32", "answered", admin, "203.0.113.7/32", "aim \"bot\" %1"}).join(QLatin1Char('|')),
