@@ -1,7 +1,7 @@
 #include "bans/frmBans.h"
 
 #include "completion/ServerCommands.h"
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 #include "widgets/BoundWindow.h"
 #include "widgets/MessageBox.h"
 

@@ -3,7 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "console/RconDatagram.h"
 #include "servers/SendToMany.h"
-#include "servers/ServerPasswords.h"
+#include "console/ServerPasswords.h"
 
 #include <QCoreApplication>
 

@@ -10,7 +10,7 @@
 #include "widgets/NameDelegate.h"
 #include "players/PlayerCommands.h"
 #include "players/PlayersModel.h"
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 #include "settings/SettingsStore.h"
 #include "widgets/MessageBox.h"
 

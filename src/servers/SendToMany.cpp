@@ -3,7 +3,7 @@
 #include "settings/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "log/LogFile.h"
-#include "servers/ServerPasswords.h"
+#include "console/ServerPasswords.h"
 
 QString SendResult::outcomeWords() const
 {

@@ -9,7 +9,7 @@
 #include "widgets/NameDelegate.h"
 #include "servers/SendToMany.h"
 #include "servers/ServerForm.h"
-#include "servers/ServerPasswords.h"
+#include "console/ServerPasswords.h"
 #include "servers/ServerPoller.h"
 #include "servers/ServersModel.h"
 #include "settings/PasswordVault.h"
