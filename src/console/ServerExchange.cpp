@@ -189,17 +189,18 @@ void ServerExchange::arrived()
 {
     const QByteArray datagram = m_client->getData();
     if (m_state == State::Over && m_request.keepListening)
-        return emit datagramArrived(datagram);  // the answer goes on after its quiet time
+        return emit datagramArrived(datagram, DecodeReply(datagram));  // the answer goes on after its quiet time
     if (m_state != State::Sent)
         return;
     if (m_outcome.datagrams.isEmpty())
         m_outcome.roundTripMs = m_sentAt.elapsed();
     m_outcome.datagrams << datagram;
-    m_outcome.text += DecodeReply(datagram);
+    const QString text = DecodeReply(datagram);
+    m_outcome.text += text;
     if (m_request.outOfBand)
         RequestScheduler::instance().learnEngine(m_address, datagram);
     m_answerBytes += datagram.size();
-    emit datagramArrived(datagram);
+    emit datagramArrived(datagram, text);
     if (m_state != State::Sent)
         return;  // cancelled from a handler of the datagram
     if (m_answerBytes >= m_request.maxAnswerBytes || m_sentAt.elapsed() >= m_request.maxAnswerMs) {
