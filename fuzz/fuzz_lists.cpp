@@ -3,7 +3,7 @@
 // datagrams back to back, each starting with four FF bytes.
 #include "FuzzCheck.h"
 #include "FuzzDatagrams.h"
-#include "bans/BanList.h"
+#include "console/BanList.h"
 #include "console/RconDatagram.h"
 #include "maps/MapList.h"
 

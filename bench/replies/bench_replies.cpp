@@ -123,6 +123,8 @@ int main(int argc, char** argv)
     // window. Their rounds alternate, so that both see the same load of the machine.
     frmMain w;
     w.show();
+    // Found once: looking the controls up by name inside the timed loops would time the lookup.
+    const MainWindowControls c = ui(w);
     PointAtLoopback(w, port, QStringLiteral("pw"));
     // The stand-in answers every request, in step with the rounds: no limit to wait for here,
     // and no engine question first, which it would take for a round of its own.
@@ -134,7 +136,7 @@ int main(int argc, char** argv)
     palette.setColor(QPalette::Base, ColourCodes::PaneBackground());
     palette.setColor(QPalette::Text, ColourCodes::PaneText());
     bare.setPalette(palette);
-    bare.resize(ui(w).txtOutput->size());
+    bare.resize(c.txtOutput->size());
     bare.move(w.frameGeometry().right() + 20, w.y());
     bare.show();
     QByteArray expected;  // the end of the round's last datagram
@@ -172,16 +174,16 @@ int main(int argc, char** argv)
             bareTimes.cpu.push_back(threadCpuUs() - cpu);
         }
         for (int way = 0; way < 3; ++way) {
-            ui(w).ckLog->setValue(way == 1 ? 1 : 0);
-            ui(w).mnuViewShowColours->setChecked(way != 2);
+            c.ckLog->setValue(way == 1 ? 1 : 0);
+            c.mnuViewShowColours->setChecked(way != 2);
             const QString mark = QStringLiteral("LAST %1\r\n").arg(serverRound++);
             const double cpu = threadCpuUs();
             QElapsedTimer t;
             t.start();
-            ui(w).txtCommand->setText(QStringLiteral("cvarlist"));
-            ui(w).cmdConnect->click();
+            c.txtCommand->setText(QStringLiteral("cvarlist"));
+            c.cmdConnect->click();
             windowTimes[way].click.push_back(t.nsecsElapsed() / 1000.0);
-            while (!ui(w).txtOutput->text().endsWith(mark))
+            while (!c.txtOutput->text().endsWith(mark))
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
             QCoreApplication::processEvents();  // the repaint
             windowTimes[way].wall.push_back(t.nsecsElapsed() / 1000.0);
@@ -217,15 +219,15 @@ int main(int argc, char** argv)
         std::vector<double> us, setOnly, caretOnly, bareUs;
         for (int r = 0; r < Rounds; ++r) {
             // The pane as replies leave it: laid out, scrolled to its end.
-            ui(w).txtOutput->setText(QString());
-            ui(w).txtOutput->setText(base);
-            ui(w).txtOutput->setSelStart(base.size());
+            c.txtOutput->setText(QString());
+            c.txtOutput->setText(base);
+            c.txtOutput->setSelStart(base.size());
             QCoreApplication::processEvents();
             QElapsedTimer t;
             t.start();
-            ui(w).txtOutput->setText(ui(w).txtOutput->text() + chunk);
+            c.txtOutput->setText(c.txtOutput->text() + chunk);
             setOnly.push_back(t.nsecsElapsed() / 1000.0);
-            ui(w).txtOutput->setSelStart(ui(w).txtOutput->text().size());
+            c.txtOutput->setSelStart(c.txtOutput->text().size());
             caretOnly.push_back(t.nsecsElapsed() / 1000.0);
             QCoreApplication::processEvents();  // includes the repaint of the pane
             us.push_back(t.nsecsElapsed() / 1000.0);

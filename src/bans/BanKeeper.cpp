@@ -1,14 +1,14 @@
 #include "bans/BanKeeper.h"
 
-#include "bans/BanList.h"
+#include "console/BanList.h"
 #include "console/ExchangeObserver.h"
 #include "console/ServerAddress.h"
 #include "console/ServerExchange.h"
 #include "memory/MemoryDatabase.h"
 #include "memory/Queries.h"
 #include "memory/Recorder.h"
-#include "servers/ServerList.h"
-#include "servers/ServerPasswords.h"
+#include "console/ServerList.h"
+#include "console/ServerPasswords.h"
 
 #include <QTimer>
 

@@ -2,10 +2,10 @@
 
 #include "completion/ServerCommands.h"
 #include "console/ExchangeObserver.h"
+#include "console/ServerList.h"
 #include "memory/MemoryDatabase.h"
 #include "memory/Queries.h"
 #include "memory/Recorder.h"
-#include "servers/ServerList.h"
 #include "widgets/BanDialog.h"
 #include "widgets/BoundWindow.h"
 #include "widgets/MessageBox.h"

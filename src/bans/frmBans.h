@@ -1,5 +1,5 @@
 #pragma once
-#include "bans/BanList.h"
+#include "console/BanList.h"
 #include "console/BoundServer.h"
 #include "widgets/BoundWindow.h"
 

@@ -48,9 +48,8 @@ void RconRun::sent()
         Tell(QStringLiteral("cannot write the log %1").arg(LogFilePath()));
 }
 
-void RconRun::arrived(const QByteArray& datagram)
+void RconRun::arrived(const QByteArray&, const QString& text)
 {
-    const QString text = DecodeReply(datagram);
     Print(stdout, m_text.add(text));
     if (m_request.log)
         BeginOrContinueReplyRecord(text);

@@ -37,7 +37,7 @@ signals:
 private:
     void send();
     void sent();
-    void arrived(const QByteArray& datagram);
+    void arrived(const QByteArray& datagram, const QString& text);
     void answered(const ExchangeOutcome& outcome);
     void finish(int exitStatus);
     QString server() const;

@@ -10,7 +10,7 @@
 #include "console/ServerAddress.h"
 #include "log/LogFile.h"
 #include "memory/MemoryDatabase.h"
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 #include "settings/ProgramInfo.h"
 
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 
 #include "cli/ExitStatus.h"
 #include "console/RconDatagram.h"
-#include "servers/SendToMany.h"
-#include "servers/ServerPasswords.h"
+#include "console/SendToMany.h"
+#include "console/ServerPasswords.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 #include "cli/TerminalText.h"
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 
 #include <QList>
 #include <QObject>

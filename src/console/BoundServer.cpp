@@ -42,18 +42,22 @@ ExchangeRequest BoundRequest(const BoundServer& server, const QString& command,
     return request;
 }
 
-QString OutcomeProblem(const BoundServer& server, const ExchangeOutcome& outcome)
+QString OutcomeProblem(const BoundServer& server, const ExchangeOutcome& outcome, int waitedMs)
 {
     switch (outcome.kind) {
     case ExchangeOutcome::Answered:
+    case ExchangeOutcome::Skipped:
+    case ExchangeOutcome::Cancelled:
         return {};
     case ExchangeOutcome::BadPassword:
         return QStringLiteral("%1 answered: Bad rconpassword.").arg(server.text());
     case ExchangeOutcome::NoAnswer:
-        return QStringLiteral("No answer from %1.").arg(server.text());
-    default:
+        return waitedMs > 0 ? NoAnswerLine(server.text(), waitedMs) : QStringLiteral("No answer from %1.").arg(server.text());
+    case ExchangeOutcome::Refused:
+    case ExchangeOutcome::NotResolved:
         break;
     }
+    // The socket layer's and the resolver's words have no full stop of their own.
     const QString words = outcome.errorText.isEmpty() ? ExchangeOutcome::words(outcome.kind) : outcome.errorText;
-    return QStringLiteral("%1: %2.").arg(server.text(), words);
+    return QStringLiteral("%1: %2").arg(server.text(), words) + (words.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
 }

@@ -141,7 +141,8 @@ void ConsoleSession::start(quint64 number)
             emit line(QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1));
     });
     connect(exchange, &ServerExchange::sent, this, [this, number] { wentOut(number); });
-    connect(exchange, &ServerExchange::datagramArrived, this, [this, number](const QByteArray& datagram) { arrived(number, datagram); });
+    connect(exchange, &ServerExchange::datagramArrived, this,
+        [this, number](const QByteArray& datagram, const QString& text) { arrived(number, datagram, text); });
     connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome& outcome) {
         // Requests sent one after another wait together: one line for them, from the last one.
         const Request* q = find(number);
@@ -220,10 +221,9 @@ void ConsoleSession::announce(const Request& r)
         AppendLogRecord(time + AutoStatusText);
 }
 
-void ConsoleSession::arrived(quint64 number, const QByteArray& datagram)
+void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const QString& text)
 {
     m_errors->end();  // an error that came before this datagram shows before it
-    const QString text = DecodeReply(datagram);
     // The server splits long output into several datagrams, each with its own header line;
     // every one is shown as it comes, so a line cut between two reads whole again.
     if (m_replyOpen && m_replyOf != number)

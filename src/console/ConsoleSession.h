@@ -108,7 +108,7 @@ private:
     quint64 latestSent() const;
     void drop(quint64 number);
     void announce(const Request& r);
-    void arrived(quint64 number, const QByteArray& datagram);
+    void arrived(quint64 number, const QByteArray& datagram, const QString& text);
     const Request* find(quint64 number) const;
     Request* find(quint64 number);
 

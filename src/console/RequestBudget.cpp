@@ -1,12 +1,10 @@
 #include "console/RequestBudget.h"
 
 #include "settings/Shutdown.h"
-#include "console/UdpClient.h"
 #include "console/StatusResponse.h"
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QRandomGenerator>
 
 #include <algorithm>
 
@@ -34,9 +32,6 @@ const KnownEngine KnownEngines[] = {
     {"ET 2.60", Line132},
     {"Call of Duty", Line132},
 };
-
-// How long the engine query waits for its answer; no answer leaves the unknown rule.
-constexpr int ProbeAnswerMs = 2000;
 }
 
 BudgetRule BudgetRule::ForVersion(const QString& version)
@@ -242,26 +237,15 @@ void RequestScheduler::learnEngine(const QHostAddress& address, const QByteArray
 
 void RequestScheduler::probe(const QHostAddress& address, int port)
 {
+    if (!m_engineQuery)
+        return;  // asked when the exchange unit makes its first request there
     server(address).engineAsked = true;
     if (port < 1 || port > 65535)
         return;
     // The query goes first, so that the rule is known before most of the queue moves.
-    auto* client = new UdpClient(this);
-    auto* deadline = new QTimer(client);
-    deadline->setSingleShot(true);
-    connect(deadline, &QTimer::timeout, client, &QObject::deleteLater);
-    connect(client, &UdpClient::error, client, &QObject::deleteLater);
-    connect(client, &UdpClient::dataArrival, this, [this, client, address] {
-        learnEngine(address, client->getData());
-        client->deleteLater();
-    });
     const quint64 ticket = m_nextTicket++;
     server(address).budget.enqueue(ticket, Kind::OutOfBand, Priority::First, 0, now());
-    server(address).turns.insert(ticket, [client, deadline, address, port] {
-        if (client->open(address, port))
-            client->send(BuildStatusRequest(QString::number(QRandomGenerator::global()->bounded(1000000, 9999999))));
-        deadline->start(ProbeAnswerMs);
-    });
+    server(address).turns.insert(ticket, [this, address, port] { m_engineQuery(address, port); });
     m_ticketServer.insert(ticket, keyOf(address));
 }
 

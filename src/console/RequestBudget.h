@@ -110,6 +110,13 @@ public:
     // Every budget and waiting request forgotten (tests that stand in for several servers).
     void resetForTests();
 
+    // Sends the engine query to address:port when its turn has come (the budget is spent
+    // then) and hands each datagram of its answer to learnEngine(). The exchange unit, which
+    // owns every socket, installs it before it asks for a turn; until then no engine is asked.
+    using EngineQuery = std::function<void(const QHostAddress& address, int port)>;
+    void setEngineQuery(EngineQuery query) { m_engineQuery = std::move(query); }
+    bool hasEngineQuery() const { return bool(m_engineQuery); }
+
 private:
     struct Server;
     RequestScheduler();
@@ -123,4 +130,5 @@ private:
     quint64 m_nextTicket = 1;
     QTimer m_timer;
     QElapsedTimer m_clock;
+    EngineQuery m_engineQuery;
 };

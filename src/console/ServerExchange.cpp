@@ -3,10 +3,12 @@
 #include "console/ExchangeObserver.h"
 #include "console/RconDatagram.h"
 #include "console/RequestBudget.h"
+#include "console/StatusResponse.h"
 #include "settings/Shutdown.h"
 #include "console/UdpClient.h"
 
 #include <QHostInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
@@ -37,6 +39,30 @@ QHostAddress PreferredAddress(const QHostInfo& info)
 QString NoAnswerLine(const QString& server, int waitedMs)
 {
     return QStringLiteral("No answer from %1 within %2 seconds.").arg(server, QString::number(waitedMs / 1000.0));
+}
+
+namespace {
+// How long the engine query waits for its answer; no answer leaves the unknown rule.
+constexpr int EngineAnswerMs = 2000;
+
+// The request budget's one question to a server it has not met, when its turn has come: an
+// out-of-band "getstatus" from a socket of its own, whose answer names the engine.
+void QueryEngine(const QHostAddress& address, int port)
+{
+    RequestScheduler& scheduler = RequestScheduler::instance();
+    auto* client = new UdpClient(&scheduler);
+    auto* deadline = new QTimer(client);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, client, &QObject::deleteLater);
+    QObject::connect(client, &UdpClient::error, client, &QObject::deleteLater);
+    QObject::connect(client, &UdpClient::dataArrival, &scheduler, [&scheduler, client, address] {
+        scheduler.learnEngine(address, client->getData());
+        client->deleteLater();
+    });
+    if (client->open(address, port))
+        client->send(BuildStatusRequest(QString::number(QRandomGenerator::global()->bounded(1000000, 9999999))));
+    deadline->start(EngineAnswerMs);
+}
 }
 
 ServerExchange* ServerExchange::ask(const ExchangeRequest& request, QObject* parent)
@@ -110,6 +136,8 @@ void ServerExchange::resolved(const QHostAddress& address)
     using Priority = RequestBudget::Priority;
     const bool automatic = m_request.priority == ExchangeRequest::Priority::Automatic;
     const Kind kind = m_request.outOfBand ? Kind::OutOfBand : Kind::Rcon;
+    if (!RequestScheduler::instance().hasEngineQuery())
+        RequestScheduler::instance().setEngineQuery(QueryEngine);
     if (RequestScheduler::instance().takeNow(address, m_request.port, kind, automatic ? Priority::Automatic : Priority::Typed)) {
         go();  // nothing waits for that server, and its budget takes a request now
         return emit addressKnown();
@@ -162,17 +190,18 @@ void ServerExchange::arrived()
 {
     const QByteArray datagram = m_client->getData();
     if (m_state == State::Over && m_request.keepListening)
-        return emit datagramArrived(datagram);  // the answer goes on after its quiet time
+        return emit datagramArrived(datagram, DecodeReply(datagram));  // the answer goes on after its quiet time
     if (m_state != State::Sent)
         return;
     if (m_outcome.datagrams.isEmpty())
         m_outcome.roundTripMs = m_sentAt.elapsed();
     m_outcome.datagrams << datagram;
-    m_outcome.text += DecodeReply(datagram);
+    const QString text = DecodeReply(datagram);
+    m_outcome.text += text;
     if (m_request.outOfBand)
         RequestScheduler::instance().learnEngine(m_address, datagram);
     m_answerBytes += datagram.size();
-    emit datagramArrived(datagram);
+    emit datagramArrived(datagram, text);
     if (m_state != State::Sent)
         return;  // cancelled from a handler of the datagram
     if (m_answerBytes >= m_request.maxAnswerBytes || m_sentAt.elapsed() >= m_request.maxAnswerMs) {

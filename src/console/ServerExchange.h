@@ -112,8 +112,9 @@ signals:
     void waiting(qint64 ms);
     // The request went out on the wire.
     void sent();
-    // A datagram of the answer, as received, as it comes.
-    void datagramArrived(const QByteArray& datagram);
+    // A datagram of the answer, as received, as it comes, with its text as the pane shows it
+    // (decoded once, here, for every listener).
+    void datagramArrived(const QByteArray& datagram, const QString& text);
     // Once, at the end.
     void finished(const ExchangeOutcome& outcome);
     // A socket error, or the server's name or address that could not be used, in the

@@ -7,8 +7,8 @@
 class QSocketNotifier;
 
 // A UDP socket connected to one server: only that server's datagrams are heard, and a "port
-// unreachable" answer comes back as an error. The exchange unit (ServerExchange) and the
-// request budget's engine query use it; nothing else has a socket of its own.
+// unreachable" answer comes back as an error. Only the exchange unit (ServerExchange) uses it,
+// for its requests and for the request budget's engine query; nothing else has a socket.
 //
 // Errors are reported through error() from the event loop, never from inside the call that
 // caused them (except those a read of the socket finds, which come as the read does).

@@ -1,6 +1,6 @@
 #include "lookup/frmLookup.h"
 
-#include "bans/BanList.h"
+#include "console/BanList.h"
 #include "console/BanDuration.h"
 #include "console/ColourCodes.h"
 #include "console/ExchangeObserver.h"
@@ -8,9 +8,9 @@
 #include "widgets/BoundWindow.h"
 #include "memory/MemoryDatabase.h"
 #include "widgets/BanDialog.h"
-#include "servers/SendToMany.h"
-#include "servers/ServerList.h"
-#include "servers/ServerPasswords.h"
+#include "console/SendToMany.h"
+#include "console/ServerList.h"
+#include "console/ServerPasswords.h"
 
 #include <QApplication>
 #include <QClipboard>

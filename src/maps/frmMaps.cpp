@@ -1,7 +1,7 @@
 #include "maps/frmMaps.h"
 
 #include "completion/ServerCommands.h"
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 #include "widgets/BoundWindow.h"
 #include "maps/MapList.h"
 #include "console/StatusResponse.h"

@@ -10,7 +10,7 @@
 #include "widgets/NameDelegate.h"
 #include "players/PlayerCommands.h"
 #include "players/PlayersModel.h"
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 #include "settings/SettingsStore.h"
 #include "widgets/BanDialog.h"
 #include "widgets/MessageBox.h"
@@ -368,29 +368,15 @@ void frmPlayers::answered(const ExchangeOutcome& outcome)
 
 QString frmPlayers::readTable(const ExchangeOutcome& outcome, StatusTable* table) const
 {
-    const QString server = m_reading.text();
-    switch (outcome.kind) {
-    case ExchangeOutcome::Answered:
-    case ExchangeOutcome::BadPassword: {
-        const QString text = StatusReplyText(outcome.datagrams);
-        *table = ReadStatusTable(text);
-        if (table->found)
-            return QString();
-        const QString first = text.section(QLatin1Char('\n'), 0, 0).trimmed();
-        return first.isEmpty() ? server + QStringLiteral(" sent an answer without a player table.")
-                               : server + QStringLiteral(" answered: ") + first;
-    }
-    case ExchangeOutcome::NoAnswer:
-        return NoAnswerLine(server, NoAnswerMs);
-    case ExchangeOutcome::Refused:
-    case ExchangeOutcome::NotResolved:
-        return server + QStringLiteral(": ")
-            + (outcome.errorText.isEmpty() ? ExchangeOutcome::words(outcome.kind) : outcome.errorText);
-    case ExchangeOutcome::Skipped:
-    case ExchangeOutcome::Cancelled:
-        break;
-    }
-    return QString();
+    if (outcome.kind != ExchangeOutcome::Answered)
+        return OutcomeProblem(m_reading, outcome, NoAnswerMs);
+    const QString text = StatusReplyText(outcome.datagrams);
+    *table = ReadStatusTable(text);
+    if (table->found)
+        return QString();
+    const QString first = text.section(QLatin1Char('\n'), 0, 0).trimmed();
+    return first.isEmpty() ? m_reading.text() + QStringLiteral(" sent an answer without a player table.")
+                           : m_reading.text() + QStringLiteral(" answered: ") + first;
 }
 
 void frmPlayers::choose(const PlayerRow& player, const QString& command, bool sameAddress, const QString& before, const JournalNote& note,

@@ -1,5 +1,5 @@
 #pragma once
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 #include "servers/ServerPoller.h"
 
 #include <QAbstractTableModel>

@@ -1,5 +1,5 @@
 #pragma once
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 
 #include <QWidget>
 #include <functional>

@@ -7,7 +7,7 @@
 #include "widgets/OutputPane.h"
 #include "settings/Shutdown.h"
 #include "log/LogFile.h"
-#include "servers/ServerPasswords.h"
+#include "console/ServerPasswords.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"

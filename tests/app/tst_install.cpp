@@ -5,7 +5,7 @@
 #include "TestEnv.h"
 
 #include "cli/CommandLine.h"
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 
 #include <QImage>
 #include <QtTest>

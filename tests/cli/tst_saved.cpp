@@ -6,8 +6,8 @@
 #include "OpenArenaServer.h"
 #include "TestEnv.h"
 
-#include "servers/ServerList.h"
-#include "servers/ServerPasswords.h"
+#include "console/ServerList.h"
+#include "console/ServerPasswords.h"
 
 #include <QDirIterator>
 #include <QNetworkDatagram>

@@ -2,7 +2,7 @@
 // ("nextmap"), on answers captured from a real OpenArena server (replies/*.bin: the datagrams
 // of one answer back to back, as they came), on the same answers cut elsewhere, and on lines
 // a hostile server might send instead.
-#include "bans/BanList.h"
+#include "console/BanList.h"
 #include "console/RconDatagram.h"
 #include "maps/MapList.h"
 

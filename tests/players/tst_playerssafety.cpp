@@ -12,7 +12,7 @@
 #include "completion/ServerCommands.h"
 #include "players/PlayersModel.h"
 #include "players/frmPlayers.h"
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 #include "settings/SettingsStore.h"
 
 #include <QAction>

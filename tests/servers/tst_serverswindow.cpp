@@ -10,8 +10,8 @@
 #include "TestEnv.h"
 
 #include "servers/ServerForm.h"
-#include "servers/ServerList.h"
-#include "servers/ServerPasswords.h"
+#include "console/ServerList.h"
+#include "console/ServerPasswords.h"
 #include "servers/ServerPoller.h"
 #include "servers/ServersModel.h"
 #include "servers/frmServers.h"

@@ -6,7 +6,7 @@
 
 #include "completion/CommandCompletion.h"
 #include "completion/NameLists.h"
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDataFolder.h"
 

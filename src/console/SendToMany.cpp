@@ -1,9 +1,9 @@
-#include "servers/SendToMany.h"
+#include "console/SendToMany.h"
 
 #include "settings/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "log/LogFile.h"
-#include "servers/ServerPasswords.h"
+#include "console/ServerPasswords.h"
 
 QString SendResult::outcomeWords() const
 {

@@ -1,4 +1,4 @@
-#include "servers/ServerPasswords.h"
+#include "console/ServerPasswords.h"
 #include "console/ServerAddress.h"
 #include "settings/KeyringEntry.h"
 

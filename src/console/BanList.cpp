@@ -1,4 +1,4 @@
-#include "bans/BanList.h"
+#include "console/BanList.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>

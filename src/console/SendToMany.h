@@ -1,6 +1,6 @@
 #pragma once
 #include "console/ServerExchange.h"
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 
 #include <QObject>
 

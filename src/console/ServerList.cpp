@@ -1,4 +1,4 @@
-#include "servers/ServerList.h"
+#include "console/ServerList.h"
 #include "console/ServerAddress.h"
 #include "settings/OwnFiles.h"
 #include "settings/UserDataFolder.h"
