@@ -3,17 +3,21 @@
 #include "ui/frmMain.h"
 
 #include "autoquery/Interval.h"
+#include "bans/BanKeeper.h"
 #include "bans/frmBans.h"
 #include "completion/CommandCompletion.h"
+#include "console/BoundServer.h"
 #include "console/ConsoleSession.h"
 #include "console/LocaleNumber.h"
 #include "console/RconDatagram.h"
 #include "console/RecallFile.h"
-#include "log/LogFile.h"
-#include "maps/frmMaps.h"
-#include "players/frmPlayers.h"
 #include "console/ServerList.h"
 #include "console/ServerPasswords.h"
+#include "log/LogFile.h"
+#include "lookup/frmLookup.h"
+#include "maps/frmMaps.h"
+#include "memory/Recorder.h"
+#include "players/frmPlayers.h"
 #include "servers/frmServers.h"
 #include "settings/History.h"
 #include "settings/PasswordVault.h"
@@ -674,4 +678,44 @@ void frmMain::LeaveSavedPassword()
 QString frmMain::OwnPassword() const
 {
     return savedPasswordFor.isEmpty() ? txtPassword->text() : ownPassword;
+}
+
+// ---- the program's memory: recording while the window is open, the bans lifted when they
+// run out, and the Lookup window ----------------------------------------------------------
+
+void frmMain::KeepMemory()
+{
+    // Several windows in one process (tests) share one recording: the first one keeps it.
+    if (!Recorder::IsRecording()) {
+        Recorder::Start([this](const QString& line) { AppendNote(line); });
+        m_recording = Recorder::IsRecording();
+    }
+    if (!m_recording)
+        return;
+    banKeeper = new BanKeeper(this);
+    // A server that has no password saved is lifted with the boxes' password when they name it.
+    banKeeper->setPasswordSource([this](const QString& host, int port) {
+        QString problem;
+        const BoundServer named = ReadBoundServer(boxes(), &problem);
+        return named.isSet() && named.sameServer(BoundServer{host, port, QString()}) ? named.password : QString();
+    });
+    connect(banKeeper, &BanKeeper::told, this, &frmMain::AppendNote);
+    banKeeper->keep();
+}
+
+void frmMain::ForgetMemory()
+{
+    if (!m_recording)
+        return;
+    delete banKeeper;
+    banKeeper = nullptr;
+    Recorder::Stop();
+    m_recording = false;
+}
+
+void frmMain::mnuCommandsLookup_Click()
+{
+    if (!lookup)
+        lookup = new frmLookup([this] { return boxes(); }, this);
+    ShowWindow(lookup);
 }
