@@ -17,6 +17,17 @@ QSqlQuery query(const QString& sql)
     return q;
 }
 
+// Runs a prepared query and reads each row it gives with `read`.
+template <class Read>
+auto rows(QSqlQuery& q, Read read) -> QList<decltype(read(q))>
+{
+    QList<decltype(read(q))> list;
+    q.exec();
+    while (q.next())
+        list.append(read(q));
+    return list;
+}
+
 Session session(const QSqlQuery& q)
 {
     Session s;
@@ -52,25 +63,20 @@ const QString JournalColumns = QStringLiteral(
     "SELECT time, server, command, admin, outcome, coalesce(target_name, ''), coalesce(target_address, ''), "
     "coalesce(reason, '') FROM journal ");
 
-QList<Ban> bans(QSqlQuery& q)
+Ban ban(const QSqlQuery& q)
 {
-    QList<Ban> list;
-    q.exec();
-    while (q.next()) {
-        Ban b;
-        b.id = q.value(0).toLongLong();
-        b.server = q.value(1).toString();
-        b.target = q.value(2).toString();
-        b.reason = q.value(3).toString();
-        b.admin = q.value(4).toString();
-        b.created = q.value(5).toLongLong();
-        b.expires = q.value(6).toLongLong();
-        b.lifted = q.value(7).toLongLong();
-        b.liftedBy = q.value(8).toString();
-        b.liftedHow = q.value(9).toString();
-        list.append(b);
-    }
-    return list;
+    Ban b;
+    b.id = q.value(0).toLongLong();
+    b.server = q.value(1).toString();
+    b.target = q.value(2).toString();
+    b.reason = q.value(3).toString();
+    b.admin = q.value(4).toString();
+    b.created = q.value(5).toLongLong();
+    b.expires = q.value(6).toLongLong();
+    b.lifted = q.value(7).toLongLong();
+    b.liftedBy = q.value(8).toString();
+    b.liftedHow = q.value(9).toString();
+    return b;
 }
 
 const QString BanColumns = QStringLiteral(
@@ -136,9 +142,8 @@ QList<PlayerFound> Find(const QString& text, int limit)
 
 QList<Alias> AliasesOf(qint64 nameId)
 {
-    QList<Alias> list;
     if (!IsOpen())
-        return list;
+        return {};
     // The name's addresses, the names seen there, and those names' addresses: two steps out.
     QSqlQuery q = query(QStringLiteral(
         "WITH addrs AS (SELECT address_id FROM name_address WHERE name_id = ?), "
@@ -147,67 +152,50 @@ QList<Alias> AliasesOf(qint64 nameId)
         "JOIN addresses a ON a.id = na.address_id WHERE na.name_id IN (SELECT name_id FROM nms) ORDER BY na.last_seen DESC LIMIT 1000"));
     q.addBindValue(nameId);
     q.addBindValue(nameId);
-    q.exec();
-    while (q.next())
-        list.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toLongLong(), q.value(3).toLongLong()});
-    return list;
+    return rows(q, [](const QSqlQuery& r) {
+        return Alias{r.value(0).toString(), r.value(1).toString(), r.value(2).toLongLong(), r.value(3).toLongLong()};
+    });
 }
 
 QList<Session> SessionsOf(qint64 nameId)
 {
-    QList<Session> list;
     if (!IsOpen())
-        return list;
+        return {};
     QSqlQuery q = query(SessionColumns + QStringLiteral("WHERE s.name_id = ? ORDER BY s.server, s.last_seen DESC LIMIT 5000"));
     q.addBindValue(nameId);
-    q.exec();
-    while (q.next())
-        list.append(session(q));
-    return list;
+    return rows(q, session);
 }
 
 QList<Session> SessionsOn(const QString& server, qint64 from, qint64 to)
 {
-    QList<Session> list;
     if (!IsOpen())
-        return list;
+        return {};
     QSqlQuery q = query(SessionColumns + QStringLiteral("WHERE s.server = ? AND s.last_seen >= ? AND s.first_seen <= ? "
                                                         "ORDER BY s.first_seen LIMIT 5000"));
     q.addBindValue(server);
     q.addBindValue(from);
     q.addBindValue(to);
-    q.exec();
-    while (q.next())
-        list.append(session(q));
-    return list;
+    return rows(q, session);
 }
 
 QStringList ServersSeen()
 {
-    QStringList list;
     if (!IsOpen())
-        return list;
+        return {};
     // One step of the index per server, not a scan of every session.
     QSqlQuery q = query(QStringLiteral("WITH RECURSIVE s(server) AS (SELECT min(server) FROM sessions UNION ALL "
                                        "SELECT (SELECT min(server) FROM sessions WHERE server > s.server) FROM s WHERE s.server IS NOT NULL) "
                                        "SELECT server FROM s WHERE server IS NOT NULL"));
-    q.exec();
-    while (q.next())
-        list.append(q.value(0).toString());
-    return list;
+    return rows(q, [](const QSqlQuery& r) { return r.value(0).toString(); });
 }
 
 QList<JournalEntry> Journal(qint64 since)
 {
-    QList<JournalEntry> list;
     if (!IsOpen())
-        return list;
+        return {};
     QSqlQuery q = query(JournalColumns + QStringLiteral("WHERE time >= ? ORDER BY time, id"));
     q.addBindValue(since);
-    q.exec();
-    while (q.next())
-        list.append(entry(q));
-    return list;
+    return rows(q, entry);
 }
 
 QList<JournalEntry> JournalAbout(qint64 nameId)
@@ -244,7 +232,7 @@ QList<Ban> BansOn(const QString& server)
         return {};
     QSqlQuery q = query(BanColumns + QStringLiteral("WHERE server = ? ORDER BY lifted IS NOT NULL, created DESC"));
     q.addBindValue(server);
-    return bans(q);
+    return rows(q, ban);
 }
 
 QList<Ban> DueBans(qint64 now)
@@ -253,7 +241,7 @@ QList<Ban> DueBans(qint64 now)
         return {};
     QSqlQuery q = query(BanColumns + QStringLiteral("WHERE lifted IS NULL AND expires <= ? ORDER BY expires"));
     q.addBindValue(now);
-    return bans(q);
+    return rows(q, ban);
 }
 
 qint64 NextExpiry()
