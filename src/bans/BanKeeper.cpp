@@ -1,14 +1,15 @@
 #include "bans/BanKeeper.h"
 
 #include "console/BanList.h"
+#include "console/BoundServer.h"
 #include "console/ExchangeObserver.h"
 #include "console/ServerAddress.h"
 #include "console/ServerExchange.h"
+#include "console/ServerList.h"
+#include "console/ServerPasswords.h"
 #include "memory/MemoryDatabase.h"
 #include "memory/Queries.h"
 #include "memory/Recorder.h"
-#include "console/ServerList.h"
-#include "console/ServerPasswords.h"
 
 #include <QTimer>
 
@@ -17,12 +18,7 @@ constexpr qint64 RetryMs = 60000;
 
 ExchangeRequest request(const QString& host, int port, const QString& password, const QString& command, ExchangeRequest::Priority priority)
 {
-    ExchangeRequest r;
-    r.host = host;
-    r.port = port;
-    r.password = password;
-    r.command = command;
-    r.priority = priority;
+    ExchangeRequest r = BoundRequest(BoundServer{host, port, password}, command, priority);
     r.firstDatagramMs = 3000;
     return r;
 }

@@ -1,4 +1,5 @@
 #include "console/ConsoleSession.h"
+#include "console/BoundServer.h"
 
 #include "console/ErrorBurst.h"
 #include "console/RconDatagram.h"
@@ -16,11 +17,7 @@ const QString AutoStatusText = QStringLiteral(" : [auto] status");
 
 ExchangeRequest consoleRequest(const QString& host, int port, const QString& password, const QString& command)
 {
-    ExchangeRequest request;
-    request.host = host;
-    request.port = port;
-    request.password = password;
-    request.command = command;
+    ExchangeRequest request = BoundRequest(BoundServer{host, port, password}, command, ExchangeRequest::Priority::Typed);
     // From the server's own port number where it is free, as the game's own tools do.
     request.localPort = port;
     request.keepListening = true;
