@@ -73,6 +73,11 @@ struct ExchangeOutcome {
     QHostAddress address;         // the server's resolved address, when it was resolved
     qint64 roundTripMs = -1;      // from sending to the first datagram; -1 when none came
     bool cut = false;             // the answer went on past maxAnswerBytes or maxAnswerMs
+    // The answer's shape (a status table without its end, a cvar list without its count...)
+    // shows a part missing, after it was asked again: shown for what it is, never as the
+    // whole list.
+    bool incomplete = false;
+    int tries = 1;                // how many times the request went out (a read is asked again)
 
     // "answered", "bad password", "no answer", "refused", "not resolved", "skipped",
     // "cancelled": the words a window shows for it.
