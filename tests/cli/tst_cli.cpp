@@ -64,6 +64,7 @@ private slots:
         QCOMPARE(help.status, 0);
         for (const char* option : {"--send <COMMAND>", "--group <NAME>", "--all", "--list", "--wait", "--password-file", "--log", "--color", "HOST[:PORT]"})
             QVERIFY2(help.out.contains(QLatin1String(option)), option);
+        QVERIFY(help.out.contains(QStringLiteral("4 no answer; a command with an effect may have run")) && help.out.contains(QStringLiteral("6 an answer came incomplete")));
         const Run version = run({QStringLiteral("--version")});
         QCOMPARE(version.status, 0);
         QCOMPARE(version.out, QStringLiteral("telmorax %1.%2.%3\n").arg(ProgramInfo::VersionMajor).arg(ProgramInfo::VersionMinor).arg(ProgramInfo::VersionRevision));
