@@ -211,22 +211,8 @@ private slots:
         OpenArenaServer server(QStringLiteral("lossy-pw"));
         server.set(QStringLiteral("sv_maxclients"), QStringLiteral("16"));
         QVERIFY2(server.start(), qPrintable(server.errorText()));
-        const char* bots[] = {"Sarge", "Major", "Grunt", "Angelyss", "Arachna", "Assassin", "Ayumi", "Beret", "Jenna",
-            "Dark", "Gargoyle", "Kyonshi", "Liz", "Penguin"};
-        for (const char* bot : bots)
-            server.rcon(QStringLiteral("addbot %1 1").arg(QLatin1String(bot)), 600);
-        QTRY_VERIFY_WITH_TIMEOUT(server.rcon(QStringLiteral("status")).contains("\n13 "), 30000);
-        // The whole table: the map, the header, the dashes, 14 rows in order, the empty line.
-        const auto whole = [](const QString& out) {
-            const QStringList lines = out.split(QLatin1Char('\n'));
-            if (!out.startsWith(QStringLiteral("map: oa_dm1\ncl score ping name")) || !out.endsWith(QStringLiteral("\n\n")) || lines.size() != 3 + 14 + 2)
-                return false;
-            for (int i = 0; i < 14; ++i) {
-                if (!QRegularExpression(QStringLiteral("^ *%1 +-?\\d+ +\\d+ \\S+ +bot +\\d+ *$").arg(i)).match(lines.at(3 + i)).hasMatch())
-                    return false;
-            }
-            return true;
-        };
+        QVERIFY(server.addBots(14));
+        const auto whole = [](const QString& out) { return OpenArenaServer::IsWholeStatus(out, 14); };
         const auto through = [&](LossyRelay& relay, const QString& command) {
             [&] { QVERIFY(relay.start()); }();
             return run({QStringLiteral("--send"), command, QStringLiteral("127.0.0.1:%1").arg(relay.port())}, server.password());
