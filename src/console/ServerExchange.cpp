@@ -194,7 +194,8 @@ void ServerExchange::go()
     m_state = State::Sent;
     m_sentAt.start();
     m_timer.start(m_request.firstDatagramMs);
-    emit sent();
+    if (m_outcome.tries == 1)
+        emit sent();  // once: a try after it is told by askingAgain()
 }
 
 int ServerExchange::boundLocalPort() const
