@@ -153,6 +153,7 @@ private:
     bool askForTurn();  // false when it was skipped, and so is over
     void go();
     void askAgain();
+    void giveUp(int tries);  // no more tries: the broken answer kept, else no answer
     void arrived();
     void timedOut();
     void finish(ExchangeOutcome::Kind kind, const QString& errorText = QString());
