@@ -66,7 +66,8 @@ struct Options {
         QStringLiteral("Send COMMAND to the server named, without a window. Repeat it to send several, in order."),
         QStringLiteral("COMMAND")};
     QCommandLineOption wait{QStringLiteral("wait"),
-        QStringLiteral("An answer is over when the server has been quiet this long (0.1 to 60; default 1)."),
+        QStringLiteral("An answer is over when the server has been quiet this long (0.1 to 60; default 1), or twice the "
+                       "time its first datagram took when that is longer."),
         QStringLiteral("SECONDS")};
     QCommandLineOption passwordFile{QStringLiteral("password-file"),
         QStringLiteral("Read the rcon password from the first line of FILE."), QStringLiteral("FILE")};
