@@ -215,9 +215,9 @@ private slots:
         QVERIFY2(server.start(), qPrintable(server.errorText()));
         QVERIFY(server.addBots(14));
         const auto whole = [](const QString& out) { return OpenArenaServer::IsWholeStatus(out, 14); };
-        const auto through = [&](LossyRelay& relay, const QString& command) {
+        const auto through = [&](LossyRelay& relay, const QString& command, const QStringList& more = {}) {
             [&] { QVERIFY(relay.start()); }();
-            return run({QStringLiteral("--send"), command, QStringLiteral("127.0.0.1:%1").arg(relay.port())}, server.password());
+            return run(QStringList{QStringLiteral("--send"), command, QStringLiteral("127.0.0.1:%1").arg(relay.port())} + more, server.password());
         };
         const auto ran = [&](const QString& command) {
             QTest::qWait(500);  // what the server printed is read meanwhile
@@ -245,6 +245,18 @@ private slots:
             QCOMPARE(r.status, 0);
             QVERIFY2(whole(r.out), qPrintable(r.out + r.err));
             slow.stop();
+        }
+        // The quiet time follows the line: the datagrams of one answer up to 600 ms apart, a
+        // round trip of at least 500 ms, and a --wait of 0.1 s: still whole.
+        LossyRelay far(server.port(), 6);
+        far.toServer.delayMs = 400;
+        far.toClient.delayMs = 400;
+        far.toClient.jitterMs = 300;
+        for (int i = 0; i < 2; ++i) {
+            r = through(far, QStringLiteral("status"), {QStringLiteral("--wait"), QStringLiteral("0.1")});
+            QCOMPARE(r.status, 0);
+            QVERIFY2(whole(r.out), qPrintable(r.out + r.err));
+            far.stop();
         }
 
         LossyRelay secondLost(server.port(), 4);  // the second datagram lost on every try
