@@ -78,8 +78,17 @@ bool IsVariableName(const QString& command)
     const QString lower = word.toLower();
     if (CommandsLikeVariables().contains(lower) || lower.endsWith(QLatin1String("_restart")))
         return false;
-    return PlainVariables().contains(lower)
-        || (lower.contains(QLatin1Char('_')) && !lower.startsWith(QLatin1Char('_')) && !lower.endsWith(QLatin1Char('_')));
+    if (PlainVariables().contains(lower))
+        return true;
+    // The engine's and the game's own prefixes; a mod's command may hold an underscore too.
+    static const char* prefixes[] = {"sv_", "g_", "bot_", "com_", "net_", "fs_", "cl_", "cg_", "ui_", "vm_", "sys_",
+        "cm_", "con_", "pmove_", "elimination_", "r_"};
+    for (const char* prefix : prefixes) {
+        const QLatin1String p(prefix);
+        if (lower.startsWith(p) && lower.size() > p.size())
+            return true;
+    }
+    return false;
 }
 
 bool IsReadOnly(const QString& command, bool outOfBand)

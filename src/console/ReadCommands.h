@@ -11,10 +11,11 @@
 // semicolon or a line break, which some engines run as a second command.
 //
 // A variable's name alone is told from a command by its form, never guessed: one word of
-// letters, digits and underscores that holds an underscore or is a common variable with
-// none (timelimit, fraglimit...), and is not a known command (map_restart, cvar_restart,
-// anything ending in _restart...). A mod's own command without an underscore ("shuffle",
-// "pause") is therefore never taken for a variable.
+// letters, digits and underscores that begins with one of the engine's or the game's own
+// prefixes (sv_, g_, bot_, com_, net_, fs_, cl_, ...) or is a common variable without one
+// (timelimit, fraglimit...), and is not a known command (map_restart, cvar_restart, anything
+// ending in _restart...). A mod's own command ("shuffle", "pause", "kick_all") is therefore
+// never taken for a variable: at worst a variable's read is not asked again.
 bool IsReadOnly(const QString& command, bool outOfBand);
 
 // The command's first word in lower case ("status" for "  STATUS  "); empty for none.

@@ -160,7 +160,7 @@ private slots:
             QStringLiteral(" status "), QStringLiteral("dumpuser 3")};
         const QStringList writes = {QStringLiteral("say x"), QStringLiteral("map_restart"), QStringLiteral("cvar_restart"),
             QStringLiteral("shuffle"), QStringLiteral("status; quit"), QStringLiteral("echo a\nquit"),
-            QStringLiteral("sv_hostname evil"), QStringLiteral("g_gametype 4"), QStringLiteral("kick all")};
+            QStringLiteral("sv_hostname evil"), QStringLiteral("g_gametype 4"), QStringLiteral("kick all"), QStringLiteral("ban_ip")};
         QList<Seen> seen(reads.size() + writes.size());
         for (int i = 0; i < seen.size(); ++i) {
             const QString command = i < reads.size() ? reads[i] : writes[i - reads.size()];
