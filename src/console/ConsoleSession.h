@@ -18,7 +18,9 @@ class ServerExchange;
 // the server's request limit when it must, and the log records the command when it goes out.
 // The answer's datagrams show one by one as they come; they make one reply, and one log
 // record, ended after a second without another, or by the first datagram of the next
-// request. When nothing at all comes back for the latest request (no datagram, no error)
+// request. An answer shows right under its echo line; when something else came between (the
+// next request's echo, another answer, an error), a line naming its command goes first, so
+// that two answers that overlap in time never mix. When nothing at all comes back for the latest request (no datagram, no error)
 // within the exchange's wait, a line says so, not logged. Each request has a socket of its own: the latest keeps listening, so a reply
 // that goes on after a pause still shows; an earlier one listens until its answer is over,
 // and what it hears never mixes with the next one's answer.
@@ -66,10 +68,14 @@ public:
     void endReply();
     // Shows the line of the socket errors counted so far, if any.
     void endErrors();
+    // A line of the window's own for the pane (without its line end): what follows it is
+    // told apart from it.
+    void note(const QString& text);
 
 signals:
     // A line of the session's own for the pane, its line end included: an echo line, the
-    // waiting note, a socket error.
+    // waiting note, a socket error, the line that names the command an answer answers. It
+    // goes on a line of its own, after an answer's last line even where that was cut short.
     void line(const QString& text);
     // A datagram's text; `continues`: it goes on with the reply before it (and its colour).
     void replyText(const QString& text, bool continues);
@@ -97,6 +103,7 @@ private:
         bool resolving = false;
         bool sent = false;
         bool over = false;  // the exchange reported its outcome
+        bool heard = false; // a datagram of its answer came
     };
     quint64 ask(Request request);
     // Names resolve one at a time, in the order the requests were made: a request's exchange
@@ -108,6 +115,8 @@ private:
     quint64 latestSent() const;
     void drop(quint64 number);
     void announce(const Request& r);
+    // Emits line(); `request`: the request the line belongs to (its echo, its wait), if any.
+    void show(const QString& text, quint64 request = 0);
     void arrived(quint64 number, const QByteArray& datagram, const QString& text);
     const Request* find(quint64 number) const;
     Request* find(quint64 number);
@@ -123,6 +132,7 @@ private:
     bool m_replyLogged = false;
     quint64 m_replyOf = 0;
     QPointer<QObject> m_replyAsker;
+    quint64 m_shownOf = 0;  // the request whose line or answer the pane shows last; 0: none
     QString m_refusedPassword;  // the password a server refused, and that server
     QString m_refusedServer;
     bool m_refusalSaid = false;

@@ -222,7 +222,10 @@ void frmMain::mnuCommandsServerInfo_Click()
 
 void frmMain::AppendNote(const QString& line)
 {
-    txtOutput->appendLine(line);
+    if (m_session)
+        m_session->note(line);  // an answer that goes on after it goes on under its command
+    else
+        txtOutput->appendLine(line);
 }
 
 void frmMain::txtOutput_Change()

@@ -3,6 +3,7 @@
 // pane's cap, Copy, the errors of sends that cannot reach a server, and command recall.
 #include "../log/ExchangeRig.h"
 
+#include "console/BudgetFile.h"
 #include "console/ServerExchange.h"
 
 #include <QClipboard>
@@ -70,10 +71,35 @@ private slots:
             QVERIFY2(c.focus->hasFocus(), qPrintable(c.focus->objectName()));
             QCOMPARE(ui(w).txtCommand->text() + ui(w).txtOutput->text(), c.command + echo + reply);
         }
+        // Two requests whose answers overlap: each answer under a line naming its command,
+        // never mixed; a line cut short ends before the next one.
         AimAt(w, server.port());
+        ui(w).txtOutput->setText(QString());
+        SendCommand(w, QStringLiteral("first"));
+        SendCommand(w, QStringLiteral("second"));
+        QVERIFY(server.waitForDatagrams(3));
+        const LoopbackServer::Datagram first = server.received()[1], second = server.received()[2];
+        QCOMPARE(second.data, Request("pw second"));
+        const auto answer = [&server, &w](const LoopbackServer::Datagram& to, const QByteArray& text, const QString& shown) {
+            server.sendTo(PrintReply(text), to.sender, to.senderPort);
+            QTRY_VERIFY(ui(w).txtOutput->text().endsWith(shown));
+        };
+        answer(first, "one a\none b", QStringLiteral("one b"));
+        answer(second, "two\n", QStringLiteral("two\r\n"));
+        answer(first, "c\n", QStringLiteral("c\r\n"));
+        QCOMPARE(ui(w).txtOutput->text(), Echo(QStringLiteral("first")) + QStringLiteral("\r\n") + Echo(QStringLiteral("second"))
+                + QStringLiteral("\r\n(answer to first)\r\none a\r\none b\r\n(answer to second)\r\ntwo\r\n(answer to first)\r\nc\r\n"));
+
+        // Another run of the program spent the allowance a moment ago: a wait too short to
+        // read gets no line.
+        QFile budgets(BudgetFile::path());
+        QVERIFY(budgets.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        budgets.write("telmorax request budgets 1\n127.0.0.1 1050 " + QByteArray::number(BudgetFile::now()) + " -1\n");
+        budgets.close();
         SendCommand(w, QStringLiteral("barrier"));
-        QVERIFY(server.waitForDatagrams(2));
-        QCOMPARE(server.received()[1].data, Request("pw barrier"));
+        QVERIFY(server.waitForDatagrams(4));
+        QCOMPARE(server.received()[3].data, Request("pw barrier"));
+        QVERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("c\r\n") + Echo(QStringLiteral("barrier")) + QStringLiteral("\r\n")));
 
         // The pane's cap: a change that brings it to 32000 characters empties the old text;
         // what came last stays, and only its last 16000 characters when it alone reaches the
