@@ -36,11 +36,6 @@ QHostAddress PreferredAddress(const QHostInfo& info)
     return info.addresses().isEmpty() ? QHostAddress() : info.addresses().first();
 }
 
-QString NoAnswerLine(const QString& server, int waitedMs)
-{
-    return QStringLiteral("No answer from %1 within %2 seconds.").arg(server, QString::number(waitedMs / 1000.0));
-}
-
 namespace {
 // How long the engine query waits for its answer; no answer leaves the unknown rule.
 constexpr int EngineAnswerMs = 2000;

@@ -1,4 +1,6 @@
 #pragma once
+#include "console/NoAnswerLine.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -83,10 +85,6 @@ struct ExchangeOutcome {
     // "cancelled": the words a window shows for it.
     static QString words(Kind kind);
 };
-
-// What a window says of a server that sent nothing within `waitedMs` of a request: "No answer
-// from 127.0.0.1:27960 within 2 seconds."
-QString NoAnswerLine(const QString& server, int waitedMs);
 
 class ServerExchange : public QObject {
     Q_OBJECT
