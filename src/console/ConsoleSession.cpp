@@ -2,7 +2,9 @@
 #include "console/BoundServer.h"
 
 #include "console/ErrorBurst.h"
+#include "console/NoAnswerLine.h"
 #include "console/RconDatagram.h"
+#include "console/ReadCommands.h"
 #include "console/ServerAddress.h"
 #include "console/ServerExchange.h"
 #include "console/TimeOfDay.h"
@@ -145,10 +147,11 @@ void ConsoleSession::start(quint64 number)
     connect(exchange, &ServerExchange::datagramArrived, this,
         [this, number](const QByteArray& datagram, const QString& text) { arrived(number, datagram, text); });
     connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome& outcome) {
-        // Requests sent one after another wait together: one line for them, from the last one.
-        const Request* q = find(number);
-        if (q && outcome.kind == ExchangeOutcome::NoAnswer && number == latestSent())
-            show(NoAnswerLine(q->server, q->request.firstDatagramMs) + QStringLiteral("\r\n"));
+        if (const Request* q = find(number)) {
+            tell(*q, outcome);
+            if (q->asker)
+                emit actionOver(q->asker, q->request.command, outcome);
+        }
         over(number);
     });
     exchange->start();
@@ -230,14 +233,8 @@ void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const Q
     if (m_replyOpen && m_replyOf != number)
         endReply();  // another request's answer: this one's goes on under its own line
     Request* r = find(number);
-    if (r && m_shownOf != number) {
-        // Something else came between this request's echo (or its answer so far) and this
-        // datagram: a line names the command the text answers, so that no two answers mix.
-        const QString header = QStringLiteral("(answer to %1)\r\n").arg(r->request.command);
-        show(header, number);
-        if (m_logging)
-            AppendLogRecord(header);
-    }
+    if (r)
+        under(*r);
     const bool continues = m_replyOpen;
     const bool first = r && !r->heard;
     if (r)
@@ -266,6 +263,35 @@ void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const Q
         BeginOrContinueReplyRecord(text);
     m_quiet.start();
     emit datagramArrived(number, datagram);
+}
+
+void ConsoleSession::under(const Request& r)
+{
+    if (m_shownOf == r.number)
+        return;
+    // Something else came between this request's echo (or its answer so far) and what comes
+    // of it now: a line names the command it answers, so that no two answers mix.
+    const QString header = QStringLiteral("(answer to %1)\r\n").arg(r.request.command);
+    show(header, r.number);
+    if (m_logging)
+        AppendLogRecord(header);
+}
+
+void ConsoleSession::tell(const Request& r, const ExchangeOutcome& outcome)
+{
+    if (outcome.kind == ExchangeOutcome::NoAnswer) {
+        // Whether it may have run: a read was asked again, a command with an effect never.
+        const bool read = IsReadOnly(r.request.command, r.request.outOfBand);
+        return show(NoAnswerLine(r.server, r.request.command, read, outcome.tries, LineCase::Window) + QStringLiteral("\r\n"), r.number);
+    }
+    const QString warning = outcome.kind == ExchangeOutcome::Answered ? AnswerWarning(r.request, outcome, LineCase::Window) : QString();
+    if (warning.isEmpty())
+        return;
+    endReply();
+    under(r);
+    show(warning + QStringLiteral("\r\n"), r.number);
+    if (r.logged)
+        AppendLogRecord(warning);
 }
 
 void ConsoleSession::show(const QString& text, quint64 request)

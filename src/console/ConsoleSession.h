@@ -20,10 +20,12 @@ class ServerExchange;
 // record, ended after a second without another, or by the first datagram of the next
 // request. An answer shows right under its echo line; when something else came between (the
 // next request's echo, another answer, an error), a line naming its command goes first, so
-// that two answers that overlap in time never mix. When nothing at all comes back for the latest request (no datagram, no error)
-// within the exchange's wait, a line says so, not logged. Each request has a socket of its own: the latest keeps listening, so a reply
-// that goes on after a pause still shows; an earlier one listens until its answer is over,
-// and what it hears never mixes with the next one's answer.
+// that two answers that overlap in time never mix. When nothing at all comes back for a
+// request (no datagram, no error) within the exchange's wait, a line says so, and whether the
+// command may have run (not logged); an answer that came incomplete, or was cut at the
+// exchange's limits, says so under it. Each request has a socket of its own: the latest keeps
+// listening, so a reply that goes on after a pause still shows; an earlier one listens until
+// its answer is over.
 class ConsoleSession : public QObject {
     Q_OBJECT
 public:
@@ -86,6 +88,8 @@ signals:
     // A datagram of the answer to an action of `window` (sendTo): its text as the pane shows
     // it, `first` for the first datagram of the answer.
     void actionAnswered(QObject* window, const QString& text, bool first);
+    // The answer to an action of `window` (sendTo) is over, or never came: its outcome.
+    void actionOver(QObject* window, const QString& command, const ExchangeOutcome& outcome);
     // Request `number` went out; a datagram of its answer came.
     void requestSent(quint64 number);
     void datagramArrived(quint64 number, const QByteArray& datagram);
@@ -117,6 +121,10 @@ private:
     void announce(const Request& r);
     // Emits line(); `request`: the request the line belongs to (its echo, its wait), if any.
     void show(const QString& text, quint64 request = 0);
+    // A line naming the request's command, unless what the pane shows last is its own.
+    void under(const Request& r);
+    // The line for an answer that did not come, or came broken.
+    void tell(const Request& r, const ExchangeOutcome& outcome);
     void arrived(quint64 number, const QByteArray& datagram, const QString& text);
     const Request* find(quint64 number) const;
     Request* find(quint64 number);

@@ -571,6 +571,7 @@ void frmMain::mnuCommandsPlayers_Click()
         players = new frmPlayers([this] { return boxes(); }, this);
         connect(players, &frmPlayers::commandChosen, m_session, &ConsoleSession::sendTo);
         connect(m_session, &ConsoleSession::actionAnswered, players->lblAnswer, &AnswerLine::answered);
+        connect(m_session, &ConsoleSession::actionOver, players, &frmPlayers::ActionOver);
         connect(players, &frmPlayers::commandChosen, this, [this](const QString& host, int port, const QString&, const QString& command) {
             if (bans)
                 bans->CommandSent(host, port, command);
@@ -609,6 +610,7 @@ void frmMain::mnuCommandsMaps_Click()
         maps = new frmMaps([this] { return boxes(); }, this);
         connect(maps, &frmMaps::commandForServer, m_session, &ConsoleSession::sendTo);
         connect(m_session, &ConsoleSession::actionAnswered, maps->lblAnswer, &AnswerLine::answered);
+        connect(m_session, &ConsoleSession::actionOver, maps, &frmMaps::ActionOver);
     }
     ShowWindow(maps);
 }
@@ -619,6 +621,7 @@ void frmMain::mnuCommandsBans_Click()
         bans = new frmBans([this] { return boxes(); }, this);
         connect(bans, &frmBans::commandForServer, m_session, &ConsoleSession::sendTo);
         connect(m_session, &ConsoleSession::actionAnswered, bans->lblAnswer, &AnswerLine::answered);
+        connect(m_session, &ConsoleSession::actionOver, bans, &frmBans::ActionOver);
     }
     ShowWindow(bans);
 }

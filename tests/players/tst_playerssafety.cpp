@@ -286,6 +286,16 @@ private slots:
         QCOMPARE(b.heard().first(), QStringLiteral("status"));
         QVERIFY(rigSelectFirst(p));
         QTRY_VERIFY_WITH_TIMEOUT(p->cmdKick->isEnabled(), 10000);  // B's commands: Bravo can be kicked
+
+        // A kick whose answer never comes (it ran, the answer was lost): never sent again; the
+        // window reads the table once more and says what it found.
+        b.answer(QStringLiteral("status"), {OpenArenaHeader + row(0, "Bravo", "192.0.2.50:27960") + "\n", OpenArenaHeader + "\n"});
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        p->cmdKick->click();
+        const QString noAnswer = QStringLiteral("No answer from 127.0.0.1:%1 to `clientkick 0`: it may or may not have run.").arg(b.port());
+        QTRY_COMPARE_WITH_TIMEOUT(p->lblAnswer->text(), noAnswer + QStringLiteral(" Client 0 is no longer on the server."), 10000);
+        QVERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("clientkick 0")) + QStringLiteral("\r\n") + noAnswer + QStringLiteral("\r\n")));
+        QCOMPARE(b.heard().count(QStringLiteral("clientkick 0")), 1);
     }
 
 private:
