@@ -296,7 +296,9 @@ void ConsoleSession::tell(const Request& r, const ExchangeOutcome& outcome)
 
 void ConsoleSession::show(const QString& text, quint64 request)
 {
-    m_shownOf = request;
+    // A line of no request (an error, a note) tells no answer from another.
+    if (request)
+        m_shownOf = request;
     emit line(text);
 }
 

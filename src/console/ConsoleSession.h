@@ -18,9 +18,9 @@ class ServerExchange;
 // the server's request limit when it must, and the log records the command when it goes out.
 // The answer's datagrams show one by one as they come; they make one reply, and one log
 // record, ended after a second without another, or by the first datagram of the next
-// request. An answer shows right under its echo line; when something else came between (the
-// next request's echo, another answer, an error), a line naming its command goes first, so
-// that two answers that overlap in time never mix. When nothing at all comes back for a
+// request. An answer shows right under its echo line; when another request's echo or answer
+// came between, a line naming its command goes first, so that two answers that overlap in
+// time never mix. When nothing at all comes back for a
 // request (no datagram, no error) within the exchange's wait, a line says so, and whether the
 // command may have run (not logged); an answer that came incomplete, or was cut at the
 // exchange's limits, says so under it. Each request has a socket of its own: the latest keeps
@@ -140,7 +140,7 @@ private:
     bool m_replyLogged = false;
     quint64 m_replyOf = 0;
     QPointer<QObject> m_replyAsker;
-    quint64 m_shownOf = 0;  // the request whose line or answer the pane shows last; 0: none
+    quint64 m_shownOf = 0;  // the latest request whose line or answer the pane shows; 0: none
     QString m_refusedPassword;  // the password a server refused, and that server
     QString m_refusedServer;
     bool m_refusalSaid = false;
