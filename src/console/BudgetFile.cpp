@@ -87,13 +87,13 @@ BudgetFile::~BudgetFile()
     ::close(m_fd);
 }
 
-const RequestBudget::State* BudgetFile::find(const QString& key) const
+const BudgetState* BudgetFile::find(const QString& key) const
 {
     const auto it = m_states.constFind(key);
     return it == m_states.cend() ? nullptr : &it.value();
 }
 
-void BudgetFile::put(const QString& key, const RequestBudget::State& state)
+void BudgetFile::put(const QString& key, const BudgetState& state)
 {
     if (m_fd < 0)
         return;
@@ -120,7 +120,7 @@ void BudgetFile::read()
     for (int i = 1; i < lines.size() && m_states.size() < MaxServers; ++i) {
         // ADDRESS CREDIT AT LAST-RCON: a time is never after now, a credit never beyond a day.
         const QList<QByteArray> f = lines[i].split(' ');
-        RequestBudget::State s;
+        BudgetState s;
         s.full = false;
         if (f.size() != 4 || f[0].size() > 64 || QHostAddress(QString::fromLatin1(f[0])).isNull()
             || !readNumber(f[1], -86400000, 86400000, &s.credit) || !readNumber(f[2], 0, m_now, &s.at)
@@ -134,7 +134,7 @@ void BudgetFile::write()
 {
     QByteArray text = Format + '\n';
     for (auto it = m_states.cbegin(); it != m_states.cend(); ++it) {
-        const RequestBudget::State& s = it.value();
+        const BudgetState& s = it.value();
         if (s.full || (m_now - s.at > ForgetAfterMs && (s.lastRcon < 0 || m_now - s.lastRcon > ForgetAfterMs)))
             continue;  // long enough ago to have filled up again
         text += it.key().toLatin1() + ' ' + QByteArray::number(s.credit) + ' ' + QByteArray::number(s.at) + ' '

@@ -1,8 +1,16 @@
 #pragma once
-#include "console/RequestBudget.h"
-
 #include <QHash>
 #include <QString>
+
+// What has been spent from a server's allowance (see RequestBudget), on a clock given by
+// the caller (ms).
+struct BudgetState {
+    bool full = true;      // nothing spent yet
+    qint64 credit = 0;     // ms of refill time banked, a request costing the rule's refill time
+    qint64 at = 0;         // when the credit was counted
+    qint64 lastRcon = -1;  // when the last rcon request went; -1: none yet
+    bool operator==(const BudgetState& o) const { return full == o.full && credit == o.credit && at == o.at && lastRcon == o.lastRcon; }
+};
 
 // Every run of the program on this machine (the window, a second window, each command-line
 // run) spends the same servers' allowances, so what each server's budget has spent is kept
@@ -25,8 +33,8 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
     // The state the file holds for a server address, when it holds a sound one.
-    const RequestBudget::State* find(const QString& key) const;
-    void put(const QString& key, const RequestBudget::State& state);
+    const BudgetState* find(const QString& key) const;
+    void put(const QString& key, const BudgetState& state);
 
     // Where the file is; empty without a runtime folder.
     static QString path();
@@ -39,6 +47,6 @@ private:
 
     int m_fd = -1;
     qint64 m_now = 0;
-    QHash<QString, RequestBudget::State> m_states;
+    QHash<QString, BudgetState> m_states;
     bool m_changed = false;
 };

@@ -1,4 +1,6 @@
 #pragma once
+#include "console/BudgetFile.h"
+
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
@@ -52,14 +54,7 @@ public:
     // Spends a request that went out without waiting for a turn here.
     void spend(Kind kind, qint64 now);
 
-    // What has been spent from the server's allowance, on the budget's clock.
-    struct State {
-        bool full = true;     // nothing spent yet
-        qint64 credit = 0;    // ms of refill time banked, a request costing refillMs
-        qint64 at = 0;        // when the credit was counted
-        qint64 lastRcon = -1; // when the last rcon request went; -1: none yet
-        bool operator==(const State& o) const { return full == o.full && credit == o.credit && at == o.at && lastRcon == o.lastRcon; }
-    };
+    using State = BudgetState;
     const State& state() const { return m_state; }
     // Takes the state another copy of this budget reached (the program's other processes
     // spend the same allowance). One that cannot be (a time after `now`, a credit beyond the
