@@ -9,6 +9,7 @@
 #include "console/ServerExchange.h"
 #include "console/TimeOfDay.h"
 #include "log/LogFile.h"
+#include "log/LogText.h"
 #include "settings/Shutdown.h"
 
 #include <algorithm>
@@ -271,10 +272,9 @@ void ConsoleSession::under(const Request& r)
         return;
     // Something else came between this request's echo (or its answer so far) and what comes
     // of it now: a line names the command it answers, so that no two answers mix.
-    const QString header = QStringLiteral("(answer to %1)\r\n").arg(r.request.command);
-    show(header, r.number);
-    if (m_logging)
-        AppendLogRecord(header);
+    show(QStringLiteral("(answer to %1)\r\n").arg(r.request.command), r.number);
+    if (m_logging)  // a password in the command is masked there, as in its echo's record
+        AppendLogRecord(QStringLiteral("(answer to %1)\r\n").arg(MaskPasswords(r.request.command)));
 }
 
 void ConsoleSession::tell(const Request& r, const ExchangeOutcome& outcome)

@@ -72,13 +72,14 @@ private slots:
             QCOMPARE(ui(w).txtCommand->text() + ui(w).txtOutput->text(), c.command + echo + reply);
         }
         // Two requests whose answers overlap: each answer under a line naming its command,
-        // never mixed; a line cut short ends before the next one.
+        // never mixed (and never a password in the log); a line cut short ends before the next.
         AimAt(w, server.port());
         ui(w).txtOutput->setText(QString());
-        SendCommand(w, QStringLiteral("first"));
+        SendCommand(w, QStringLiteral("g_password hush"));
         SendCommand(w, QStringLiteral("second"));
         QVERIFY(server.waitForDatagrams(3));
         const LoopbackServer::Datagram first = server.received()[1], second = server.received()[2];
+        QCOMPARE(first.data, Request("pw g_password hush"));
         QCOMPARE(second.data, Request("pw second"));
         const auto answer = [&server, &w](const LoopbackServer::Datagram& to, const QByteArray& text, const QString& shown) {
             server.sendTo(PrintReply(text), to.sender, to.senderPort);
@@ -87,8 +88,10 @@ private slots:
         answer(first, "one a\none b", QStringLiteral("one b"));
         answer(second, "two\n", QStringLiteral("two\r\n"));
         answer(first, "c\n", QStringLiteral("c\r\n"));
-        QCOMPARE(ui(w).txtOutput->text(), Echo(QStringLiteral("first")) + QStringLiteral("\r\n") + Echo(QStringLiteral("second"))
-                + QStringLiteral("\r\n(answer to first)\r\none a\r\none b\r\n(answer to second)\r\ntwo\r\n(answer to first)\r\nc\r\n"));
+        QCOMPARE(ui(w).txtOutput->text(), Echo(QStringLiteral("g_password hush")) + QStringLiteral("\r\n") + Echo(QStringLiteral("second"))
+                + QStringLiteral("\r\n(answer to g_password hush)\r\none a\r\none b\r\n(answer to second)\r\ntwo\r\n(answer to g_password hush)\r\nc\r\n"));
+        QTRY_VERIFY(env.readLog().contains("(answer to g_password ********)\r\n\r\nc\r\n"));
+        QVERIFY(!env.readLog().contains("hush"));
 
         // Another run of the program spent the allowance a moment ago: a wait too short to
         // read gets no line.
