@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"
 #include "console/RconDatagram.h"
+#include "console/ReadCommands.h"
 #include "console/ServerAddress.h"
 #include "console/ServerExchange.h"
 #include "console/TimeOfDay.h"
@@ -34,6 +35,7 @@ void RconRun::send()
     r.command = m_request.commands.at(m_next);
     r.firstDatagramMs = qMax(FirstDatagramMs, m_request.quietMs);
     r.quietMs = m_request.quietMs;
+    m_exchangeRequest = r;
     m_exchange = ServerExchange::ask(r, this);
     connect(m_exchange, &ServerExchange::sent, this, &RconRun::sent);
     connect(m_exchange, &ServerExchange::datagramArrived, this, &RconRun::arrived);
@@ -48,7 +50,19 @@ void RconRun::sent()
         Tell(QStringLiteral("cannot write the log %1").arg(LogFilePath()));
 }
 
+bool RconRun::reading() const
+{
+    return IsReadOnly(m_request.commands.at(m_next), false);
+}
+
 void RconRun::arrived(const QByteArray&, const QString& text)
+{
+    if (reading())
+        return;  // a read's answer is printed whole and in order once it is over: it may be asked again
+    print(text);
+}
+
+void RconRun::print(const QString& text)
 {
     Print(stdout, m_text.add(text));
     if (m_request.log)
@@ -58,14 +72,23 @@ void RconRun::arrived(const QByteArray&, const QString& text)
 void RconRun::answered(const ExchangeOutcome& outcome)
 {
     m_exchange = nullptr;
+    if (reading() && outcome.kind == ExchangeOutcome::Answered)
+        print(outcome.text);
     Print(stdout, m_text.finish());
     if (m_request.log)
         EndOpenRecord();
+    m_tries = outcome.tries;
     switch (outcome.kind) {
-    case ExchangeOutcome::Answered:
+    case ExchangeOutcome::Answered: {
+        const QString warning = AnswerWarning(m_exchangeRequest, outcome, LineCase::Terminal);
+        if (!warning.isEmpty()) {
+            Tell(warning);
+            m_incomplete = true;
+        }
         if (++m_next == m_request.commands.size())
-            return finish(ExitStatus::Answered);
+            return finish(m_incomplete ? ExitStatus::Incomplete : ExitStatus::Answered);
         return send();
+    }
     case ExchangeOutcome::BadPassword:
         return finish(ExitStatus::BadPassword);
     case ExchangeOutcome::NoAnswer:
@@ -87,10 +110,9 @@ void RconRun::finish(int exitStatus)
     if (exitStatus == ExitStatus::BadPassword)
         Tell(QStringLiteral("%1 refused the rcon password; \"%2\" was not run").arg(server(), command));
     else if (exitStatus == ExitStatus::NoAnswer)
-        Tell(QStringLiteral("no answer from %1 to \"%2\" within %3 seconds")
-                 .arg(server(), command, QString::number(qMax(FirstDatagramMs, m_request.quietMs) / 1000.0)));
+        Tell(NoAnswerLine(server(), PrintableLine(command), IsReadOnly(command, false), m_tries, LineCase::Terminal));
     const int unsent = m_request.commands.size() - m_next - 1;
-    if (exitStatus != ExitStatus::Answered && unsent > 0)
+    if (exitStatus != ExitStatus::Answered && exitStatus != ExitStatus::Incomplete && unsent > 0)
         Tell(unsent == 1 ? QStringLiteral("the command after it was not sent")
                          : QStringLiteral("the %1 commands after it were not sent").arg(unsent));
     emit finished(exitStatus);

@@ -1,15 +1,16 @@
 #pragma once
 #include "cli/TerminalText.h"
 
+#include "console/ServerExchange.h"
+
 #include <QObject>
 #include <QStringList>
 
-class ServerExchange;
-struct ExchangeOutcome;
 
 // Sends rcon commands to one server, one after another, through the exchange unit, and
-// prints every datagram of each answer on standard output as it comes; what went wrong goes
-// to standard error. The next command goes as soon as the answer before it is over and the
+// prints every datagram of each answer on standard output as it comes (a read's answer once
+// it is over, whole and in order, as it may be asked again); what went wrong goes to standard
+// error, and so does the warning of an answer that came incomplete. The next command goes as soon as the answer before it is over and the
 // server's request budget allows. The run stops at the first command that fails. With `log`,
 // commands, answers and socket errors go to the log (see SetLogFile) as the window writes
 // them.
@@ -37,7 +38,9 @@ signals:
 private:
     void send();
     void sent();
+    bool reading() const;  // the command asked last only reads
     void arrived(const QByteArray& datagram, const QString& text);
+    void print(const QString& text);
     void answered(const ExchangeOutcome& outcome);
     void finish(int exitStatus);
     QString server() const;
@@ -45,5 +48,8 @@ private:
     Request m_request;
     TerminalText m_text;
     ServerExchange* m_exchange = nullptr;
+    ExchangeRequest m_exchangeRequest;  // the command asked last, as asked
+    int m_tries = 1;                    // how many times it went out
+    bool m_incomplete = false;          // an answer came incomplete or cut
     int m_next = 0;       // the command asked last
 };

@@ -2,6 +2,7 @@
 
 #include "cli/ExitStatus.h"
 #include "console/RconDatagram.h"
+#include "console/ReadCommands.h"
 #include "console/SendToMany.h"
 #include "console/ServerPasswords.h"
 
@@ -69,6 +70,12 @@ void SavedServersRun::over(const SendResult& result)
     if (result.noPassword) {
         t.problems << name(index) + QStringLiteral(": no password saved; nothing was sent");
     } else if (status == ExitStatus::Answered) {
+        const ExchangeRequest asked;  // a send to several asks within the exchange's own limits
+        const QString warning = AnswerWarning(asked, result.outcome, LineCase::Terminal);
+        if (!warning.isEmpty()) {
+            t.problems << QStringLiteral("%1: %2").arg(name(index), warning);
+            t.incomplete = true;
+        }
         if (++t.next < m_request.commands.size()) {
             m_sender->start({t.server}, m_request.commands.at(t.next), m_request.log);
             flush();
@@ -77,8 +84,7 @@ void SavedServersRun::over(const SendResult& result)
     } else if (status == ExitStatus::BadPassword) {
         t.problems << QStringLiteral("%1 refused the rcon password; \"%2\" was not run").arg(name(index), command);
     } else if (status == ExitStatus::NoAnswer) {
-        t.problems << QStringLiteral("no answer from %1 to \"%2\" within %3 seconds")
-                          .arg(name(index), command, QString::number(qMax(FirstDatagramMs, m_request.quietMs) / 1000.0));
+        t.problems << NoAnswerLine(name(index), command, IsReadOnly(command, false), result.outcome.tries, LineCase::Terminal);
     } else {
         t.problems << QStringLiteral("%1: %2").arg(name(index), PrintableLine(result.outcomeWords()));
     }
@@ -86,7 +92,7 @@ void SavedServersRun::over(const SendResult& result)
     if (status != ExitStatus::Answered && unsent > 0)
         t.problems << (unsent == 1 ? QStringLiteral("the command after it was not sent to %1").arg(name(index))
                                    : QStringLiteral("the %1 commands after it were not sent to %2").arg(QString::number(unsent), name(index)));
-    t.status = status;
+    t.status = status == ExitStatus::Answered && t.incomplete ? ExitStatus::Incomplete : status;
     t.done = true;
     flush();
 }
@@ -113,7 +119,7 @@ void SavedServersRun::flush()
     m_finished = true;
     int worst = ExitStatus::Answered;
     for (const Target& t : m_targets)
-        worst = qMax(worst, t.status);
+        worst = ExitStatus::Worse(worst, t.status);
     emit finished(worst);
 }
 

@@ -42,6 +42,7 @@ private:
         int next = 0;            // the command sent last
         int status = 0;
         bool done = false;
+        bool incomplete = false; // an answer came incomplete or cut
     };
     void over(const SendResult& result);
     void flush();

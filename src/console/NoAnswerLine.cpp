@@ -1,7 +1,5 @@
 #include "console/NoAnswerLine.h"
 
-#include "console/ServerExchange.h"
-
 namespace {
 // A window's line begins with a capital and ends with a full stop; a terminal's does neither.
 QString InCase(const QString& line, LineCase lineCase)
@@ -31,25 +29,12 @@ QString IncompleteAnswerLine(LineCase lineCase)
     return InCase(QStringLiteral("the answer came incomplete: a datagram was lost on the way"), lineCase);
 }
 
-QString CutAnswerLine(const ExchangeRequest& request, const ExchangeOutcome& outcome, LineCase lineCase)
+QString CutAnswerLine(bool atMaxBytes, qint64 maxBytes, int maxMs, LineCase lineCase)
 {
-    qint64 bytes = 0;
-    for (const QByteArray& datagram : outcome.datagrams)
-        bytes += datagram.size();
-    if (bytes >= request.maxAnswerBytes) {
-        const qint64 mb = request.maxAnswerBytes / (1024 * 1024);
-        const QString size = mb > 0 ? QStringLiteral("%1 MB").arg(mb) : QStringLiteral("%1 bytes").arg(request.maxAnswerBytes);
+    if (atMaxBytes) {
+        const qint64 mb = maxBytes / (1024 * 1024);
+        const QString size = mb > 0 ? QStringLiteral("%1 MB").arg(mb) : QStringLiteral("%1 bytes").arg(maxBytes);
         return InCase(QStringLiteral("the answer was cut at %1: the server sent more").arg(size), lineCase);
     }
-    return InCase(QStringLiteral("the answer was cut after %1 seconds: the server kept sending")
-                      .arg(QString::number(request.maxAnswerMs / 1000.0)), lineCase);
-}
-
-QString AnswerWarning(const ExchangeRequest& request, const ExchangeOutcome& outcome, LineCase lineCase)
-{
-    if (outcome.cut)
-        return CutAnswerLine(request, outcome, lineCase);
-    if (outcome.incomplete)
-        return IncompleteAnswerLine(lineCase);
-    return QString();
+    return InCase(QStringLiteral("the answer was cut after %1 seconds: the server kept sending").arg(QString::number(maxMs / 1000.0)), lineCase);
 }

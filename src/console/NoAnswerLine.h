@@ -1,9 +1,6 @@
 #pragma once
 #include <QString>
 
-struct ExchangeRequest;
-struct ExchangeOutcome;
-
 // The words the window and the command line share for an answer that did not come, or came
 // broken. A window writes a sentence ("No answer from ... ."), the command line a line on
 // standard error in lower case without a full stop. The server is "host:port" as the admin
@@ -25,9 +22,6 @@ QString NoAnswerLine(const QString& server, const QString& command, bool read, i
 QString IncompleteAnswerLine(LineCase lineCase);
 
 // An answer that went on past the exchange's limits and was cut there: "the answer was cut
-// at 4 MB: the server sent more" or "the answer was cut after 30 seconds: the server kept
-// sending".
-QString CutAnswerLine(const ExchangeRequest& request, const ExchangeOutcome& outcome, LineCase lineCase);
-
-// The warning an answer that came carries (cut, else incomplete); empty for a whole answer.
-QString AnswerWarning(const ExchangeRequest& request, const ExchangeOutcome& outcome, LineCase lineCase);
+// at 4 MB: the server sent more" when it reached `maxBytes`, else "the answer was cut after
+// 30 seconds: the server kept sending".
+QString CutAnswerLine(bool atMaxBytes, qint64 maxBytes, int maxMs, LineCase lineCase);

@@ -1,7 +1,9 @@
 #include "console/ServerExchange.h"
 
+#include "console/AnswerShape.h"
 #include "console/ExchangeObserver.h"
 #include "console/RconDatagram.h"
+#include "console/ReadCommands.h"
 #include "console/RequestBudget.h"
 #include "console/StatusResponse.h"
 #include "settings/Shutdown.h"
@@ -25,6 +27,17 @@ QString ExchangeOutcome::words(Kind kind)
     case Cancelled: return QStringLiteral("cancelled");
     }
     return QString();
+}
+
+QString AnswerWarning(const ExchangeRequest& request, const ExchangeOutcome& outcome, LineCase lineCase)
+{
+    if (outcome.cut) {
+        qint64 bytes = 0;
+        for (const QByteArray& datagram : outcome.datagrams)
+            bytes += datagram.size();
+        return CutAnswerLine(bytes >= request.maxAnswerBytes, request.maxAnswerBytes, request.maxAnswerMs, lineCase);
+    }
+    return outcome.incomplete ? IncompleteAnswerLine(lineCase) : QString();
 }
 
 QHostAddress PreferredAddress(const QHostInfo& info)
@@ -125,6 +138,12 @@ void ServerExchange::lookedUp(const QHostInfo& info)
 void ServerExchange::resolved(const QHostAddress& address)
 {
     m_address = address;
+    if (askForTurn())
+        emit addressKnown();  // it went out, or holds its place in the server's queue
+}
+
+bool ServerExchange::askForTurn()
+{
     m_state = State::Waiting;
     qint64 wait = 0;
     using Kind = RequestBudget::Kind;
@@ -133,18 +152,20 @@ void ServerExchange::resolved(const QHostAddress& address)
     const Kind kind = m_request.outOfBand ? Kind::OutOfBand : Kind::Rcon;
     if (!RequestScheduler::instance().hasEngineQuery())
         RequestScheduler::instance().setEngineQuery(QueryEngine);
-    if (RequestScheduler::instance().takeNow(address, m_request.port, kind, automatic ? Priority::Automatic : Priority::Typed)) {
+    if (RequestScheduler::instance().takeNow(m_address, m_request.port, kind, automatic ? Priority::Automatic : Priority::Typed)) {
         go();  // nothing waits for that server, and its budget takes a request now
-        return emit addressKnown();
+        return true;
     }
-    m_ticket = RequestScheduler::instance().requestTurn(address, m_request.port, kind,
+    m_ticket = RequestScheduler::instance().requestTurn(m_address, m_request.port, kind,
         automatic ? Priority::Automatic : Priority::Typed, automatic ? m_request.skipIfWaitLongerMs : 0, [this] { go(); }, &wait);
-    if (!m_ticket)
-        return finish(ExchangeOutcome::Skipped);
+    if (!m_ticket) {
+        finish(ExchangeOutcome::Skipped);
+        return false;
+    }
     if (wait > 0)
         emit waiting(wait);
-    // Once it holds its place in the server's queue: a request made after it comes after it.
-    emit addressKnown();
+    // It holds its place in the server's queue: a request made after it comes after it.
+    return true;
 }
 
 void ServerExchange::go()
@@ -154,6 +175,12 @@ void ServerExchange::go()
         return;
     if (ShuttingDown())
         return finish(ExchangeOutcome::Cancelled);
+    // Each try has a socket of its own: a late datagram of an earlier try is never taken
+    // for a part of this one's answer.
+    if (m_client) {
+        m_client->close();
+        m_client->deleteLater();
+    }
     m_client = new UdpClient(this);
     connect(m_client, &UdpClient::dataArrival, this, &ServerExchange::arrived);
     connect(m_client, &UdpClient::error, this, [this](int number, const QString& description) {
@@ -203,15 +230,56 @@ void ServerExchange::arrived()
         m_outcome.cut = true;
         return timedOut();
     }
-    m_timer.start(m_request.quietMs);
+    // The quiet time follows the line: a slow one spaces the datagrams of one answer too.
+    m_timer.start(static_cast<int>(qMax<qint64>(m_request.quietMs, 2 * m_outcome.roundTripMs)));
 }
 
 void ServerExchange::timedOut()
 {
-    if (m_outcome.datagrams.isEmpty())
-        return finish(ExchangeOutcome::NoAnswer);
+    const bool read = IsReadOnly(m_request.command, m_request.outOfBand);
+    if (m_outcome.datagrams.isEmpty()) {
+        if (read && m_outcome.tries < MaxTries)
+            return askAgain();
+        if (m_broken.datagrams.isEmpty())
+            return finish(ExchangeOutcome::NoAnswer);
+        // An earlier try's answer came broken and the last had none: that one is given.
+        const int tries = m_outcome.tries;
+        m_outcome = m_broken;
+        m_outcome.tries = tries;
+        return finish(ExchangeOutcome::Answered);
+    }
     const bool refusedPassword = !m_request.outOfBand && IsPasswordRefusal(DecodeReply(m_outcome.datagrams.first()));
-    finish(refusedPassword ? ExchangeOutcome::BadPassword : ExchangeOutcome::Answered);
+    if (refusedPassword)
+        return finish(ExchangeOutcome::BadPassword);
+    if (read && !m_outcome.cut) {
+        m_outcome.datagrams = OrderedByShape(m_request.command, m_request.outOfBand, m_outcome.datagrams);
+        m_outcome.text.clear();
+        for (const QByteArray& datagram : std::as_const(m_outcome.datagrams))
+            m_outcome.text += DecodeReply(datagram);
+        if (CheckShape(m_request.command, m_request.outOfBand, m_outcome.datagrams) == ShapeVerdict::Broken) {
+            // Asked once more; broken again, it is given for what it is.
+            m_outcome.incomplete = true;
+            if (m_broken.datagrams.isEmpty() && m_outcome.tries < MaxTries) {
+                m_broken = m_outcome;
+                return askAgain();
+            }
+        }
+    }
+    m_outcome.incomplete = m_outcome.incomplete || m_outcome.cut;
+    finish(ExchangeOutcome::Answered);
+}
+
+void ServerExchange::askAgain()
+{
+    m_timer.stop();
+    ++m_outcome.tries;
+    m_outcome.datagrams.clear();
+    m_outcome.text.clear();
+    m_outcome.incomplete = false;
+    m_outcome.roundTripMs = -1;
+    m_answerBytes = 0;
+    emit askingAgain(m_outcome.tries);
+    askForTurn();  // a turn of its own in the server's budget, as the first try had
 }
 
 void ServerExchange::cancel()

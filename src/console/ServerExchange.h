@@ -23,8 +23,15 @@ QHostAddress PreferredAddress(const QHostInfo& info);
 // (`getstatus TOKEN`). The host name is resolved first; the request then waits for its turn
 // in the server's request budget (see RequestBudget), goes out on a socket connected to
 // the server (so only that server's address and port are heard), and its answer is every
-// datagram that comes until the server has been quiet for `quietMs`. The outcome is
-// reported once, through finished(), from the event loop.
+// datagram that comes until the server has been quiet for `quietMs`, or for twice the time
+// its first datagram took, when that is longer (a slow line spaces the datagrams out too).
+// The outcome is reported once, through finished(), from the event loop.
+//
+// A read (see IsReadOnly) with no answer is asked again, up to MaxTries in all, each try in
+// its own turn of the server's budget and on a socket of its own; a read whose answer has a
+// known shape (see AnswerShape) is put in order where the shape tells it, and one that came
+// broken is asked once more, then given as incomplete. Any other command goes out once:
+// without an answer it may or may not have run.
 //
 // The first rcon request to a server's address in this process is preceded by one
 // out-of-band "getstatus" from another socket, whose version chooses the budget's rule
@@ -74,7 +81,7 @@ struct ExchangeOutcome {
     QString errorText;            // the socket layer's or the resolver's words, when any
     QHostAddress address;         // the server's resolved address, when it was resolved
     qint64 roundTripMs = -1;      // from sending to the first datagram; -1 when none came
-    bool cut = false;             // the answer went on past maxAnswerBytes or maxAnswerMs
+    bool cut = false;             // the answer went on past maxAnswerBytes or maxAnswerMs (incomplete too)
     // The answer's shape (a status table without its end, a cvar list without its count...)
     // shows a part missing, after it was asked again: shown for what it is, never as the
     // whole list.
@@ -86,9 +93,17 @@ struct ExchangeOutcome {
     static QString words(Kind kind);
 };
 
+// The warning an answer carries: cut at the exchange's limits, or incomplete; empty for a
+// whole one.
+QString AnswerWarning(const ExchangeRequest& request, const ExchangeOutcome& outcome, LineCase lineCase);
+
 class ServerExchange : public QObject {
     Q_OBJECT
 public:
+    // A read (see IsReadOnly) that had no answer, or a broken one, goes out again, each time
+    // in its turn of the server's budget, at most this many times in all.
+    static constexpr int MaxTries = 3;
+
     // Starts the request; the object deletes itself after finished() has been emitted.
     // With a parent, it goes with the parent too (and reports nothing then).
     static ServerExchange* ask(const ExchangeRequest& request, QObject* parent = nullptr);
@@ -120,6 +135,9 @@ signals:
     void datagramArrived(const QByteArray& datagram, const QString& text);
     // Once, at the end.
     void finished(const ExchangeOutcome& outcome);
+    // A read is asked again (try 2 or 3): what came of the try before is not part of the
+    // answer; the outcome holds the last try's datagrams.
+    void askingAgain(int tries);
     // A socket error, or the server's name or address that could not be used, in the
     // socket layer's words: each as it comes, also after finished() while still listening.
     void error(int number, const QString& description);
@@ -132,7 +150,9 @@ private:
     explicit ServerExchange(const ExchangeRequest& request, QObject* parent);
     void lookedUp(const QHostInfo& info);
     void resolved(const QHostAddress& address);
+    bool askForTurn();  // false when it was skipped, and so is over
     void go();
+    void askAgain();
     void arrived();
     void timedOut();
     void finish(ExchangeOutcome::Kind kind, const QString& errorText = QString());
@@ -146,5 +166,6 @@ private:
     QTimer m_timer;
     QElapsedTimer m_sentAt;
     ExchangeOutcome m_outcome;
+    ExchangeOutcome m_broken;  // a read's answer that came broken, while it is asked once more
     qint64 m_answerBytes = 0;
 };

@@ -1,5 +1,6 @@
 // The program run from a shell or a script: the real telmorax executable as a child process with
 // no display, against a real OpenArena server and a silent socket on 127.0.0.1.
+#include "LossyRelay.h"
 #include "OpenArenaServer.h"
 #include "TestEnv.h"
 
@@ -63,6 +64,7 @@ private slots:
         QCOMPARE(help.status, 0);
         for (const char* option : {"--send <COMMAND>", "--group <NAME>", "--all", "--list", "--wait", "--password-file", "--log", "--color", "HOST[:PORT]"})
             QVERIFY2(help.out.contains(QLatin1String(option)), option);
+        QVERIFY(help.out.contains(QStringLiteral("4 no answer; a command with an effect may have run")) && help.out.contains(QStringLiteral("6 an answer came incomplete")));
         const Run version = run({QStringLiteral("--version")});
         QCOMPARE(version.status, 0);
         QCOMPARE(version.out, QStringLiteral("telmorax %1.%2.%3\n").arg(ProgramInfo::VersionMajor).arg(ProgramInfo::VersionMinor).arg(ProgramInfo::VersionRevision));
@@ -199,6 +201,71 @@ private slots:
         QCOMPARE(r.out, answers);
         QVERIFY(server.waitForOutput(QStringLiteral("echo n15\n")));
         QCOMPARE(server.output().count(QStringLiteral("Rcon from 127.0.0.1: echo n")), 15);
+    }
+
+    // A bad line between the program and a real server whose status comes in two datagrams:
+    // a read is asked again and printed whole and in order, or said to be incomplete; a
+    // command with an effect is never sent twice, and its lost answer is told as such.
+    void readsAskedAgainWritesNeverOverABadLine()
+    {
+        OpenArenaServer server(QStringLiteral("lossy-pw"));
+        server.set(QStringLiteral("sv_maxclients"), QStringLiteral("16"));
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        QVERIFY(server.addBots(14));
+        const auto whole = [](const QString& out) { return OpenArenaServer::IsWholeStatus(out, 14); };
+        const auto through = [&](LossyRelay& relay, const QString& command) {
+            [&] { QVERIFY(relay.start()); }();
+            return run({QStringLiteral("--send"), command, QStringLiteral("127.0.0.1:%1").arg(relay.port())}, server.password());
+        };
+        const auto ran = [&](const QString& command) {
+            QTest::qWait(500);  // what the server printed is read meanwhile
+            return server.output().count(QStringLiteral("Rcon from 127.0.0.1: %1\n").arg(command));
+        };
+
+        LossyRelay lostRequest(server.port(), 1);  // the status request lost once: asked again
+        lostRequest.toServer.dropFirstMatching = "rcon lossy-pw status";
+        Run r = through(lostRequest, QStringLiteral("status"));
+        QCOMPARE(r.status, 0);
+        QVERIFY2(whole(r.out) && r.err.isEmpty(), qPrintable(r.out + r.err));
+        QCOMPARE(lostRequest.lostToServer(), 1);
+
+        LossyRelay swapped(server.port(), 2);  // the second datagram first: printed in order
+        swapped.toClient.swapFirstTwo = true;
+        r = through(swapped, QStringLiteral("status"));
+        QCOMPARE(r.status, 0);
+        QVERIFY2(whole(r.out) && r.err.isEmpty(), qPrintable(r.out + r.err));
+
+        LossyRelay slow(server.port(), 3);  // 300 ± 250 ms each way, the default --wait: whole
+        slow.toServer.delayMs = slow.toClient.delayMs = 300;
+        slow.toServer.jitterMs = slow.toClient.jitterMs = 250;
+        for (int i = 0; i < 3; ++i) {
+            r = through(slow, QStringLiteral("status"));
+            QCOMPARE(r.status, 0);
+            QVERIFY2(whole(r.out), qPrintable(r.out + r.err));
+            slow.stop();
+        }
+
+        LossyRelay secondLost(server.port(), 4);  // the second datagram lost on every try
+        secondLost.toClient.dropNthOfAnswer = 2;
+        const int statusRuns = ran(QStringLiteral("status"));
+        r = through(secondLost, QStringLiteral("status"));
+        QCOMPARE(r.status, 6);
+        QVERIFY2(r.out.startsWith(QStringLiteral("map: oa_dm1\n")) && !whole(r.out), qPrintable(r.out));
+        QCOMPARE(r.err, QStringLiteral("telmorax: the answer came incomplete: a datagram was lost on the way\n"));
+        QCOMPARE(ran(QStringLiteral("status")), statusRuns + 2);  // asked once more, then told
+
+        LossyRelay deaf(server.port(), 5);  // every answer lost: a read is asked three times...
+        deaf.toClient.dropShare = 1;
+        r = through(deaf, QStringLiteral("status"));
+        QCOMPARE(r.status, 4);
+        QCOMPARE(r.err, QStringLiteral("telmorax: no answer from 127.0.0.1:%1 to `status` after 3 tries\n").arg(deaf.port()));
+        QCOMPARE(ran(QStringLiteral("status")), statusRuns + 5);
+        deaf.stop();
+        // ...and a command with an effect ran once, though nothing said so.
+        r = through(deaf, QStringLiteral("say lossy once"));
+        QCOMPARE(r.status, 4);
+        QCOMPARE(r.err, QStringLiteral("telmorax: no answer from 127.0.0.1:%1 to `say lossy once`: it may or may not have run\n").arg(deaf.port()));
+        QCOMPARE(ran(QStringLiteral("say lossy once")), 1);
     }
 };
 

@@ -12,6 +12,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 // What one exchange reported.
 struct Seen {
@@ -72,11 +74,12 @@ private slots:
         QCOMPARE(RequestScheduler::instance().ruleFor(here), BudgetRule::Unknown());
         server.sendTo(StatusAnswer("Q3 1.32b linux-i386"), here, server.received()[0].senderPort);
         server.reply(PrintReply("map: oa_dm1\nnum sc"));
-        server.reply(PrintReply("ore\n"));
+        server.reply(PrintReply("ore\n--- -----\n\n"));
         QTRY_VERIFY(first.done);
         QCOMPARE(first.outcome.kind, ExchangeOutcome::Answered);
-        QCOMPARE(first.outcome.datagrams, (QList<QByteArray>{PrintReply("map: oa_dm1\nnum sc"), PrintReply("ore\n")}));
-        QCOMPARE(first.outcome.text, QStringLiteral("map: oa_dm1\r\nnum score\r\n"));
+        QCOMPARE(first.outcome.datagrams, (QList<QByteArray>{PrintReply("map: oa_dm1\nnum sc"), PrintReply("ore\n--- -----\n\n")}));
+        QCOMPARE(first.outcome.text, QStringLiteral("map: oa_dm1\r\nnum score\r\n--- -----\r\n\r\n"));
+        QVERIFY(!first.outcome.incomplete && first.outcome.tries == 1);
         QCOMPARE(first.outcome.address, here);
         QVERIFY(first.outcome.roundTripMs >= 0 && first.sent && first.waits.isEmpty());
         QCOMPARE(RequestScheduler::instance().ruleFor(here), (BudgetRule{0, 0, 550}));
@@ -144,6 +147,45 @@ private slots:
         QCOMPARE(badPort.outcome.kind, ExchangeOutcome::NotResolved);
         QCOMPARE(server.received().size(), 6);
         QCOMPARE(ExchangeOutcome::words(ExchangeOutcome::BadPassword), QStringLiteral("bad password"));
+    }
+
+    // A server that answers nothing: only a read is asked again, three times in all, each try in
+    // its turn of the budget; a command with an effect, or anything the list does not know as a
+    // read, goes once. A broken answer, then none: the broken one is given, incomplete.
+    void onlyReadsAreAskedAgain()
+    {
+        LoopbackServer server;
+        RequestScheduler::instance().setRule(QHostAddress::LocalHost, BudgetRule{0, 0, 100});
+        const QStringList reads = {QStringLiteral("sv_hostname"), QStringLiteral("timelimit"), QStringLiteral("cvarlist g_*"),
+            QStringLiteral(" status "), QStringLiteral("dumpuser 3")};
+        const QStringList writes = {QStringLiteral("say x"), QStringLiteral("map_restart"), QStringLiteral("cvar_restart"),
+            QStringLiteral("shuffle"), QStringLiteral("status; quit"), QStringLiteral("echo a\nquit"),
+            QStringLiteral("sv_hostname evil"), QStringLiteral("g_gametype 4"), QStringLiteral("kick all")};
+        QList<Seen> seen(reads.size() + writes.size());
+        for (int i = 0; i < seen.size(); ++i) {
+            const QString command = i < reads.size() ? reads[i] : writes[i - reads.size()];
+            Ask(seen[i], server.port(), command, QStringLiteral("pw"), [](ExchangeRequest& r) { r.firstDatagramMs = 200; });
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(seen.begin(), seen.end(), [](const Seen& s) { return s.done; }), 20000);
+        for (int i = 0; i < seen.size(); ++i) {
+            const QString command = i < reads.size() ? reads[i] : writes[i - reads.size()];
+            const int sent = std::count_if(server.received().begin(), server.received().end(),
+                [&](const LoopbackServer::Datagram& d) { return d.data == BuildRequest(QStringLiteral("pw"), command); });
+            QCOMPARE(seen[i].outcome.kind, ExchangeOutcome::NoAnswer);
+            QCOMPARE(sent, i < reads.size() ? 3 : 1);
+            QCOMPARE(seen[i].outcome.tries, sent);
+        }
+
+        Seen broken;
+        Ask(broken, server.port(), QStringLiteral("cmdlist"), QStringLiteral("pw"), [](ExchangeRequest& r) { r.firstDatagramMs = 300; });
+        const int before = server.received().size();
+        QVERIFY(server.waitForDatagrams(before + 1));
+        server.reply(PrintReply("status\nsay\n3 commands\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(broken.done, 10000);
+        QCOMPARE(server.received().size(), before + 3);
+        QCOMPARE(broken.outcome.kind, ExchangeOutcome::Answered);
+        QVERIFY(broken.outcome.incomplete && broken.outcome.tries == 3);
+        QCOMPARE(broken.outcome.text, QStringLiteral("status\r\nsay\r\n3 commands\r\n"));
     }
 
     // The real server: 15 commands asked at once, more than its burst, are all run and all

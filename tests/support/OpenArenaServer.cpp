@@ -3,6 +3,7 @@
 
 #include <QDeadlineTimer>
 #include <QNetworkDatagram>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 #include <QUdpSocket>
@@ -100,4 +101,30 @@ QByteArray OpenArenaServer::rcon(const QString& command, int quietMs)
         }
     }
     return text;
+}
+
+bool OpenArenaServer::addBots(int count)
+{
+    static const char* names[] = {"Sarge", "Major", "Grunt", "Angelyss", "Arachna", "Assassin", "Ayumi", "Beret", "Jenna",
+        "Dark", "Gargoyle", "Kyonshi", "Liz", "Penguin", "Merman", "Tony"};
+    for (int i = 0; i < qMin(count, 16); ++i)
+        rcon(QStringLiteral("addbot %1 1").arg(QLatin1String(names[i])), 600);  // more at once are dropped
+    const QByteArray last = QByteArray("\n") + QByteArray::number(count - 1) + ' ';
+    for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QTest::qWait(200)) {
+        if (rcon(QStringLiteral("status")).contains(last))
+            return true;
+    }
+    return false;
+}
+
+bool OpenArenaServer::IsWholeStatus(const QString& text, int count)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    if (!text.startsWith(QStringLiteral("map: oa_dm1\ncl score ping name")) || !text.endsWith(QStringLiteral("\n\n")) || lines.size() != 3 + count + 2)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        if (!QRegularExpression(QStringLiteral("^ *%1 +-?\\d+ +\\d+ \\S+ +bot +\\d+ *$").arg(i)).match(lines.at(3 + i)).hasMatch())
+            return false;
+    }
+    return true;
 }

@@ -34,6 +34,15 @@ public:
     // all reply datagrams (headers removed) that arrive within `quietMs` of each other.
     QByteArray rcon(const QString& command, int quietMs = 500);
 
+    // Adds bots until the server has `count` players (at most 16; set sv_maxclients above 8 before
+    // start() for more than 8), so that its status table comes in two datagrams from 14 on. False
+    // when they did not all come within 30 seconds.
+    bool addBots(int count);
+    // True when `text` is the whole status table of this server's map with `count` bots, as the
+    // program prints it without colours: the map line, the header, the dashes, the rows in client
+    // order, the empty line.
+    static bool IsWholeStatus(const QString& text, int count);
+
     static QString executable();  // empty when not installed
 
 private:
