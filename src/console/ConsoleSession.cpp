@@ -175,8 +175,10 @@ void ConsoleSession::over(quint64 number)
 void ConsoleSession::wentOut(quint64 number)
 {
     if (Request* r = find(number)) {
+        // A read asked again goes out again: it shows and is logged once, as it was typed.
+        if (!r->sent)
+            announce(*r);
         r->sent = true;
-        announce(*r);
     }
     // Earlier requests whose answers are over close their sockets.
     QList<quint64> done;
