@@ -428,6 +428,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(b->lblAnswer->text(), QStringLiteral("No answer from 127.0.0.1:%1 to `exceptaddr 203.0.113.9`: it may or may "
                                                                        "not have run. The list now has 1 ban and 1 exception.").arg(server.port()), 10000);
         QCOMPARE(server.heard().count(QStringLiteral("exceptaddr 203.0.113.9")), 1);
+
+        // A list that comes incomplete (its first line lost), twice: never shown as the list;
+        // the last whole one stays, greyed, with the warning on the line above it.
+        server.answer(QStringLiteral("listbans"), {"Ban #2: 198.51.100.0/24\nExcept #1: 203.0.113.9/32\n"});
+        b->Refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(b->lblProblem->text(), QStringLiteral("The answer came incomplete: a datagram was lost on the way."), 10000);
+        QCOMPARE(rows(b), QStringList({QStringLiteral("Ban 1 203.0.113.0 24"), QStringLiteral("Exception 1 203.0.113.9 32")}));
+        QVERIFY(!b->grdBans->isEnabled());
     }
 };
 

@@ -302,6 +302,21 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(p->lblAnswer->text(), noAnswer + QStringLiteral(" Client 0 is no longer on the server."), 10000);
         QVERIFY(ui(w).txtOutput->text().contains(Echo(QStringLiteral("clientkick 0")) + QStringLiteral("\r\n") + noAnswer + QStringLiteral("\r\n")));
         QCOMPARE(b.heard().count(QStringLiteral("clientkick 0")), 1);
+
+        // A table that comes incomplete (its end lost), asked again and incomplete again: never
+        // shown as the table; the last whole one stays, greyed, with the warning above it.
+        QVERIFY(p->grdPlayers->isEnabled() && p->players->rowCount() == 0);
+        b.answer(QStringLiteral("status"), {OpenArenaHeader + row(3, "Charlie", "192.0.2.51:27960")});
+        QTest::qWait(2100);
+        p->Refresh();
+        QTRY_VERIFY_WITH_TIMEOUT(p->lblProblem->text().startsWith(QStringLiteral("The answer came incomplete: a datagram was lost on the way.")), 10000);
+        QCOMPARE(p->players->rowCount(), 0);
+        QVERIFY(!p->grdPlayers->isEnabled());
+        b.answer(QStringLiteral("status"), {OpenArenaHeader + row(3, "Charlie", "192.0.2.51:27960") + "\n"});
+        QTest::qWait(2100);
+        p->Refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(p->players->rowCount(), 1, 10000);
+        QVERIFY(p->grdPlayers->isEnabled() && p->lblProblem->text().isEmpty());
     }
 
 private:
