@@ -145,6 +145,16 @@ void ConsoleSession::start(quint64 number)
             show(QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1), number);
     });
     connect(exchange, &ServerExchange::sent, this, [this, number] { wentOut(number); });
+    connect(exchange, &ServerExchange::askingAgain, this, [this, number](int tries) {
+        // What came of the try before stays above this line; the next try's answer follows it.
+        // The timed query asks again without a word, as it waits without one.
+        const Request* q = find(number);
+        if (!q || q->request.priority != ExchangeRequest::Priority::Typed)
+            return;
+        endReply();
+        show(QStringLiteral("(asking again, try %1 of %2: %3)\r\n").arg(QString::number(tries), QString::number(ServerExchange::MaxTries), q->request.command),
+            number);
+    });
     connect(exchange, &ServerExchange::datagramArrived, this,
         [this, number](const QByteArray& datagram, const QString& text) { arrived(number, datagram, text); });
     connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome& outcome) {

@@ -93,6 +93,18 @@ private slots:
         QTRY_VERIFY(env.readLog().contains("(answer to g_password ********)\r\n\r\nc\r\n"));
         QVERIFY(!env.readLog().contains("hush"));
 
+        // A read whose answer comes incomplete (a status table without its end), asked again
+        // and incomplete again: shown for what it is, with a line that says so.
+        ui(w).txtOutput->setText(QString());
+        SendCommand(w, QStringLiteral("status"));
+        for (int n : {4, 5}) {
+            QVERIFY(server.waitForDatagrams(n, 8000));
+            server.reply(PrintReply("map: oa_dm1\n"));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(ui(w).txtOutput->text().endsWith(QStringLiteral("The answer came incomplete: a datagram was lost on the way.\r\n")), 8000);
+        QCOMPARE(ui(w).txtOutput->text(), Echo(QStringLiteral("status")) + QStringLiteral("\r\nmap: oa_dm1\r\n(asking again, try 2 of 3: status)\r\n"
+                                                                                    "map: oa_dm1\r\nThe answer came incomplete: a datagram was lost on the way.\r\n"));
+
         // Another run of the program spent the allowance a moment ago: a wait too short to
         // read gets no line.
         QFile budgets(BudgetFile::path());
@@ -100,9 +112,9 @@ private slots:
         budgets.write("telmorax request budgets 1\n127.0.0.1 1050 " + QByteArray::number(BudgetFile::now()) + " -1\n");
         budgets.close();
         SendCommand(w, QStringLiteral("barrier"));
-        QVERIFY(server.waitForDatagrams(4));
-        QCOMPARE(server.received()[3].data, Request("pw barrier"));
-        QVERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("c\r\n") + Echo(QStringLiteral("barrier")) + QStringLiteral("\r\n")));
+        QVERIFY(server.waitForDatagrams(6));
+        QCOMPARE(server.received()[5].data, Request("pw barrier"));
+        QVERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("lost on the way.\r\n") + Echo(QStringLiteral("barrier")) + QStringLiteral("\r\n")));
 
         // The pane's cap: a change that brings it to 32000 characters empties the old text;
         // what came last stays, and only its last 16000 characters when it alone reaches the
@@ -144,11 +156,12 @@ private slots:
         // (and may have been), a command with an effect is never sent twice.
         const QString effect = QStringLiteral("No answer from 127.0.0.1:%1 to `say hi`: it may or may not have run.\r\n").arg(server.port());
         const QRegularExpression read(QStringLiteral("No answer from 127\\.0\\.0\\.1:%1 to `status`( after \\d tries)?\\.\r\n").arg(server.port()));
+        const QString again = QStringLiteral("(asking again, try 2 of 3: status)\r\n"), last = QStringLiteral("(asking again, try 3 of 3: status)\r\n");
         const auto told = [&] {
             const QString pane = ui(w).txtOutput->text();
             const QString readLine = read.match(pane).captured();
-            return !readLine.isEmpty() && pane.contains(effect) && pane.size() == silent.size() + effect.size() + readLine.size()
-                && pane.startsWith(silent);
+            return !readLine.isEmpty() && pane.contains(effect) && pane.contains(again) && pane.contains(last)
+                && pane.size() == silent.size() + effect.size() + readLine.size() + again.size() + last.size() && pane.startsWith(silent);
         };
         QTRY_VERIFY_WITH_TIMEOUT(told(), 10000);
         QTest::qWait(2500);
