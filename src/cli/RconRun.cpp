@@ -72,7 +72,7 @@ void RconRun::print(const QString& text)
 void RconRun::answered(const ExchangeOutcome& outcome)
 {
     m_exchange = nullptr;
-    if (reading() && outcome.kind == ExchangeOutcome::Answered)
+    if (reading() && !outcome.text.isEmpty())
         print(outcome.text);
     Print(stdout, m_text.finish());
     if (m_request.log)

@@ -143,8 +143,8 @@ bool StatusWhole(const QString& text)
     return true;
 }
 
-// A list that ends with its count: that many lines before the count line (after the line
-// of dashes, for a file list). A filtered cvarlist still counts every variable.
+// A list that ends with its count: at least that many lines before the count line (after the
+// line of dashes, for a file list). A filtered cvarlist still counts every variable.
 bool CountedListWhole(Reader reader, const QString& command, const QString& text)
 {
     const QStringList lines = LinesWithoutTail(text);
@@ -163,7 +163,7 @@ bool CountedListWhole(Reader reader, const QString& command, const QString& text
     int listed = 0;
     for (int i = first; i < at; ++i)
         listed += lines.at(i).isEmpty() ? 0 : 1;
-    return listed == count;
+    return listed >= count;  // more: lines the server printed meanwhile (a game log line), not a loss
 }
 
 // Bans numbered from 1, then exceptions numbered from 1, nothing else.

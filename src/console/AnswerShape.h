@@ -7,9 +7,9 @@
 //   status       "map: NAME", the column header, a line of dashes, a row per client in
 //                ascending client numbers, then an empty line
 //   cvarlist     a line per variable, then "N total cvars" (and "N cvar indexes"); without
-//                a filter, N lines were listed
-//   cmdlist      a name a line, then "N commands", N names listed
-//   fdir         a line of dashes, a file a line, then "N files listed", N files listed
+//                a filter, N lines (or more: a game log line printed meanwhile) were listed
+//   cmdlist      a name a line, then "N commands", N names listed (or more)
+//   fdir         a line of dashes, a file a line, then "N files listed", N files listed (or more)
 //   dir          "Directory of ..." and a line of dashes first (its end has no mark)
 //   serverinfo   "Server info settings:" first
 //   dumpuser     "userinfo" and a line of dashes first

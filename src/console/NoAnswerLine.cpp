@@ -33,7 +33,7 @@ QString CutAnswerLine(bool atMaxBytes, qint64 maxBytes, int maxMs, LineCase line
 {
     if (atMaxBytes) {
         const qint64 mb = maxBytes / (1024 * 1024);
-        const QString size = mb > 0 ? QStringLiteral("%1 MB").arg(mb) : QStringLiteral("%1 bytes").arg(maxBytes);
+        const QString size = mb > 0 ? QString::number(mb) + QStringLiteral(" MB") : QString::number(maxBytes) + QStringLiteral(" bytes");
         return InCase(QStringLiteral("the answer was cut at %1: the server sent more").arg(size), lineCase);
     }
     return InCase(QStringLiteral("the answer was cut after %1 seconds: the server kept sending").arg(QString::number(maxMs / 1000.0)), lineCase);

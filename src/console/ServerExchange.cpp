@@ -159,7 +159,10 @@ bool ServerExchange::askForTurn()
     m_ticket = RequestScheduler::instance().requestTurn(m_address, m_request.port, kind,
         automatic ? Priority::Automatic : Priority::Typed, automatic ? m_request.skipIfWaitLongerMs : 0, [this] { go(); }, &wait);
     if (!m_ticket) {
-        finish(ExchangeOutcome::Skipped);
+        if (m_outcome.tries == 1)
+            finish(ExchangeOutcome::Skipped);
+        else  // an automatic read asked again, whose turn would come too late: over as it was
+            giveUp(m_outcome.tries - 1);
         return false;
     }
     if (wait > 0)
@@ -194,7 +197,8 @@ void ServerExchange::go()
     m_state = State::Sent;
     m_sentAt.start();
     m_timer.start(m_request.firstDatagramMs);
-    emit sent();
+    if (m_outcome.tries == 1)
+        emit sent();  // once: a try after it is told by askingAgain()
 }
 
 int ServerExchange::boundLocalPort() const
@@ -240,13 +244,7 @@ void ServerExchange::timedOut()
     if (m_outcome.datagrams.isEmpty()) {
         if (read && m_outcome.tries < MaxTries)
             return askAgain();
-        if (m_broken.datagrams.isEmpty())
-            return finish(ExchangeOutcome::NoAnswer);
-        // An earlier try's answer came broken and the last had none: that one is given.
-        const int tries = m_outcome.tries;
-        m_outcome = m_broken;
-        m_outcome.tries = tries;
-        return finish(ExchangeOutcome::Answered);
+        return giveUp(m_outcome.tries);
     }
     const bool refusedPassword = !m_request.outOfBand && IsPasswordRefusal(DecodeReply(m_outcome.datagrams.first()));
     if (refusedPassword)
@@ -266,6 +264,18 @@ void ServerExchange::timedOut()
         }
     }
     m_outcome.incomplete = m_outcome.incomplete || m_outcome.cut;
+    finish(ExchangeOutcome::Answered);
+}
+
+void ServerExchange::giveUp(int tries)
+{
+    if (m_broken.datagrams.isEmpty()) {
+        m_outcome.tries = tries;
+        return finish(ExchangeOutcome::NoAnswer);
+    }
+    // An earlier try's answer came broken and the last had none: that one is given.
+    m_outcome = m_broken;
+    m_outcome.tries = tries;
     finish(ExchangeOutcome::Answered);
 }
 

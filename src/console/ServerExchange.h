@@ -128,7 +128,7 @@ signals:
     void addressKnown();
     // The request waits for its turn in the server's budget this long (ms) from now.
     void waiting(qint64 ms);
-    // The request went out on the wire.
+    // The request went out on the wire (the first time; see askingAgain()).
     void sent();
     // A datagram of the answer, as received, as it comes, with its text as the pane shows it
     // (decoded once, here, for every listener).
@@ -153,6 +153,7 @@ private:
     bool askForTurn();  // false when it was skipped, and so is over
     void go();
     void askAgain();
+    void giveUp(int tries);  // no more tries: the broken answer kept, else no answer
     void arrived();
     void timedOut();
     void finish(ExchangeOutcome::Kind kind, const QString& errorText = QString());

@@ -100,13 +100,15 @@ private slots:
         QVERIFY(!silent.hasPendingDatagrams());
         const Run unanswered = run(send, QStringLiteral("quiet pass"));
         QCOMPARE(unanswered.status, 4);
-        QVERIFY2(unanswered.err.contains(QStringLiteral("no answer")), qPrintable(unanswered.err));
+        QVERIFY2(unanswered.err.contains(QStringLiteral("no answer from 127.0.0.1:%1 to `status` after 3 tries").arg(silent.localPort())), qPrintable(unanswered.err));
         QVERIFY(silent.receiveDatagram().data().startsWith("\xff\xff\xff\xffgetstatus "));
-        QCOMPARE(silent.receiveDatagram().data(), BuildRequest(QStringLiteral("quiet pass"), QStringLiteral("status")));
+        for (int i = 0; i < 3; ++i)  // a read, asked again
+            QCOMPARE(silent.receiveDatagram().data(), BuildRequest(QStringLiteral("quiet pass"), QStringLiteral("status")));
+        QVERIFY(!silent.hasPendingDatagrams());
 
         // Now it answers: a colour code cut between two datagrams, the chat separator after a
         // name, drawn as nothing, and a terminal control sequence, which is shown, not obeyed.
-        const Run answered = run(send + QStringList{QStringLiteral("--color=always")}, QStringLiteral("quiet pass"), [&] {
+        const Run answered = run({QStringLiteral("--send"), QStringLiteral("echo"), send.last(), QStringLiteral("--color=always")}, QStringLiteral("quiet pass"), [&] {
             QNetworkDatagram rcon;  // the engine query first
             while (!rcon.data().startsWith("\xff\xff\xff\xffrcon ") && (silent.hasPendingDatagrams() || silent.waitForReadyRead(5000)))
                 rcon = silent.receiveDatagram();

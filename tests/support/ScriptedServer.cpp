@@ -48,5 +48,5 @@ QByteArray ScriptedServer::StatusAnswer(const QList<QStringList>& rows)
     for (const QStringList& r : rows)
         text += (r[0].rightJustified(2) + QStringLiteral("     0 ") + r[1].rightJustified(4) + QLatin1Char(' ') + r[2].leftJustified(15)
             + QStringLiteral(" ^7") + r[3].leftJustified(39) + QStringLiteral(" 25000\n")).toLatin1();
-    return text + "\n";  // the table's end
+    return text + '\n';  // the table ends with an empty line
 }
