@@ -172,7 +172,10 @@ private slots:
         const quint16 port = static_cast<quint16>(FreeUdpPort());
         // The pane, full enough to scroll, shows each error line whole at its foot.
         w.show();
-        server.reply(PrintReply(QByteArray("a line\n").repeated(100)));
+        for (const LoopbackServer::Datagram& d : server.received()) {
+            if (d.data == Request("pw say hi"))  // the latest request, which listens on
+                server.sendTo(PrintReply(QByteArray("a line\n").repeated(100)), d.sender, d.senderPort);
+        }
         QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("a line\r\n")));
         QScrollBar* scroll = ui(w).txtOutput->verticalScrollBar();
         for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")}) {
