@@ -8,6 +8,7 @@
 #include "memory/Recorder.h"
 #include "widgets/BanDialog.h"
 #include "widgets/BoundWindow.h"
+#include "console/NoAnswerLine.h"
 #include "widgets/MessageBox.h"
 
 #include <QDateTime>
@@ -180,11 +181,15 @@ void frmBans::readList(bool typed, const std::function<void(bool)>& then)
     connect(ServerExchange::ask(request, this), &ServerExchange::finished, this, [=](const ExchangeOutcome& outcome) {
         if (generation != m_generation)
             return;
-        const bool answered = outcome.kind == ExchangeOutcome::Answered;
+        const bool answered = outcome.kind == ExchangeOutcome::Answered && !outcome.incomplete && !outcome.cut;
         if (answered) {
             m_read = true;
             showList(ReadBanList(outcome.text));
             lblProblem->clear();
+        } else if (outcome.kind == ExchangeOutcome::Answered) {
+            // Never shown as the list: the last whole one stays, greyed.
+            showProblem(AnswerWarning(request, outcome, LineCase::Window));
+            grdBans->setEnabled(false);
         } else if (outcome.kind != ExchangeOutcome::Skipped && outcome.kind != ExchangeOutcome::Cancelled) {
             showProblem(OutcomeProblem(server, outcome));
         }
@@ -229,6 +234,7 @@ void frmBans::showList(const QList<BanEntry>& entries)
     const BanEntry* selected = SelectedEntry();
     const BanEntry keep = selected ? *selected : BanEntry();
     m_entries = entries;
+    grdBans->setEnabled(true);
     grdBans->setSortingEnabled(false);
     grdBans->clearContents();
     grdBans->setRowCount(entries.size());
@@ -329,6 +335,20 @@ void frmBans::cmdRemove_Click()
             }
         }
         showProblem(QStringLiteral("The %1 is no longer on the list of %2. Nothing was sent.").arg(describe(entry), m_server.text()));
+    });
+}
+
+void frmBans::ActionOver(QObject* window, const QString& command, const ExchangeOutcome& outcome)
+{
+    if (!lblAnswer->unanswered(window, command, outcome) || !isVisible())
+        return;
+    readList(false, [this](bool answered) {
+        int bans = 0;
+        for (const BanEntry& e : std::as_const(m_entries))
+            bans += e.kind == BanEntry::Ban;
+        lblAnswer->found(answered ? QStringLiteral("The list now has %1 and %2.")
+                                        .arg(Counted(bans, "ban", "bans"), Counted(m_entries.size() - bans, "exception", "exceptions"))
+                                  : QStringLiteral("The list could not be read again."));
     });
 }
 

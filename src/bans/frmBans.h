@@ -54,6 +54,9 @@ public slots:
     // A command went to a server from elsewhere (the Players window's Ban Address): an open
     // window showing that server's list reads it again when the command changes bans.
     void CommandSent(const QString& host, int port, const QString& command);
+    // The exchange of an action of `window` is over: a command whose answer did not come is
+    // checked with one more read of the list.
+    void ActionOver(QObject* window, const QString& command, const ExchangeOutcome& outcome);
 
 signals:
     void commandForServer(const QString& host, int port, const QString& password, const QString& command);

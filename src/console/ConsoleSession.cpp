@@ -2,17 +2,22 @@
 #include "console/BoundServer.h"
 
 #include "console/ErrorBurst.h"
+#include "console/NoAnswerLine.h"
 #include "console/RconDatagram.h"
+#include "console/ReadCommands.h"
 #include "console/ServerAddress.h"
 #include "console/ServerExchange.h"
 #include "console/TimeOfDay.h"
 #include "log/LogFile.h"
+#include "log/LogText.h"
 #include "settings/Shutdown.h"
 
 #include <algorithm>
 #include <limits>
 
 namespace {
+// A shorter wait for the server's request limit gets no line: it would read "0.0 s".
+constexpr qint64 ShownWaitMs = 100;
 const QString AutoStatusText = QStringLiteral(" : [auto] status");
 
 ExchangeRequest consoleRequest(const QString& host, int port, const QString& password, const QString& command)
@@ -34,7 +39,7 @@ ConsoleSession::ConsoleSession(QObject* parent)
     connect(&m_quiet, &QTimer::timeout, this, &ConsoleSession::endReply);
     connect(m_errors, &ErrorBurst::line, this, [this](int, const QString& description) {
         emit socketError(description);
-        emit line(description + QStringLiteral("\r\n"));
+        show(description + QStringLiteral("\r\n"));
         if (m_logging)
             AppendLogRecord(description + QStringLiteral("\r\n"));
     });
@@ -54,7 +59,8 @@ quint64 ConsoleSession::send(const QString& host, int port, const QString& passw
     // counted so far belong before it.
     m_errors->end();
     const QString time = TimeOfDay();
-    emit line(time + QStringLiteral(" : ") + command + note + QStringLiteral("\r\n"));
+    // The echo line belongs to the request it announces: its answer follows it as it is.
+    show(time + QStringLiteral(" : ") + command + note + QStringLiteral("\r\n"), ShuttingDown() ? 0 : m_lastRequest + 1);
     if (ShuttingDown())
         return 0;
     return ask(Request{0, consoleRequest(host, port, password, command), time, note, m_logging, asker, ServerAddressText(host, port)});
@@ -79,7 +85,7 @@ void ConsoleSession::queryStatus(const QString& host, int port, const QString& p
     const QString server = ServerAddressText(host, port);
     if (!m_refusedPassword.isEmpty() && m_refusedPassword == password && m_refusedServer == server) {
         if (!m_refusalSaid)
-            emit line(QStringLiteral("(%1 refused the password: the timed status query waits until the password changes)\r\n").arg(server));
+            show(QStringLiteral("(%1 refused the password: the timed status query waits until the password changes)\r\n").arg(server));
         m_refusalSaid = true;
         return;
     }
@@ -133,18 +139,30 @@ void ConsoleSession::start(quint64 number)
         startNext();
     });
     connect(exchange, &ServerExchange::waiting, this, [this, number](qint64 ms) {
+        // A wait too short to read is not worth a line.
         const Request* q = find(number);
-        if (q && q->request.priority == ExchangeRequest::Priority::Typed)
-            emit line(QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1));
+        if (q && q->request.priority == ExchangeRequest::Priority::Typed && ms >= ShownWaitMs)
+            show(QStringLiteral("(waiting %1 s for the server's request limit)\r\n").arg(ms / 1000.0, 0, 'f', 1), number);
     });
     connect(exchange, &ServerExchange::sent, this, [this, number] { wentOut(number); });
+    connect(exchange, &ServerExchange::askingAgain, this, [this, number](int tries) {
+        // What came of the try before stays above this line; the next try's answer follows it.
+        // The timed query asks again without a word, as it waits without one.
+        const Request* q = find(number);
+        if (!q || q->request.priority != ExchangeRequest::Priority::Typed)
+            return;
+        endReply();
+        show(QStringLiteral("(asking again, try %1 of %2: %3)\r\n").arg(QString::number(tries), QString::number(ServerExchange::MaxTries), q->request.command),
+            number);
+    });
     connect(exchange, &ServerExchange::datagramArrived, this,
         [this, number](const QByteArray& datagram, const QString& text) { arrived(number, datagram, text); });
     connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome& outcome) {
-        // Requests sent one after another wait together: one line for them, from the last one.
-        const Request* q = find(number);
-        if (q && outcome.kind == ExchangeOutcome::NoAnswer && number == latestSent())
-            emit line(NoAnswerLine(q->server, q->request.firstDatagramMs) + QStringLiteral("\r\n"));
+        if (const Request* q = find(number)) {
+            tell(*q, outcome);
+            if (q->asker)
+                emit actionOver(q->asker, q->request.command, outcome);
+        }
         over(number);
     });
     exchange->start();
@@ -167,8 +185,10 @@ void ConsoleSession::over(quint64 number)
 void ConsoleSession::wentOut(quint64 number)
 {
     if (Request* r = find(number)) {
+        // A read asked again goes out again: it shows and is logged once, as it was typed.
+        if (!r->sent)
+            announce(*r);
         r->sent = true;
-        announce(*r);
     }
     // Earlier requests whose answers are over close their sockets.
     QList<quint64> done;
@@ -213,7 +233,7 @@ void ConsoleSession::announce(const Request& r)
     // The timed query shows and is logged when it goes out; errors counted so far first.
     m_errors->end();
     const QString time = TimeOfDay();
-    emit line(time + AutoStatusText + QStringLiteral("\r\n"));
+    show(time + AutoStatusText + QStringLiteral("\r\n"), r.number);
     if (r.logged)
         AppendLogRecord(time + AutoStatusText);
 }
@@ -224,30 +244,79 @@ void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const Q
     // The server splits long output into several datagrams, each with its own header line;
     // every one is shown as it comes, so a line cut between two reads whole again.
     if (m_replyOpen && m_replyOf != number)
-        endReply();  // a new request was sent: this is the start of its answer
+        endReply();  // another request's answer: this one's goes on under its own line
+    Request* r = find(number);
+    if (r)
+        under(*r);
     const bool continues = m_replyOpen;
+    const bool first = r && !r->heard;
+    if (r)
+        r->heard = true;
     if (!m_replyOpen) {
         m_replyOpen = true;
         m_replyLogged = m_logging;  // decided once, by the first datagram
         m_replyOf = number;
-        const Request* r = find(number);
         m_replyAsker = r ? r->asker : nullptr;
-        if (r && IsPasswordRefusal(text)) {
+    }
+    if (first) {
+        if (IsPasswordRefusal(text)) {
             m_refusedPassword = r->request.password;
             m_refusedServer = r->server;
             m_refusalSaid = false;
-        } else if (r && r->request.password == m_refusedPassword && r->server == m_refusedServer) {
+        } else if (r->request.password == m_refusedPassword && r->server == m_refusedServer) {
             m_refusedPassword.clear();  // taken after all (the server's password changed back)
         }
-        emit passwordAnswered(r ? r->request.password : QString(), text);
+        emit passwordAnswered(r->request.password, text);
     }
     if (m_replyAsker)
-        emit actionAnswered(m_replyAsker, text, !continues);
+        emit actionAnswered(m_replyAsker, text, first);
+    m_shownOf = number;
     emit replyText(text, continues);
     if (m_replyLogged)
         BeginOrContinueReplyRecord(text);
     m_quiet.start();
     emit datagramArrived(number, datagram);
+}
+
+void ConsoleSession::under(const Request& r)
+{
+    if (m_shownOf == r.number)
+        return;
+    // Something else came between this request's echo (or its answer so far) and what comes
+    // of it now: a line names the command it answers, so that no two answers mix.
+    show(QStringLiteral("(answer to %1)\r\n").arg(r.request.command), r.number);
+    if (m_logging)  // a password in the command is masked there, as in its echo's record
+        AppendLogRecord(QStringLiteral("(answer to %1)\r\n").arg(MaskPasswords(r.request.command)));
+}
+
+void ConsoleSession::tell(const Request& r, const ExchangeOutcome& outcome)
+{
+    if (outcome.kind == ExchangeOutcome::NoAnswer) {
+        // Whether it may have run: a read was asked again, a command with an effect never.
+        const bool read = IsReadOnly(r.request.command, r.request.outOfBand);
+        return show(NoAnswerLine(r.server, r.request.command, read, outcome.tries, LineCase::Window) + QStringLiteral("\r\n"), r.number);
+    }
+    const QString warning = outcome.kind == ExchangeOutcome::Answered ? AnswerWarning(r.request, outcome, LineCase::Window) : QString();
+    if (warning.isEmpty())
+        return;
+    endReply();
+    under(r);
+    show(warning + QStringLiteral("\r\n"), r.number);
+    if (r.logged)
+        AppendLogRecord(warning);
+}
+
+void ConsoleSession::show(const QString& text, quint64 request)
+{
+    // A line of no request (an error, a note) tells no answer from another.
+    if (request)
+        m_shownOf = request;
+    emit line(text);
+}
+
+void ConsoleSession::note(const QString& text)
+{
+    show(text + QStringLiteral("\r\n"));
 }
 
 void ConsoleSession::endReply()

@@ -18,10 +18,14 @@ class ServerExchange;
 // the server's request limit when it must, and the log records the command when it goes out.
 // The answer's datagrams show one by one as they come; they make one reply, and one log
 // record, ended after a second without another, or by the first datagram of the next
-// request. When nothing at all comes back for the latest request (no datagram, no error)
-// within the exchange's wait, a line says so, not logged. Each request has a socket of its own: the latest keeps listening, so a reply
-// that goes on after a pause still shows; an earlier one listens until its answer is over,
-// and what it hears never mixes with the next one's answer.
+// request. An answer shows right under its echo line; when another request's echo or answer
+// came between, a line naming its command goes first, so that two answers that overlap in
+// time never mix. When nothing at all comes back for a
+// request (no datagram, no error) within the exchange's wait, a line says so, and whether the
+// command may have run (not logged); an answer that came incomplete, or was cut at the
+// exchange's limits, says so under it. Each request has a socket of its own: the latest keeps
+// listening, so a reply that goes on after a pause still shows; an earlier one listens until
+// its answer is over.
 class ConsoleSession : public QObject {
     Q_OBJECT
 public:
@@ -66,10 +70,14 @@ public:
     void endReply();
     // Shows the line of the socket errors counted so far, if any.
     void endErrors();
+    // A line of the window's own for the pane (without its line end): what follows it is
+    // told apart from it.
+    void note(const QString& text);
 
 signals:
     // A line of the session's own for the pane, its line end included: an echo line, the
-    // waiting note, a socket error.
+    // waiting note, a socket error, the line that names the command an answer answers. It
+    // goes on a line of its own, after an answer's last line even where that was cut short.
     void line(const QString& text);
     // A datagram's text; `continues`: it goes on with the reply before it (and its colour).
     void replyText(const QString& text, bool continues);
@@ -80,6 +88,8 @@ signals:
     // A datagram of the answer to an action of `window` (sendTo): its text as the pane shows
     // it, `first` for the first datagram of the answer.
     void actionAnswered(QObject* window, const QString& text, bool first);
+    // The answer to an action of `window` (sendTo) is over, or never came: its outcome.
+    void actionOver(QObject* window, const QString& command, const ExchangeOutcome& outcome);
     // Request `number` went out; a datagram of its answer came.
     void requestSent(quint64 number);
     void datagramArrived(quint64 number, const QByteArray& datagram);
@@ -97,6 +107,7 @@ private:
         bool resolving = false;
         bool sent = false;
         bool over = false;  // the exchange reported its outcome
+        bool heard = false; // a datagram of its answer came
     };
     quint64 ask(Request request);
     // Names resolve one at a time, in the order the requests were made: a request's exchange
@@ -108,6 +119,12 @@ private:
     quint64 latestSent() const;
     void drop(quint64 number);
     void announce(const Request& r);
+    // Emits line(); `request`: the request the line belongs to (its echo, its wait), if any.
+    void show(const QString& text, quint64 request = 0);
+    // A line naming the request's command, unless what the pane shows last is its own.
+    void under(const Request& r);
+    // The line for an answer that did not come, or came broken.
+    void tell(const Request& r, const ExchangeOutcome& outcome);
     void arrived(quint64 number, const QByteArray& datagram, const QString& text);
     const Request* find(quint64 number) const;
     Request* find(quint64 number);
@@ -123,6 +140,7 @@ private:
     bool m_replyLogged = false;
     quint64 m_replyOf = 0;
     QPointer<QObject> m_replyAsker;
+    quint64 m_shownOf = 0;  // the latest request whose line or answer the pane shows; 0: none
     QString m_refusedPassword;  // the password a server refused, and that server
     QString m_refusedServer;
     bool m_refusalSaid = false;

@@ -1,5 +1,6 @@
 #include "console/RequestBudget.h"
 
+#include "console/BudgetFile.h"
 #include "settings/Shutdown.h"
 #include "console/StatusResponse.h"
 
@@ -77,6 +78,15 @@ void RequestBudget::spend(Kind kind, qint64 now)
     spend(m_state, kind, now);
 }
 
+bool RequestBudget::setState(const State& state, qint64 now)
+{
+    const qint64 cap = m_rule.burst * m_rule.refillMs;
+    if (state.at > now || state.lastRcon > now || state.lastRcon < -1 || state.credit > cap || state.credit < -cap)
+        return false;
+    m_state = state;
+    return true;
+}
+
 std::deque<RequestBudget::Waiting>::iterator RequestBudget::placeFor(Priority priority)
 {
     return std::find_if(m_queue.begin(), m_queue.end(), [priority](const Waiting& w) { return w.priority > priority; });
@@ -145,14 +155,13 @@ RequestScheduler& RequestScheduler::instance()
 
 RequestScheduler::RequestScheduler()
 {
-    m_clock.start();
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &RequestScheduler::run);
 }
 
 qint64 RequestScheduler::now() const
 {
-    return m_clock.elapsed();
+    return BudgetFile::now();  // the same clock in every process, as the shared states need
 }
 
 static QString keyOf(const QHostAddress& address)
@@ -171,17 +180,36 @@ RequestScheduler::Server& RequestScheduler::server(const QHostAddress& address)
     return *s;
 }
 
+template <typename Turn>
+auto RequestScheduler::shared(const QString& key, Server& s, Turn turn)
+{
+    // What this process spent is the budget's own state; what every run spent is the file's.
+    // A server the file knows nothing of keeps this process's state.
+    BudgetFile file;
+    if (const RequestBudget::State* state = file.find(key))
+        s.budget.setState(*state, now());
+    const RequestBudget::State before = s.budget.state();
+    auto result = turn();
+    if (!(s.budget.state() == before) || (!file.find(key) && !before.full))
+        file.put(key, s.budget.state());
+    return result;
+}
+
 quint64 RequestScheduler::requestTurn(const QHostAddress& address, int port, Kind kind, Priority priority,
     qint64 skipIfLongerMs, std::function<void()> go, qint64* waitMs)
 {
     Server& s = server(address);
     if (!s.engineAsked && kind == Kind::Rcon)
         probe(address, port);
-    const qint64 wait = s.budget.waitFor(kind, priority, now());
+    const quint64 ticket = m_nextTicket++;
+    qint64 wait = 0;
+    const bool queued = shared(keyOf(address), s, [&] {
+        wait = s.budget.waitFor(kind, priority, now());
+        return s.budget.enqueue(ticket, kind, priority, skipIfLongerMs, now());
+    });
     if (waitMs)
         *waitMs = wait;
-    const quint64 ticket = m_nextTicket++;
-    if (!s.budget.enqueue(ticket, kind, priority, skipIfLongerMs, now()))
+    if (!queued)
         return 0;
     s.turns.insert(ticket, std::move(go));
     m_ticketServer.insert(ticket, keyOf(address));
@@ -194,10 +222,14 @@ bool RequestScheduler::takeNow(const QHostAddress& address, int port, Kind kind,
     Server& s = server(address);
     if (!s.engineAsked && kind == Kind::Rcon)
         probe(address, port);
-    if (ShuttingDown() || !s.budget.idle() || s.budget.waitFor(kind, priority, now()) > 0)
+    if (ShuttingDown() || !s.budget.idle())
         return false;
-    s.budget.spend(kind, now());
-    return true;
+    return shared(keyOf(address), s, [&] {
+        if (s.budget.waitFor(kind, priority, now()) > 0)
+            return false;
+        s.budget.spend(kind, now());
+        return true;
+    });
 }
 
 void RequestScheduler::cancel(quint64 ticket)
@@ -211,7 +243,8 @@ void RequestScheduler::cancel(quint64 ticket)
 
 qint64 RequestScheduler::waitFor(const QHostAddress& address, Kind kind, Priority priority)
 {
-    return server(address).budget.waitFor(kind, priority, now());
+    Server& s = server(address);
+    return shared(keyOf(address), s, [&] { return s.budget.waitFor(kind, priority, now()); });
 }
 
 BudgetRule RequestScheduler::ruleFor(const QHostAddress& address) const
@@ -257,11 +290,12 @@ void RequestScheduler::run()
     for (;;) {
         std::function<void()> go;
         quint64 ticket = 0;
-        for (const auto& s : std::as_const(m_servers)) {
-            if ((ticket = s->budget.take(now()))) {
-                go = s->turns.take(ticket);
-                break;
-            }
+        for (auto it = m_servers.cbegin(); it != m_servers.cend() && !ticket; ++it) {
+            Server& s = *it.value();
+            if (s.budget.idle())
+                continue;
+            if ((ticket = shared(it.key(), s, [&] { return s.budget.take(now()); })))
+                go = s.turns.take(ticket);
         }
         if (!ticket)
             break;

@@ -1,5 +1,6 @@
 #pragma once
-#include <QElapsedTimer>
+#include "console/BudgetFile.h"
+
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
@@ -53,17 +54,18 @@ public:
     // Spends a request that went out without waiting for a turn here.
     void spend(Kind kind, qint64 now);
 
+    using State = BudgetState;
+    const State& state() const { return m_state; }
+    // Takes the state another copy of this budget reached (the program's other processes
+    // spend the same allowance). One that cannot be (a time after `now`, a credit beyond the
+    // burst) is refused: false, and nothing changes.
+    bool setState(const State& state, qint64 now);
+
 private:
     struct Waiting {
         quint64 id;
         Kind kind;
         Priority priority;
-    };
-    struct State {
-        bool full = true;     // nothing spent yet
-        qint64 credit = 0;    // ms of refill time banked, a request costing refillMs
-        qint64 at = 0;        // when the credit was counted
-        qint64 lastRcon = -1; // when the last rcon request went; -1: none yet
     };
     qint64 earliest(const State& s, Kind kind, qint64 now) const;
     void spend(State& s, Kind kind, qint64 when) const;
@@ -123,12 +125,15 @@ private:
     Server& server(const QHostAddress& address);
     void probe(const QHostAddress& address, int port);
     void run();
+    // Runs `turn` on a server's budget as every run of the program on this machine has spent
+    // it: the shared state is read in first, and what the turn spent is written back.
+    template <typename Turn>
+    auto shared(const QString& key, Server& s, Turn turn);
     qint64 now() const;
 
     QHash<QString, std::shared_ptr<Server>> m_servers;
     QHash<quint64, QString> m_ticketServer;
     quint64 m_nextTicket = 1;
     QTimer m_timer;
-    QElapsedTimer m_clock;
     EngineQuery m_engineQuery;
 };

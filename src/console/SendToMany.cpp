@@ -1,5 +1,6 @@
 #include "console/SendToMany.h"
 
+#include "console/NoAnswerLine.h"
 #include "settings/Shutdown.h"
 #include "console/TimeOfDay.h"
 #include "log/LogFile.h"
@@ -22,6 +23,10 @@ QString SendResult::section() const
         text += outcome.text;
         if (!text.endsWith(QLatin1Char('\n')))
             text += QStringLiteral("\r\n");
+        // Never taken for the whole answer: a part of it is missing.
+        const QString warning = AnswerWarning(ExchangeRequest(), outcome, LineCase::Window);
+        if (!warning.isEmpty())
+            text += QStringLiteral("(%1)\r\n").arg(warning);
     }
     return text;
 }

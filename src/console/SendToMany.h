@@ -14,7 +14,8 @@ struct SendResult {
     // "answered", "bad password", "no answer", "refused", "not resolved", or "no password
     // saved"; the socket layer's words after it where it gave any.
     QString outcomeWords() const;
-    // The section of the results: "== label (host:port): outcome", then the answer's text.
+    // The section of the results: "== label (host:port): outcome", then the answer's text,
+    // and a line saying so when it came incomplete or was cut.
     QString section() const;
 };
 

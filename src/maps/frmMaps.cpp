@@ -3,6 +3,7 @@
 #include "completion/ServerCommands.h"
 #include "console/ServerList.h"
 #include "widgets/BoundWindow.h"
+#include "console/NoAnswerLine.h"
 #include "maps/MapList.h"
 #include "console/StatusResponse.h"
 #include "settings/UserDataFolder.h"
@@ -212,6 +213,8 @@ void frmMaps::askStatus(const QString& expectedMap, int tries)
         const StatusResponse status = outcome.kind == ExchangeOutcome::Answered && !outcome.datagrams.isEmpty()
             ? ReadStatusResponse(outcome.datagrams.first()) : StatusResponse();
         const bool read = status.valid && status.value(QStringLiteral("challenge")) == token;
+        if (lblAnswer->checking())
+            lblAnswer->found(read ? QStringLiteral("The map is now %1.").arg(status.map()) : QStringLiteral("The map could not be read again."));
         if (read) {
             m_currentMap = status.map();
             m_gameType = status.gameType();
@@ -252,7 +255,7 @@ void frmMaps::askNextMap()
     const int generation = m_generation;
     const ExchangeRequest request = BoundRequest(m_server, QStringLiteral("nextmap"), ExchangeRequest::Priority::Automatic);
     connect(ServerExchange::ask(request, this), &ServerExchange::finished, this, [=](const ExchangeOutcome& outcome) {
-        if (!takeAnswer(generation, outcome))
+        if (!takeAnswer(generation, outcome) || outcome.incomplete || outcome.cut)
             return;
         const VariableValue next = ReadVariableValue(outcome.text, QStringLiteral("nextmap"));
         m_nextMapKnown = next.found;
@@ -281,6 +284,12 @@ void frmMaps::askList(bool typed)
     connect(ServerExchange::ask(request, this), &ServerExchange::finished, this, [=](const ExchangeOutcome& outcome) {
         if (!takeAnswer(generation, outcome))
             return;
+        if (outcome.incomplete || outcome.cut) {
+            // Never shown as the list: the last whole one stays, greyed.
+            showProblem(AnswerWarning(request, outcome, LineCase::Window));
+            lstMaps->setEnabled(false);
+            return;
+        }
         const MapList list = ReadMapList(outcome.text);
         if (!list.found) {
             const QString first = outcome.text.section(QLatin1Char('\n'), 0, 0).trimmed();
@@ -296,6 +305,7 @@ void frmMaps::askList(bool typed)
 
 void frmMaps::showList(const QStringList& names)
 {
+    lstMaps->setEnabled(true);
     const QString selected = SelectedMap();
     maps->setStringList(names);
     const int row = names.indexOf(selected);
@@ -350,6 +360,12 @@ void frmMaps::send(const QString& command, const QString& expectedMap)
         if (generation == m_generation && isVisible())
             askStatus(expectedMap, expectedMap == QLatin1String("*") ? 1 : StatusTries);
     });
+}
+
+void frmMaps::ActionOver(QObject* window, const QString& command, const ExchangeOutcome& outcome)
+{
+    if (lblAnswer->unanswered(window, command, outcome) && isVisible())
+        askStatus(QString(), 0);
 }
 
 void frmMaps::cmdChangeMap_Click()

@@ -56,6 +56,9 @@ public:
     void cmdChangeMap_Click();
     void cmdRestartMap_Click();
     void cmdNextMap_Click();
+    // The exchange of an action of `window` is over: a command whose answer did not come is
+    // checked with one more read of the current map.
+    void ActionOver(QObject* window, const QString& command, const ExchangeOutcome& outcome);
 
 signals:
     // An action for the server on screen, with the password that read it.

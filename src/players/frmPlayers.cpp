@@ -2,6 +2,7 @@
 
 #include "completion/ServerCommands.h"
 #include "console/ColourCodes.h"
+#include "console/NoAnswerLine.h"
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
 #include "console/ServerExchange.h"
@@ -34,6 +35,8 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 constexpr int MinRequestGapMs = 2000;  // the server answers about one request a second
@@ -359,6 +362,20 @@ void frmPlayers::answered(const ExchangeOutcome& outcome)
         serverCommands->bind(m_table.host, m_table.port, m_table.password);
     } else if (!problem.isEmpty()) {
         showProblem(problem);
+        if (outcome.incomplete || outcome.cut)
+            grdPlayers->setEnabled(false);  // the last whole table stays, greyed
+    }
+    if (!m_action && m_checkKick && m_kicked) {
+        m_checkKick = false;
+        if (!table.found) {
+            lblAnswer->found(QStringLiteral("The table could not be read again."));
+        } else {
+            const PlayerRow& kicked = m_kicked->player;
+            const bool there = std::any_of(table.rows.cbegin(), table.rows.cend(),
+                [&kicked](const PlayerRow& r) { return r.client == kicked.client && r.name == kicked.name; });
+            lblAnswer->found(there ? QStringLiteral("Client %1 (%2) is still on the server.").arg(QString::number(kicked.client), ColourCodes::Strip(kicked.name))
+                                   : QStringLiteral("Client %1 is no longer on the server.").arg(kicked.client));
+        }
     }
     if (m_askAgain) {
         m_askAgain = false;
@@ -370,6 +387,8 @@ QString frmPlayers::readTable(const ExchangeOutcome& outcome, StatusTable* table
 {
     if (outcome.kind != ExchangeOutcome::Answered)
         return OutcomeProblem(m_reading, outcome, NoAnswerMs);
+    if (outcome.incomplete || outcome.cut)  // never shown as the table: a part of it is missing
+        return AnswerWarning(BoundRequest(m_reading, QStringLiteral("status"), ExchangeRequest::Priority::Automatic), outcome, LineCase::Window);
     const QString text = StatusReplyText(outcome.datagrams);
     *table = ReadStatusTable(text);
     if (table->found)
@@ -424,6 +443,10 @@ void frmPlayers::checked(const StatusTable& table, const QString& problem)
     ExpectNote(action.server.host, action.server.port, action.command, note);
     emit commandChosen(action.server.host, action.server.port, action.server.password, action.command);
     lblAnswer->sent(action.server.text(), action.command);
+    m_checkKick = false;
+    m_kicked.reset();
+    if (action.command == KickCommand(action.player.client))
+        m_kicked = action;
     QTimer::singleShot(RefreshAfterCommandMs, this, &frmPlayers::Refresh);
 }
 
@@ -474,6 +497,19 @@ void frmPlayers::showTable(const StatusTable& table)
     summary += QStringLiteral(" \u00b7 read at ") + m_tableTime;
     lblSummary->setText(summary);
     lblProblem->clear();
+    grdPlayers->setEnabled(true);
+}
+
+void frmPlayers::ActionOver(QObject* window, const QString& command, const ExchangeOutcome& outcome)
+{
+    if (!lblAnswer->unanswered(window, command, outcome))
+        return;
+    if (!m_kicked) {
+        lblAnswer->found(QString());
+        return;
+    }
+    m_checkKick = true;
+    Refresh();
 }
 
 void frmPlayers::showProblem(const QString& problem)

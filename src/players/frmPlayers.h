@@ -81,6 +81,9 @@ public:
     void mnuBan_Click();
     void mnuCopyName_Click();
     void mnuCopyAddress_Click();
+    // The exchange of an action of `window` is over: a kick whose answer did not come is
+    // checked with one more read of the table, which says whether the player is still there.
+    void ActionOver(QObject* window, const QString& command, const ExchangeOutcome& outcome);
 
 signals:
     // A command about a player of the table, for the server that table was read from, with
@@ -130,4 +133,6 @@ private:
     BoundServer m_table;              // the server of the table on screen; unset while none
     QString m_tableTime;
     std::optional<Action> m_action;
+    std::optional<Action> m_kicked;  // the latest kick sent, while its answer may be missing
+    bool m_checkKick = false;        // the next table read tells whether that kick ran
 };

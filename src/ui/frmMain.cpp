@@ -320,13 +320,16 @@ void frmMain::connectEvents()
     connect(cboMinsSecs, &QComboBox::activated, this, &frmMain::cboMinsSecs_Click);
     connect(tmrMain, &QTimer::timeout, this, &frmMain::tmrMain_Timer);
     connect(ckLog, &QCheckBox::stateChanged, m_session, [this] { m_session->setLogging(ckLog->value() == 1); });
-    connect(m_session, &ConsoleSession::line, txtOutput, [this](const QString& text) { txtOutput->append(text); });
+    connect(m_session, &ConsoleSession::line, txtOutput, [this](const QString& text) {
+        // On a line of its own, even after an answer cut in the middle of a line.
+        txtOutput->appendLine(text.endsWith(QLatin1String("\r\n")) ? text.chopped(2) : text);
+    });
     connect(m_session, &ConsoleSession::replyText, this, [this](const QString& text, bool continues) {
         txtOutput->append(text, continues ? OutputPane::Write::Continues : OutputPane::Write::New);
         txtOutput->setSelStart(txtOutput->text().size());
     });
     connect(m_session, &ConsoleSession::passwordAnswered, this, &frmMain::PasswordAnswered);
-    connect(nameRefresh, &NameRefresh::note, txtOutput, [this](const QString& text) { txtOutput->append(text); });
+    connect(nameRefresh, &NameRefresh::note, this, [this](const QString& text) { AppendNote(text.chopped(2)); });
     connect(nameRefresh, &NameRefresh::runningChanged, mnuViewRefreshNames, [this](bool running) { mnuViewRefreshNames->setEnabled(!running); });
     connect(mnuViewRefreshNames, &QAction::triggered, nameRefresh, &NameRefresh::start);
     connect(UserDataFolderNotice::instance(), &UserDataFolderNotice::unusable, this, &frmMain::AppendNote);

@@ -222,7 +222,10 @@ void frmMain::mnuCommandsServerInfo_Click()
 
 void frmMain::AppendNote(const QString& line)
 {
-    txtOutput->appendLine(line);
+    if (m_session)
+        m_session->note(line);  // an answer that goes on after it goes on under its command
+    else
+        txtOutput->appendLine(line);
 }
 
 void frmMain::txtOutput_Change()
@@ -562,12 +565,23 @@ void frmMain::mnuHelpAbout_Click()
 
 // ---- the windows beside this one -------------------------------------------------------
 
+namespace {
+// A window bound to one server sends its actions through the session (the main window's Send
+// path); the answers, and the end of each, come back to it.
+template <typename Window, typename Chosen>
+void LinkActions(ConsoleSession* session, Window* window, Chosen chosen)
+{
+    QObject::connect(window, chosen, session, &ConsoleSession::sendTo);
+    QObject::connect(session, &ConsoleSession::actionAnswered, window->lblAnswer, &AnswerLine::answered);
+    QObject::connect(session, &ConsoleSession::actionOver, window, &Window::ActionOver);
+}
+}
+
 void frmMain::mnuCommandsPlayers_Click()
 {
     if (!players) {
         players = new frmPlayers([this] { return boxes(); }, this);
-        connect(players, &frmPlayers::commandChosen, m_session, &ConsoleSession::sendTo);
-        connect(m_session, &ConsoleSession::actionAnswered, players->lblAnswer, &AnswerLine::answered);
+        LinkActions(m_session, players, &frmPlayers::commandChosen);
         connect(players, &frmPlayers::commandChosen, this, [this](const QString& host, int port, const QString&, const QString& command) {
             if (bans)
                 bans->CommandSent(host, port, command);
@@ -604,8 +618,7 @@ void frmMain::mnuCommandsMaps_Click()
 {
     if (!maps) {
         maps = new frmMaps([this] { return boxes(); }, this);
-        connect(maps, &frmMaps::commandForServer, m_session, &ConsoleSession::sendTo);
-        connect(m_session, &ConsoleSession::actionAnswered, maps->lblAnswer, &AnswerLine::answered);
+        LinkActions(m_session, maps, &frmMaps::commandForServer);
     }
     ShowWindow(maps);
 }
@@ -614,8 +627,7 @@ void frmMain::mnuCommandsBans_Click()
 {
     if (!bans) {
         bans = new frmBans([this] { return boxes(); }, this);
-        connect(bans, &frmBans::commandForServer, m_session, &ConsoleSession::sendTo);
-        connect(m_session, &ConsoleSession::actionAnswered, bans->lblAnswer, &AnswerLine::answered);
+        LinkActions(m_session, bans, &frmBans::commandForServer);
     }
     ShowWindow(bans);
 }

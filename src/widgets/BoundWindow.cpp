@@ -1,6 +1,7 @@
 #include "widgets/BoundWindow.h"
 
 #include "console/ColourCodes.h"
+#include "console/NoAnswerLine.h"
 #include "settings/Shutdown.h"
 #include "widgets/MessageBox.h"
 
@@ -63,6 +64,7 @@ void AnswerLine::sent(const QString& server, const QString& command)
     m_server = server;
     m_command = command;
     m_answer.clear();
+    m_unanswered.clear();
     setText(QStringLiteral("`%1` sent to %2; its answer shows here.").arg(command, server));
 }
 
@@ -85,4 +87,22 @@ void AnswerLine::answered(QObject* window, const QString& text, bool first)
         shown = shown.left(MaxCharacters) + QStringLiteral(" ...");
     setText(lines.isEmpty() ? QStringLiteral("%1 answered `%2` with nothing.").arg(m_server, m_command)
                             : QStringLiteral("%1 answered `%2`: %3").arg(m_server, m_command, shown));
+}
+
+bool AnswerLine::unanswered(QObject* window, const QString& command, const ExchangeOutcome& outcome)
+{
+    if (window != this->window() || command != m_command || outcome.kind != ExchangeOutcome::NoAnswer)
+        return false;
+    // An action is never sent twice: whether it ran shows in what the server holds now.
+    m_unanswered = NoAnswerLine(m_server, command, false, outcome.tries, LineCase::Window);
+    setText(m_unanswered + QStringLiteral(" Reading again ..."));
+    return true;
+}
+
+void AnswerLine::found(const QString& what)
+{
+    if (m_unanswered.isEmpty())
+        return;
+    setText(what.isEmpty() ? m_unanswered : m_unanswered + QLatin1Char(' ') + what);
+    m_unanswered.clear();
 }

@@ -38,9 +38,18 @@ public:
     // A datagram of the answer to an action of `window`, as the main window's pane shows it;
     // `first` starts the answer. An answer to another window's action is not this line's.
     void answered(QObject* window, const QString& text, bool first);
+    // The exchange of an action of `window` is over. When it is this line's action and no
+    // answer came, the line says so (it may or may not have run) and true comes back: the
+    // window reads once more and tells what it found through found().
+    bool unanswered(QObject* window, const QString& command, const ExchangeOutcome& outcome);
+    // What the read after an unanswered action found ("The map is now oa_dm1."), after the
+    // words that no answer came; nothing once another action went.
+    void found(const QString& what);
+    bool checking() const { return !m_unanswered.isEmpty(); }
 
 private:
     QString m_server;
     QString m_command;
     QString m_answer;
+    QString m_unanswered;  // the line saying no answer came, while the read after it is out
 };

@@ -85,8 +85,8 @@ private slots:
         QCOMPARE(queryingTicks(w, 5), QList<int>({2, 4}));
         QVERIFY(server.waitForDatagrams(2));
         QCOMPARE(server.received()[0].data, Request("pw 1 status"));
-        server.reply(PrintReply("map: oa_dm1\n"));
-        const QString logged = TimeOfDay() + AutoEcho + TimeOfDay() + AutoEcho + QStringLiteral("map: oa_dm1\r\n");
+        server.reply(PrintReply(EmptyStatus));
+        const QString logged = TimeOfDay() + AutoEcho + TimeOfDay() + AutoEcho + EmptyStatusShown();
         QTRY_COMPARE(env.readLog(), (logged + QStringLiteral("\r\n")).toLatin1());
         QCOMPARE(ui(w).txtOutput->text(), logged);
         QCOMPARE(ui(w).txtCommand->text() + QString::number(ui(w).txtAddr->count() + ui(w).txtPort->count()), QStringLiteral("kick all0"));

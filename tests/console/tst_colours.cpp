@@ -72,10 +72,11 @@ private slots:
             QCOMPARE(copyShown(w, QStringLiteral("console"), QStringLiteral("cyan\n")), QStringLiteral("console: red green cyan\r\n"));
             QTRY_VERIFY(env.readLog().contains(raw.toLatin1()));
 
-            // Each write starts plain: the echo's "1" after the reply's "^" is no code.
+            // Each write starts plain, and an echo line on a line of its own after a reply's
+            // line cut short: the echo's "1" after the reply's "^" is no code.
             SendCommand(w, QStringLiteral("status"));
-            QVERIFY(ui(w).txtOutput->toPlainText().endsWith(QStringLiteral("next ^") + Echo(QStringLiteral("status\n"))));
-            QVERIFY(coloursOnScreen(ui(w).txtOutput).endsWith(QString(Echo(QStringLiteral("status")).size() + 6, QLatin1Char('.')) + "|"));
+            QVERIFY(ui(w).txtOutput->toPlainText().endsWith(QStringLiteral("next ^\n") + Echo(QStringLiteral("status\n"))));
+            QVERIFY(coloursOnScreen(ui(w).txtOutput).endsWith(QStringLiteral("......|") + QString(Echo(QStringLiteral("status")).size(), QLatin1Char('.')) + "|"));
 
             // Clear leaves nothing behind: the next echo line is plain, nothing is selected.
             ui(w).cmdClear->click();

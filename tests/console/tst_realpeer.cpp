@@ -7,6 +7,8 @@
 #include "console/RconDatagram.h"
 #include "console/ServerExchange.h"
 
+#include <QProcess>
+
 
 class RealPeerTest : public QObject {
     Q_OBJECT
@@ -52,8 +54,10 @@ private slots:
     }
 
     // 15 commands typed faster than the server takes them: the ones over its limit wait, with
-    // a line that says so, and all 15 are run and answered, in order. A command still waiting
-    // when the window closes is never sent and never logged.
+    // a line that says so, and all 15 are run and answered, in order. A command-line run of 8
+    // more four seconds later, while the window's last ones still wait, spends the same
+    // allowance (the runs share it through the runtime folder): all 23 are run. A command still
+    // waiting when the window closes is never sent and never logged.
     void commandsOverTheServersLimitWait()
     {
         TestEnv env;
@@ -67,35 +71,49 @@ private slots:
         ui(w).txtCommand->clear();
         QStringList answers;
         for (int i = 1; i <= 15; ++i) {
-            QTest::keyClicks(ui(w).txtCommand, QStringLiteral("echo n%1").arg(i));
+            QTest::keyClicks(ui(w).txtCommand, QStringLiteral("say n%1").arg(i));
             QTest::keyClick(ui(w).txtCommand, Qt::Key_Return);
-            answers << QStringLiteral("n%1").arg(i);
+            answers << QStringLiteral("console: n%1").arg(i);
         }
+        QTest::qWait(4000);
+        QProcess cli;
+        QProcessEnvironment cliEnv = QProcessEnvironment::systemEnvironment();
+        cliEnv.insert(QStringLiteral("TELMORAX_PASSWORD"), server.password());
+        cli.setProcessEnvironment(cliEnv);
+        QStringList arguments;
+        for (int i = 1; i <= 8; ++i)
+            arguments << QStringLiteral("--send") << QStringLiteral("say c%1").arg(i);
+        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/telmorax"), arguments << QStringLiteral("127.0.0.1:%1").arg(server.port()));
         const auto lines = [&w] { return ui(w).txtOutput->text().split(QStringLiteral("\r\n")); };
-        QTRY_VERIFY_WITH_TIMEOUT(lines().filter(QRegularExpression(QStringLiteral("^n\\d+$"))) == answers, 30000);
-        QCOMPARE(server.output().count(QStringLiteral("Rcon from 127.0.0.1: echo n")), 15);
+        QTRY_VERIFY_WITH_TIMEOUT(lines().filter(QRegularExpression(QStringLiteral("^console: n\\d+$"))) == answers, 40000);
+        QTRY_VERIFY_WITH_TIMEOUT(cli.state() == QProcess::NotRunning, 40000);
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(server.output().count(QStringLiteral("Rcon from 127.0.0.1: say n")), 15);
+        QCOMPARE(server.output().count(QStringLiteral("Rcon from 127.0.0.1: say c")), 8);
         const QStringList shown = lines();
-        QCOMPARE(shown.filter(QStringLiteral(" : echo n")).size(), 15);
+        QCOMPARE(shown.filter(QStringLiteral(" : say n")).size(), 15);
         // Each waiting command's line follows its echo, before any answer.
-        const int firstAnswer = shown.indexOf(QStringLiteral("n1"));
+        const int firstAnswer = shown.indexOf(answers.first());
         int waited = 0;
         for (int i = 1; i < shown.size(); ++i) {
             if (shown[i].startsWith(QStringLiteral("(waiting "))) {
                 QVERIFY2(shown[i].endsWith(QStringLiteral(" s for the server's request limit)")), qPrintable(shown[i]));
-                QVERIFY2(shown[i - 1].startsWith(Echo(QStringLiteral("echo n"))) && i < firstAnswer, qPrintable(shown[i - 1]));
+                QVERIFY2(shown[i - 1].startsWith(Echo(QStringLiteral("say n"))) && i < firstAnswer, qPrintable(shown[i - 1]));
                 ++waited;
             }
         }
         QVERIFY(waited > 0);
 
-        SendCommand(w, QStringLiteral("echo late"));
+        // Ten more at once: eight go, the last ones wait, and closing the window drops them.
+        for (int i = 1; i <= 10; ++i)
+            SendCommand(w, QStringLiteral("echo late%1").arg(i));
         QVERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral(" s for the server's request limit)\r\n")));
         w.close();
         QTest::qWait(1500);
-        QVERIFY(!server.output().contains(QStringLiteral("echo late")));
+        QVERIFY(!server.output().contains(QStringLiteral("echo late10")));
         const QByteArray log = env.readLog();
-        QVERIFY(log.contains("echo n15\r\n") && log.contains("\r\nn15\r\n"));
-        QVERIFY(!log.contains("late"));
+        QVERIFY(log.contains("say n15\r\n") && log.contains("\r\nconsole: n15\r\n"));
+        QVERIFY(!log.contains("late10"));
     }
 };
 

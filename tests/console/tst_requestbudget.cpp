@@ -1,8 +1,12 @@
 // A server's request budget on a clock of the test's own: the burst and its refill, the gap
 // between rcon requests, both limits for an engine not known, typed requests before automatic
 // ones, and an automatic request skipped when it would wait too long.
+#include "TestEnv.h"
+
+#include "console/BudgetFile.h"
 #include "console/RequestBudget.h"
 
+#include <QFile>
 #include <QTest>
 
 using Kind = RequestBudget::Kind;
@@ -100,6 +104,61 @@ private slots:
                 order << id;
         }
         QCOMPARE(order, (QList<quint64>{6, 4, 5, 9, 1, 3, 8}));
+    }
+
+    // The runs of the program share each server's allowance through a file in the runtime
+    // folder: what another run spent there holds this one back; the file is the user's alone;
+    // a damaged file or line, a time yet to come or a credit beyond the burst count for nothing.
+    void sharedThroughTheRuntimeFolder()
+    {
+        TestEnv env;  // a runtime folder of its own, and the ioquake3 rule for 127.0.0.1
+        const QString path = BudgetFile::path();
+        QCOMPARE(path, env.runtimeFolder() + QStringLiteral("/telmorax"));
+        RequestScheduler& scheduler = RequestScheduler::instance();
+        const QHostAddress server = QHostAddress::LocalHost;
+        QCOMPARE(scheduler.waitFor(server, Kind::Rcon, Priority::Typed), 0);
+        const auto writeFile = [&path](const QByteArray& text) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size());
+        };
+        // Another run spent the whole burst a moment ago (its credit at 0): a request waits.
+        const QByteArray now = QByteArray::number(BudgetFile::now());
+        writeFile("telmorax request budgets 1\n127.0.0.1 0 " + now + " " + now + "\n");
+        const qint64 wait = scheduler.waitFor(server, Kind::Rcon, Priority::Typed);
+        QVERIFY2(wait > 0 && wait <= 1100, qPrintable(QString::number(wait)));
+        // A turn taken here is written back for the others, readable by nobody else.
+        scheduler.resetForTests();  // this run's own state forgotten
+        scheduler.setRule(server, BudgetRule::ForVersion(QStringLiteral("ioq3")));
+        const QByteArray later = QByteArray::number(BudgetFile::now() + 60000);
+        writeFile("telmorax request budgets 1\n127.0.0.1 0 " + later + " -1\n127.0.0.2 0 1 -1\n");
+        QVERIFY(scheduler.takeNow(server, 27960, Kind::Rcon, Priority::Typed));  // the state to come was refused
+        QCOMPARE(FileMode(path), 0600);
+        {
+            BudgetFile file;
+            QVERIFY(file.isOpen());
+            QVERIFY(file.find(QStringLiteral("127.0.0.1")) && file.find(QStringLiteral("127.0.0.1"))->lastRcon > 0);
+            QVERIFY(!file.find(QStringLiteral("127.0.0.2")));  // long filled up again: not kept
+        }
+        // Damaged lines, another format, a file that is not a plain file of its own: nothing known.
+        const QByteArray damaged[] = {"telmorax request budgets 1\n127.0.0.1 99999999 " + now + " -1\n",
+            "telmorax request budgets 1\nnot-an-address 0 " + now + " -1\n", "telmorax request budgets 1\n127.0.0.1 0 " + now + "\n",
+            "telmorax request budgets 2\n127.0.0.1 0 " + now + " -1\n", QByteArray(70000, '\n')};
+        for (const QByteArray& text : damaged) {
+            writeFile(text);
+            QVERIFY2(!BudgetFile().find(QStringLiteral("127.0.0.1")), text.left(60).constData());
+        }
+        RequestBudget budget(BudgetRule::ForVersion(QStringLiteral("ioq3")));
+        RequestBudget::State spent;
+        spent.full = false;
+        spent.credit = 9000;  // beyond a burst of 8 at 1.1 s each
+        QVERIFY(!budget.setState(spent, 0));
+        spent.credit = 0;
+        QVERIFY(budget.setState(spent, 0));
+        QCOMPARE(budget.waitFor(Kind::Rcon, Priority::Typed, 0), 1100);
+        QVERIFY(QFile::remove(path) && QFile::link(env.runtimeFolder() + QStringLiteral("/elsewhere"), path));
+        QVERIFY(!BudgetFile().isOpen());
+        qputenv("XDG_RUNTIME_DIR", "");
+        QVERIFY(!BudgetFile().isOpen());
     }
 };
 

@@ -40,15 +40,15 @@ inline QString Echo(const QString& command)
     return TimeOfDay() + QStringLiteral(" : ") + command;
 }
 
-// One status exchange with Save Log checked, the `nth` request the server gets; returns
-// what it adds to the log.
+// One exchange with Save Log checked, the `nth` request the server gets; returns what it
+// adds to the log.
 inline QByteArray LoggedExchange(frmMain& w, LoopbackServer& server, int nth)
 {
     ui(w).ckLog->setValue(1);
     AimAt(w, server.port());
-    SendCommand(w, QStringLiteral("status"));
+    SendCommand(w, QStringLiteral("say hi"));
     if (!server.waitForDatagrams(nth))
         return "no request reached the server";
-    server.reply(PrintReply("map: oa_dm1\n"));
-    return Echo(QStringLiteral("status")).toLatin1() + "\r\nmap: oa_dm1\r\n\r\n";
+    server.reply(PrintReply("console: hi\n"));
+    return Echo(QStringLiteral("say hi")).toLatin1() + "\r\nconsole: hi\r\n\r\n";
 }

@@ -4,6 +4,7 @@
 // and sent through the main window to the server whose list is on screen.
 #include "../log/ExchangeRig.h"
 #include "OpenArenaServer.h"
+#include "ScriptedServer.h"
 #include "TestEnv.h"
 
 #include "bans/frmBans.h"
@@ -47,8 +48,9 @@ QStringList rows(const frmBans* b)
 }
 
 // A stand-in for a server without the ban commands or `vstr`, whose map has a name that is
-// markup: it answers every request that comes within `ms`.
-void serveWithoutBans(LoopbackServer& standIn, int ms)
+// markup: it answers every request that comes within `ms`, but for `swallowed`, which it runs
+// without a word (or whose answer is lost).
+void serveWithoutBans(LoopbackServer& standIn, int ms, const QByteArray& swallowed = QByteArray())
 {
     QElapsedTimer time;
     time.start();
@@ -56,6 +58,8 @@ void serveWithoutBans(LoopbackServer& standIn, int ms)
         if (!standIn.waitForDatagrams(handled + 1, 100))
             continue;
         const LoopbackServer::Datagram d = standIn.received().at(handled++);
+        if (!swallowed.isEmpty() && d.data.endsWith(" " + swallowed))
+            continue;
         QByteArray answer = PrintReply("");
         if (d.data.contains("getstatus "))
             answer = "\xff\xff\xff\xffstatusResponse\n\\challenge\\" + d.data.mid(d.data.indexOf("getstatus ") + 10)
@@ -389,6 +393,12 @@ private slots:
         QVERIFY(m->cmdNextMap->toolTip().contains(QStringLiteral("vstr")));
         QCOMPARE(answered(QMessageBox::No, [m] { m->cmdRestartMap->click(); }).text,
             QStringLiteral("Restart the current map on 127.0.0.1:%1?").arg(standIn.port()));
+        // A map change whose answer never comes: the window reads the map once more and says
+        // what it found.
+        answered(QMessageBox::Yes, [m] { m->cmdChangeMap->click(); });
+        serveWithoutBans(standIn, 4000, "map \"q3dm17\"");
+        QCOMPARE(m->lblAnswer->text(), QStringLiteral("No answer from 127.0.0.1:%1 to `map \"q3dm17\"`: it may or may not have run. "
+                                                      "The map is now <img src=/dev/zero>.").arg(standIn.port()));
 
         QCOMPARE(b->lblProblem->text(), QStringLiteral("127.0.0.1:%1 has none of the ban commands "
                                                        "(listbans, banaddr, bandel, exceptaddr, exceptdel, flushbans).").arg(standIn.port()));
@@ -397,6 +407,35 @@ private slots:
             QVERIFY(!action->isEnabled() && action->toolTip().contains(QStringLiteral("no")));
         for (const LoopbackServer::Datagram& d : standIn.received())
             QVERIFY2(!d.data.contains("listbans"), d.data.constData());
+    }
+
+    // An exception added on a stand-in that runs it without a word (or whose answer is lost):
+    // never sent again; the Bans window reads its list once more and says what it holds.
+    void bansAfterAnAnswerLost()
+    {
+        TestEnv env;
+        ScriptedServer server;
+        server.answer(QStringLiteral("cmdlist"), {"listbans\nbanaddr\nbandel\nexceptaddr\nexceptdel\nflushbans\n6 commands\n"});
+        server.answer(QStringLiteral("listbans"), {"Ban #1: 203.0.113.0/24\n", "Ban #1: 203.0.113.0/24\nExcept #1: 203.0.113.9/32\n"});
+        frmMain w;
+        AimAt(w, server.port(), server.password());
+        ui(w).mnuCommandsBans->trigger();
+        frmBans* b = w.findChild<frmBans*>();
+        QTRY_COMPARE_WITH_TIMEOUT(rows(b), QStringList({QStringLiteral("Ban 1 203.0.113.0 24")}), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(b->cmdAddException->isEnabled(), 10000);
+        MessageBox::setNextText(QStringLiteral("203.0.113.9"));
+        b->cmdAddException->click();
+        QTRY_COMPARE_WITH_TIMEOUT(b->lblAnswer->text(), QStringLiteral("No answer from 127.0.0.1:%1 to `exceptaddr 203.0.113.9`: it may or may "
+                                                                       "not have run. The list now has 1 ban and 1 exception.").arg(server.port()), 10000);
+        QCOMPARE(server.heard().count(QStringLiteral("exceptaddr 203.0.113.9")), 1);
+
+        // A list that comes incomplete (its first line lost), twice: never shown as the list;
+        // the last whole one stays, greyed, with the warning on the line above it.
+        server.answer(QStringLiteral("listbans"), {"Ban #2: 198.51.100.0/24\nExcept #1: 203.0.113.9/32\n"});
+        b->Refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(b->lblProblem->text(), QStringLiteral("The answer came incomplete: a datagram was lost on the way."), 10000);
+        QCOMPARE(rows(b), QStringList({QStringLiteral("Ban 1 203.0.113.0 24"), QStringLiteral("Exception 1 203.0.113.9 32")}));
+        QVERIFY(!b->grdBans->isEnabled());
     }
 };
 

@@ -124,7 +124,7 @@ private slots:
             AimAt(w, server.port(), accepted);
             SendCommand(w, QStringLiteral("status"));
             QVERIFY(server.waitForDatagrams(1));
-            server.reply(PrintReply("map: oa_dm1\n"));
+            server.reply(PrintReply(EmptyStatus));
             QTRY_COMPARE(inKeyring(), withKeyring ? accepted : QString());
             QTRY_COMPARE(KeyringLabels(PasswordVault::Entry).size(), withKeyring ? 1 : 0);
             ui(w).txtPassword->setText(QStringLiteral("refused-Pw"));

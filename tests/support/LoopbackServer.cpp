@@ -45,3 +45,11 @@ QByteArray PrintReply(const QByteArray& text)
 {
     return "\xff\xff\xff\xff" "print\n" + text;
 }
+
+const QByteArray EmptyStatus = "map: oa_dm1\ncl score ping name            address                                 rate \n"
+                               "-- ----- ---- --------------- --------------------------------------- -----\n\n";
+
+QString EmptyStatusShown()
+{
+    return QString::fromLatin1(EmptyStatus).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}

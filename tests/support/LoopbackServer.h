@@ -33,3 +33,8 @@ private:
 
 // The reply layout of a Quake 3 server: FF FF FF FF "print" LF, then the text.
 QByteArray PrintReply(const QByteArray& text);
+
+// The whole answer to "status" of a server with nobody on it, and the same as the output pane
+// shows it (CR LF line ends).
+extern const QByteArray EmptyStatus;
+QString EmptyStatusShown();

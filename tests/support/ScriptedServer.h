@@ -19,7 +19,8 @@ public:
     int requests() const { return m_requests; }  // rcon requests, refused ones too
 
     // The text of an ioquake3 server's answer to "status": one row a player, each given as
-    // client number, ping, name and address ("203.0.113.5:27960", "bot").
+    // client number, ping, name and address ("203.0.113.5:27960", "bot"), and the empty line
+    // that ends the table.
     static QByteArray StatusAnswer(const QList<QStringList>& rows);
 
 private:

@@ -21,6 +21,8 @@ TestEnv::TestEnv()
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     m_oldDataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
+    m_oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
     // QSettings caches the user folder; point it at the new one explicitly.
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path());
     ProgramInfo::setProgramFolderForTesting(m_program.path());
@@ -48,6 +50,7 @@ TestEnv::~TestEnv()
     ProgramInfo::setProgramFolderForTesting(QString());
     qputenv("XDG_CONFIG_HOME", m_oldConfigHome);  // empty is the same as unset
     qputenv("XDG_DATA_HOME", m_oldDataHome);
+    qputenv("XDG_RUNTIME_DIR", m_oldRuntime);
 }
 
 QString TestEnv::settingsFile() const
