@@ -2,6 +2,7 @@
 
 #include "console/ColourCodes.h"
 #include "memory/Dialect.h"
+#include "memory/TeamWatch.h"
 #include "console/ServerAddress.h"
 #include "settings/OwnFiles.h"
 #include "settings/SettingsStore.h"
@@ -260,6 +261,7 @@ Opening openTeam(int keepDays)
     {
         QSqlDatabase db = teamConnection(connection);
         if (db.open()) {
+            TeamWatch watch(db);
             ok = Prepare(db, keepDays, &why);
             lost = !ok && Dialect::Lost(db, why);
         } else {

@@ -6,6 +6,7 @@
 #include "log/LogText.h"
 #include "memory/Dialect.h"
 #include "memory/MemoryDatabase.h"
+#include "memory/TeamWatch.h"
 #include "players/PlayerCommands.h"
 #include "players/StatusTable.h"
 #include "console/StatusResponse.h"
@@ -535,8 +536,10 @@ private:
             q.exec(QStringLiteral("ROLLBACK"));
             failed(why.isEmpty() ? q.lastError().text() : why);
         }
-        if (!works.isEmpty() && connected(team))
+        if (!works.isEmpty() && connected(team)) {
+            Memory::TeamWatch watch(team.db());
             write(team, works);
+        }
     }
 
     // The team database open, its schema checked once a connection.
@@ -552,6 +555,7 @@ private:
             }
         }
         if (!m_prepared) {
+            Memory::TeamWatch watch(db);
             QString why;
             if (!Memory::Prepare(db, m_keepDays, &why)) {
                 // A schema newer than this program's is never written: the outbox keeps all.
@@ -588,6 +592,7 @@ private:
             read.finish();
             if (records.isEmpty())
                 break;
+            Memory::TeamWatch watch(db);
             QSqlQuery q(db);
             sent = runAll(q, Memory::Dialect::BeginWrite(db));
             for (const QByteArray& r : records)
