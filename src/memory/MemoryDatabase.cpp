@@ -151,7 +151,8 @@ bool Prepare(QSqlDatabase& db, int keepDays, QString* why)
         q.exec(QStringLiteral("ROLLBACK"));
         return false;
     }
-    prune(db, keepDays);
+    // A team's sightings are shared: one admin's shorter setting does not shorten them for all.
+    prune(db, team ? qMax(keepDays, DefaultKeepDays) : keepDays);
     return true;
 }
 
@@ -342,15 +343,21 @@ QString TeamName(const DatabaseTarget& t)
     return t.user + QLatin1Char('@') + ServerAddressText(t.host, t.port) + QLatin1Char('/') + t.database;
 }
 
+namespace {
+QString recordsWaiting(int n)
+{
+    return n == 1 ? QObject::tr("1 record waiting") : QObject::tr("%1 records waiting").arg(n);
+}
+}
+
 QString TeamStateLine(const TeamState& state)
 {
     if (!state.team || (state.reachable && state.waiting == 0))
         return QString();
-    const QString records = state.waiting == 1 ? QObject::tr("1 record waiting") : QObject::tr("%1 records waiting").arg(state.waiting);
     if (state.reachable)
-        return QObject::tr("team database: %1").arg(records);
+        return QObject::tr("team database: %1").arg(recordsWaiting(state.waiting));
     const QString since = QDateTime::fromMSecsSinceEpoch(state.unreachableSince).toString(QStringLiteral("HH:mm"));
-    return QObject::tr("team database unreachable since %1; ").arg(since) + records;
+    return QObject::tr("team database unreachable since %1; ").arg(since) + recordsWaiting(state.waiting);
 }
 
 QString TeamStateNote(const TeamState& before, const TeamState& now)
@@ -358,7 +365,7 @@ QString TeamStateNote(const TeamState& before, const TeamState& now)
     if (before.reachable && !now.reachable)
         return TeamStateLine(now);
     if (!before.reachable && now.reachable)
-        return now.waiting > 0 ? QObject::tr("team database reachable again; %1").arg(TeamStateLine(now).section(QLatin1String(": "), 1))
+        return now.waiting > 0 ? QObject::tr("team database reachable again; %1").arg(recordsWaiting(now.waiting))
                                : QObject::tr("team database reachable again; every record sent");
     return QString();
 }

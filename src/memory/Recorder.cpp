@@ -313,8 +313,17 @@ using Work = std::function<bool(Writes&)>;
 // A record of what to write, as the outbox keeps it: an observation, or a ban lifted elsewhere.
 enum RecordKind : quint8 { ObservationRecord = 1, LiftedElsewhereRecord = 2 };
 
-QByteArray encode(const Observation& o)
+// Only what writing needs goes into the record, as the outbox keeps it in a file: the command
+// with its password values masked, the answer's datagrams of a status read alone, and the text
+// of a ban's answer alone (an answer such as cvarlist's holds the server's passwords).
+QByteArray encode(Observation o)
 {
+    const QString word = firstWord(o.command);
+    o.command = MaskPasswords(o.command);
+    if (word != QLatin1String("status") && word != QLatin1String("getstatus"))
+        o.datagrams.clear();
+    if (word != QLatin1String("banaddr") && word != QLatin1String("bandel"))
+        o.text.clear();
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_0);

@@ -242,8 +242,10 @@ private slots:
         // database, and sent when the program is on it again.
         pg.freeze(true);
         record(8, 10);
-        QTRY_VERIFY_WITH_TIMEOUT(Recorder::TeamStatus().waiting == 2, (Memory::WatchSeconds + 10) * 1000);
+        ask(s.port(), QStringLiteral("set rconpassword hunter2"));  // no answer; journalled all the same
+        QTRY_VERIFY_WITH_TIMEOUT(Recorder::TeamStatus().waiting == 3, (Memory::WatchSeconds + 10) * 1000);
         QVERIFY(!Recorder::TeamStatus().reachable);
+        QVERIFY(!(ReadFile(Memory::Path()) + ReadFile(Memory::Path() + QStringLiteral("-wal"))).contains("hunter2"));
         Recorder::Stop();
         Memory::Forget();
         QVERIFY(Memory::Open(Memory::DatabaseTarget(), QString()).usable);
@@ -251,14 +253,15 @@ private slots:
         QVERIFY(Memory::Journal(0).isEmpty());
         QSqlQuery outbox(Memory::LocalConnection());
         QVERIFY(outbox.exec(QStringLiteral("SELECT count(*) FROM outbox")) && outbox.next());
-        QCOMPARE(outbox.value(0).toInt(), 2);
+        QCOMPARE(outbox.value(0).toInt(), 3);
         outbox = QSqlQuery();
         Memory::Forget();
         pg.freeze(false);
         QVERIFY(Memory::Open(pg.target(), pg.password()).usable);
         Recorder::Start({});
         QVERIFY(sent());
-        QCOMPARE(Memory::Journal(0).size(), 10);
+        QCOMPARE(Memory::Journal(0).size(), 11);
+        QCOMPARE(Memory::Journal(0).last().command, QStringLiteral("set rconpassword ********"));
         QCOMPARE(Memory::Find(QStringLiteral("player")).size(), 10);
     }
 
