@@ -160,6 +160,9 @@ private slots:
         QCOMPARE(Memory::Find(QStringLiteral("203.0.113.0/24")).size(), 2);
         QCOMPARE(Memory::Find(QStringLiteral("e")).size(), 3);
         QCOMPARE(Memory::AliasesOf(red.first().nameId).size(), 1);
+        QCOMPARE(Memory::ServersSeen().size(), 2);
+        QCOMPARE(Memory::SessionsOf(red.first().nameId).size(), 2);
+        QCOMPARE(Memory::SessionsOn(Memory::ServerKey(QStringLiteral("127.0.0.1"), a.port()), 0, Memory::Now()).size(), 2);
         QCOMPARE(Memory::Journal(0).first().desktop, QSysInfo::machineHostName());
 
         // A ban on the real server that fell due, with two programs to lift it.
@@ -181,6 +184,9 @@ private slots:
         QCOMPARE(oa.output().count(QStringLiteral("bandel")) - before, 1);
         QCOMPARE(pg.sql(QStringLiteral("SELECT lifted_how, claimed_by IS NOT NULL FROM bans WHERE target = '203.0.113.77/32';")), QStringLiteral("expired|t"));
         QCOMPARE(count(QStringLiteral("SELECT count(*) FROM journal WHERE command LIKE 'bandel%'")), 1);
+        const QList<Memory::Ban> bans = Memory::BansOn(Memory::ServerKey(QStringLiteral("127.0.0.1"), oa.port()));
+        QCOMPARE(bans.size(), 1);
+        QVERIFY(bans.first().lifted > 0 && bans.first().reason == QLatin1String("camping"));
     }
 
     void nothingLostWhileTheServerIsAway()
