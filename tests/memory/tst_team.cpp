@@ -306,13 +306,18 @@ private slots:
         Recorder::Stop();
         Memory::Forget();
 
-        // A database of a newer schema than the program's: left as it is.
-        QVERIFY(Memory::Open(pg.target(), pg.password()).usable);
-        Memory::Forget();
+        // A password of odd characters reaches the server whole; the schema is made.
         bool ok = false;
+        pg.sql(QStringLiteral("ALTER ROLE team PASSWORD 'it''s a \\ \"pw\" ;x=1 ';"), &ok);
+        QVERIFY(ok);
+        o = Memory::Open(pg.target(), QStringLiteral("it's a \\ \"pw\" ;x=1 "));
+        QVERIFY2(o.usable && o.notice.isEmpty(), qPrintable(o.notice));
+        Memory::Forget();
+
+        // A database of a newer schema than the program's: left as it is.
         pg.sql(QStringLiteral("UPDATE telmorax_schema SET version = 99; INSERT INTO journal(time, server, command, admin, outcome) VALUES(1, 's', 'c', 'a', 'o');"), &ok);
         QVERIFY(ok);
-        o = Memory::Open(pg.target(), pg.password());
+        o = Memory::Open(pg.target(), QStringLiteral("it's a \\ \"pw\" ;x=1 "));
         QVERIFY(!o.usable);
         QVERIFY2(o.notice.contains(QStringLiteral("newer version of the program")), qPrintable(o.notice));
         QVERIFY(Memory::Journal(0).isEmpty());
