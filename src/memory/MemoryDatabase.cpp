@@ -287,7 +287,6 @@ Opening openTeam(int keepDays)
             o.notice = QObject::tr("The team database %1 cannot be reached (%2): what is recorded is kept in the local file and sent when it answers.").arg(name, why);
         return o;
     }
-    path.clear();
     if (why.contains(QLatin1String("newer version")))
         o.notice = QObject::tr("The team database %1 is left as it is: it was written by a newer version of the program; nothing is recorded.").arg(name);
     else

@@ -308,8 +308,6 @@ private:
     QHash<QString, QSqlQuery> m_statements;
 };
 
-using Work = std::function<bool(Writes&)>;
-
 // A record of what to write, as the outbox keeps it: an observation, or a ban lifted elsewhere.
 enum RecordKind : quint8 { ObservationRecord = 1, LiftedElsewhereRecord = 2 };
 
@@ -380,12 +378,6 @@ bool runAll(QSqlQuery& q, const QStringList& statements)
     return true;
 }
 
-// What the writer is handed: a record, or work of a caller's (see Run).
-struct Item {
-    QByteArray record;
-    Work work;
-};
-
 // The thread that writes: takes everything waiting, writes it in one transaction. For a team
 // database, everything goes first into the local file's outbox, which is then sent in order,
 // in transactions of a few hundred records, each taken out of the outbox once the team
@@ -398,10 +390,10 @@ public:
         , m_keepDays(keepDays)
     {
     }
-    void hand(Item item)
+    void hand(QByteArray record)
     {
         QMutexLocker locked(&m_lock);
-        m_waiting.append(std::move(item));
+        m_waiting.append(std::move(record));
         m_wake.wakeAll();
     }
     void flush()
@@ -468,7 +460,7 @@ private:
             m_done.wakeAll();
         }
         for (;;) {
-            QList<Item> batch;
+            QList<QByteArray> batch;
             {
                 QMutexLocker locked(&m_lock);
                 const bool waitingToSend = team && m_state.waiting > 0 && !m_stopping;
@@ -483,7 +475,7 @@ private:
                 m_busy = true;
             }
             if (team) {
-                keep(local, batch, *team);
+                keep(local, batch);
                 drain(local, *team);
             } else {
                 write(local, batch);
@@ -495,7 +487,7 @@ private:
     }
 
     // Writes a batch into a memory in one transaction.
-    void write(Writes& writes, const QList<Item>& batch)
+    void write(Writes& writes, const QList<QByteArray>& batch)
     {
         QSqlDatabase& db = writes.db();
         QSqlQuery q(db);
@@ -505,8 +497,8 @@ private:
             return;
         }
         bool all = true;
-        for (const Item& item : batch)
-            all = (item.work ? item.work(writes) : apply(writes, item.record)) && all;
+        for (const QByteArray& record : batch)
+            all = apply(writes, record) && all;
         writes.endStatements();
         if (!q.exec(QStringLiteral("COMMIT"))) {
             const QString why = q.lastError().text();
@@ -518,11 +510,9 @@ private:
             wrote();
     }
 
-    // The batch's records into the outbox; a caller's work straight to the team database,
-    // when it answers.
-    void keep(Writes& local, const QList<Item>& batch, Writes& team)
+    // The batch's records into the outbox.
+    void keep(Writes& local, const QList<QByteArray>& batch)
     {
-        QList<Item> works;
         QSqlDatabase& db = local.db();
         QSqlQuery q(db);
         if (!runAll(q, Memory::Dialect::BeginWrite(db))) {
@@ -531,23 +521,15 @@ private:
         }
         q.prepare(QStringLiteral("INSERT INTO outbox(target, record) VALUES(?, ?)"));
         bool ok = true;
-        for (const Item& item : batch) {
-            if (item.work) {
-                works.append(item);
-                continue;
-            }
+        for (const QByteArray& record : batch) {
             q.addBindValue(m_target);
-            q.addBindValue(item.record);
+            q.addBindValue(record);
             ok = ok && q.exec();
         }
         const QString why = q.lastError().text();
         if (!ok || !q.exec(QStringLiteral("COMMIT"))) {
             q.exec(QStringLiteral("ROLLBACK"));
             failed(why.isEmpty() ? q.lastError().text() : why);
-        }
-        if (!works.isEmpty() && connected(team)) {
-            Memory::TeamWatch watch(team.db());
-            write(team, works);
         }
     }
 
@@ -656,7 +638,7 @@ private:
 
     QMutex m_lock;
     QWaitCondition m_wake, m_done;
-    QList<Item> m_waiting;
+    QList<QByteArray> m_waiting;
     bool m_busy;
     bool m_stopping = false;
     bool m_retry = false;
@@ -781,19 +763,13 @@ void Observe(const Observation& observation)
 {
     if (!writer)
         return;
-    writer->hand({encode(observation), {}});
-}
-
-void Run(std::function<bool(QSqlDatabase& db)> work)
-{
-    if (writer)
-        writer->hand({QByteArray(), [work = std::move(work)](Writes& writes) { return work(writes.db()); }});
+    writer->hand(encode(observation));
 }
 
 void MarkLiftedElsewhere(qint64 banId)
 {
     if (writer)
-        writer->hand({encodeLiftedElsewhere(banId, Memory::Now()), {}});
+        writer->hand(encodeLiftedElsewhere(banId, Memory::Now()));
 }
 
 Memory::TeamState TeamStatus()

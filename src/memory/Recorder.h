@@ -79,10 +79,6 @@ void Observe(const Observation& observation);
 // A ban (Memory::Ban::id) that the server no longer lists: lifted by someone else.
 void MarkLiftedElsewhere(qint64 banId);
 
-// Work for the writer thread, run there in the next transaction with its connection (the team
-// database's, which it needs to answer); false when it could not be written.
-void Run(std::function<bool(QSqlDatabase& db)> work);
-
 // The team database's reach and the outbox, as the writer last found them.
 Memory::TeamState TeamStatus();
 // The outbox is tried now, not after the pause.
