@@ -5,10 +5,13 @@
 #include "memory/TeamWatch.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <functional>
 
 namespace Memory {
 namespace {
@@ -137,25 +140,36 @@ QList<PlayerFound> Find(const QString& text, int limit)
         p.lastSeen = ids.value(3).toLongLong();
         found.append(p);
     }
-    QSqlQuery totals = query(QStringLiteral("SELECT count(*), coalesce(sum(last_seen - first_seen), 0) FROM sessions WHERE name_id = ?"));
-    QSqlQuery servers = query(QStringLiteral("SELECT DISTINCT server FROM sessions WHERE name_id = ? ORDER BY server"));
-    QSqlQuery addresses = query(QStringLiteral("SELECT a.ip FROM name_address na JOIN addresses a ON a.id = na.address_id "
-                                               "WHERE na.name_id = ? ORDER BY na.last_seen DESC"));
-    for (PlayerFound& p : found) {
-        totals.addBindValue(p.nameId);
-        if (exec(totals) && totals.next()) {
-            p.sessions = totals.value(0).toInt();
-            p.playedMs = totals.value(1).toLongLong();
-        }
-        servers.addBindValue(p.nameId);
-        exec(servers);
-        while (servers.next())
-            p.servers.append(servers.value(0).toString());
-        addresses.addBindValue(p.nameId);
-        exec(addresses);
-        while (addresses.next())
-            p.addresses.append(addresses.value(0).toString());
+    if (found.isEmpty())
+        return found;
+    // What is known of every player found, in three statements for them all: on a team
+    // database each statement is a round trip to the server.
+    QHash<qint64, int> at;
+    QStringList marks;
+    for (int i = 0; i < found.size(); ++i) {
+        at.insert(found[i].nameId, i);
+        marks << QStringLiteral("?");
     }
+    const QString idList = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    auto each = [&](const QString& sql, const std::function<void(PlayerFound&, const QSqlQuery&)>& read) {
+        QSqlQuery q = query(sql);
+        for (const PlayerFound& p : found)
+            q.addBindValue(p.nameId);
+        exec(q);
+        while (q.next())
+            read(found[at.value(q.value(0).toLongLong())], q);
+    };
+    each(QStringLiteral("SELECT name_id, count(*), coalesce(sum(last_seen - first_seen), 0) FROM sessions WHERE name_id IN ") + idList
+            + QStringLiteral(" GROUP BY name_id"),
+        [](PlayerFound& p, const QSqlQuery& q) {
+            p.sessions = q.value(1).toInt();
+            p.playedMs = q.value(2).toLongLong();
+        });
+    each(QStringLiteral("SELECT DISTINCT name_id, server FROM sessions WHERE name_id IN ") + idList + QStringLiteral(" ORDER BY server"),
+        [](PlayerFound& p, const QSqlQuery& q) { p.servers.append(q.value(1).toString()); });
+    each(QStringLiteral("SELECT na.name_id, a.ip FROM name_address na JOIN addresses a ON a.id = na.address_id WHERE na.name_id IN ") + idList
+            + QStringLiteral(" ORDER BY na.last_seen DESC"),
+        [](PlayerFound& p, const QSqlQuery& q) { p.addresses.append(q.value(1).toString()); });
     return found;
 }
 
