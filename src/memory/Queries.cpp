@@ -1,20 +1,47 @@
 #include "memory/Queries.h"
 
+#include "memory/Dialect.h"
 #include "memory/MemoryDatabase.h"
+#include "memory/TeamWatch.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <functional>
 
 namespace Memory {
 namespace {
 QSqlQuery query(const QString& sql)
 {
-    QSqlQuery q(Connection());
+    QSqlDatabase db = Connection();
+    QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(sql);
+    q.prepare(Dialect::Sql(db, sql));
     return q;
+}
+
+// The memory is open, and its connection too (a team database may be away).
+bool readable()
+{
+    return IsOpen() && Connection().isOpen();
+}
+
+// Runs a query; a team connection found lost is opened again by the next query.
+bool exec(QSqlQuery& q)
+{
+    QSqlDatabase db = Connection();
+    {
+        TeamWatch watch(db);
+        if (q.exec())
+            return true;
+    }
+    if (Dialect::Lost(db, q.lastError().text()))
+        Drop(db);
+    return false;
 }
 
 // Runs a prepared query and reads each row it gives with `read`.
@@ -22,7 +49,7 @@ template <class Read>
 auto rows(QSqlQuery& q, Read read) -> QList<decltype(read(q))>
 {
     QList<decltype(read(q))> list;
-    q.exec();
+    exec(q);
     while (q.next())
         list.append(read(q));
     return list;
@@ -56,12 +83,13 @@ JournalEntry entry(const QSqlQuery& q)
     e.targetName = q.value(5).toString();
     e.targetAddress = q.value(6).toString();
     e.reason = q.value(7).toString();
+    e.desktop = q.value(8).toString();
     return e;
 }
 
 const QString JournalColumns = QStringLiteral(
     "SELECT time, server, command, admin, outcome, coalesce(target_name, ''), coalesce(target_address, ''), "
-    "coalesce(reason, '') FROM journal ");
+    "coalesce(reason, ''), coalesce(desktop, '') FROM journal ");
 
 Ban ban(const QSqlQuery& q)
 {
@@ -87,29 +115,23 @@ const QString BanColumns = QStringLiteral(
 QList<PlayerFound> Find(const QString& text, int limit)
 {
     QList<PlayerFound> found;
-    if (!IsOpen() || text.trimmed().isEmpty())
+    if (!readable() || text.trimmed().isEmpty())
         return found;
     const Search search = ReadSearch(text);
-    // A fragment of three letters or more through the index of every name's three-letter runs;
-    // a shorter one reads every name.
-    const bool shortFragment = search.kind == Search::Name && search.fragment.size() < 3;
+    QString fragment;
     QSqlQuery ids = search.kind == Search::Addresses
         ? query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE id IN (SELECT na.name_id FROM addresses a "
                                "JOIN name_address na ON na.address_id = a.id WHERE a.key BETWEEN ? AND ?) "
                                "ORDER BY last_seen DESC LIMIT ?"))
-        : shortFragment
-        ? query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE instr(folded, ?) > 0 ORDER BY last_seen + 0 DESC LIMIT ?"))
-        : query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE id IN (SELECT rowid FROM names_search "
-                               "WHERE names_search MATCH ?) ORDER BY last_seen + 0 DESC LIMIT ?"));
+        : query(Dialect::NameSearch(Connection(), search.fragment, &fragment));
     if (search.kind == Search::Addresses) {
         ids.addBindValue(search.low);
         ids.addBindValue(search.high);
     } else {
-        // The fragment as one quoted string: letters only, never the search's own syntax.
-        ids.addBindValue(shortFragment ? search.fragment : QLatin1Char('"') + QString(search.fragment).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"'));
+        ids.addBindValue(fragment);
     }
     ids.addBindValue(limit);
-    ids.exec();
+    exec(ids);
     while (ids.next()) {
         PlayerFound p;
         p.nameId = ids.value(0).toLongLong();
@@ -118,31 +140,42 @@ QList<PlayerFound> Find(const QString& text, int limit)
         p.lastSeen = ids.value(3).toLongLong();
         found.append(p);
     }
-    QSqlQuery totals = query(QStringLiteral("SELECT count(*), coalesce(sum(last_seen - first_seen), 0) FROM sessions WHERE name_id = ?"));
-    QSqlQuery servers = query(QStringLiteral("SELECT DISTINCT server FROM sessions WHERE name_id = ? ORDER BY server"));
-    QSqlQuery addresses = query(QStringLiteral("SELECT a.ip FROM name_address na JOIN addresses a ON a.id = na.address_id "
-                                               "WHERE na.name_id = ? ORDER BY na.last_seen DESC"));
-    for (PlayerFound& p : found) {
-        totals.addBindValue(p.nameId);
-        if (totals.exec() && totals.next()) {
-            p.sessions = totals.value(0).toInt();
-            p.playedMs = totals.value(1).toLongLong();
-        }
-        servers.addBindValue(p.nameId);
-        servers.exec();
-        while (servers.next())
-            p.servers.append(servers.value(0).toString());
-        addresses.addBindValue(p.nameId);
-        addresses.exec();
-        while (addresses.next())
-            p.addresses.append(addresses.value(0).toString());
+    if (found.isEmpty())
+        return found;
+    // What is known of every player found, in three statements for them all: on a team
+    // database each statement is a round trip to the server.
+    QHash<qint64, int> at;
+    QStringList marks;
+    for (int i = 0; i < found.size(); ++i) {
+        at.insert(found[i].nameId, i);
+        marks << QStringLiteral("?");
     }
+    const QString idList = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    auto each = [&](const QString& sql, const std::function<void(PlayerFound&, const QSqlQuery&)>& read) {
+        QSqlQuery q = query(sql);
+        for (const PlayerFound& p : found)
+            q.addBindValue(p.nameId);
+        exec(q);
+        while (q.next())
+            read(found[at.value(q.value(0).toLongLong())], q);
+    };
+    each(QStringLiteral("SELECT name_id, count(*), coalesce(sum(last_seen - first_seen), 0) FROM sessions WHERE name_id IN ") + idList
+            + QStringLiteral(" GROUP BY name_id"),
+        [](PlayerFound& p, const QSqlQuery& q) {
+            p.sessions = q.value(1).toInt();
+            p.playedMs = q.value(2).toLongLong();
+        });
+    each(QStringLiteral("SELECT DISTINCT name_id, server FROM sessions WHERE name_id IN ") + idList + QStringLiteral(" ORDER BY server"),
+        [](PlayerFound& p, const QSqlQuery& q) { p.servers.append(q.value(1).toString()); });
+    each(QStringLiteral("SELECT na.name_id, a.ip FROM name_address na JOIN addresses a ON a.id = na.address_id WHERE na.name_id IN ") + idList
+            + QStringLiteral(" ORDER BY na.last_seen DESC"),
+        [](PlayerFound& p, const QSqlQuery& q) { p.addresses.append(q.value(1).toString()); });
     return found;
 }
 
 QList<Alias> AliasesOf(qint64 nameId)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     // The name's addresses, the names seen there, and those names' addresses: two steps out.
     QSqlQuery q = query(QStringLiteral(
@@ -159,7 +192,7 @@ QList<Alias> AliasesOf(qint64 nameId)
 
 QList<Session> SessionsOf(qint64 nameId)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     QSqlQuery q = query(SessionColumns + QStringLiteral("WHERE s.name_id = ? ORDER BY s.server, s.last_seen DESC LIMIT 5000"));
     q.addBindValue(nameId);
@@ -168,7 +201,7 @@ QList<Session> SessionsOf(qint64 nameId)
 
 QList<Session> SessionsOn(const QString& server, qint64 from, qint64 to)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     QSqlQuery q = query(SessionColumns + QStringLiteral("WHERE s.server = ? AND s.last_seen >= ? AND s.first_seen <= ? "
                                                         "ORDER BY s.first_seen LIMIT 5000"));
@@ -180,7 +213,7 @@ QList<Session> SessionsOn(const QString& server, qint64 from, qint64 to)
 
 QStringList ServersSeen()
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     // One step of the index per server, not a scan of every session.
     QSqlQuery q = query(QStringLiteral("WITH RECURSIVE s(server) AS (SELECT min(server) FROM sessions UNION ALL "
@@ -191,7 +224,7 @@ QStringList ServersSeen()
 
 QList<JournalEntry> Journal(qint64 since)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     QSqlQuery q = query(JournalColumns + QStringLiteral("WHERE time >= ? ORDER BY time, id"));
     q.addBindValue(since);
@@ -201,22 +234,22 @@ QList<JournalEntry> Journal(qint64 since)
 QList<JournalEntry> JournalAbout(qint64 nameId)
 {
     QList<JournalEntry> list;
-    if (!IsOpen())
+    if (!readable())
         return list;
     QSqlQuery name = query(QStringLiteral("SELECT name FROM names WHERE id = ?"));
     name.addBindValue(nameId);
-    if (!name.exec() || !name.next())
+    if (!exec(name) || !name.next())
         return list;
     QStringList addresses;
     QSqlQuery a = query(QStringLiteral("SELECT a.ip FROM name_address na JOIN addresses a ON a.id = na.address_id WHERE na.name_id = ?"));
     a.addBindValue(nameId);
-    a.exec();
+    exec(a);
     while (a.next())
         addresses.append(a.value(0).toString());
     // An entry names a player as the server sent the name, and a ban its address/prefix.
     QSqlQuery q = query(JournalColumns + QStringLiteral("WHERE target_name = ? OR target_address IS NOT NULL ORDER BY time DESC, id DESC"));
     q.addBindValue(name.value(0).toString());
-    q.exec();
+    exec(q);
     while (q.next()) {
         const JournalEntry e = entry(q);
         const QString ip = e.targetAddress.section(QLatin1Char('/'), 0, 0);
@@ -228,28 +261,49 @@ QList<JournalEntry> JournalAbout(qint64 nameId)
 
 QList<Ban> BansOn(const QString& server)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     QSqlQuery q = query(BanColumns + QStringLiteral("WHERE server = ? ORDER BY lifted IS NOT NULL, created DESC"));
     q.addBindValue(server);
     return rows(q, ban);
 }
 
-QList<Ban> DueBans(qint64 now)
+QList<Ban> DueBans(qint64 now, const QString& claimant)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
-    QSqlQuery q = query(BanColumns + QStringLiteral("WHERE lifted IS NULL AND expires <= ? ORDER BY expires"));
+    QSqlQuery q = query(BanColumns + QStringLiteral("WHERE lifted IS NULL AND expires <= ? AND (claimed_at IS NULL OR claimed_at < ? OR claimed_by = ?) "
+                                                    "ORDER BY expires"));
     q.addBindValue(now);
+    q.addBindValue(now - qint64(ClaimMinutes) * 60 * 1000);
+    q.addBindValue(claimant);
     return rows(q, ban);
+}
+
+bool ClaimBan(qint64 banId, const QString& claimant)
+{
+    if (!readable())
+        return false;
+    const qint64 now = Now();
+    // One statement, so one transaction: of several programs, the first to lock the row has it;
+    // the others skip it (the team database) or find it claimed (the file's write lock).
+    QSqlQuery q = query(QStringLiteral("UPDATE bans SET claimed_by = ?, claimed_at = ? WHERE id = (SELECT id FROM bans WHERE id = ? "
+                                       "AND lifted IS NULL AND (claimed_at IS NULL OR claimed_at < ? OR claimed_by = ?)")
+        + Dialect::SkipLocked(Connection()) + QStringLiteral(") RETURNING id"));
+    q.addBindValue(claimant);
+    q.addBindValue(now);
+    q.addBindValue(banId);
+    q.addBindValue(now - qint64(ClaimMinutes) * 60 * 1000);
+    q.addBindValue(claimant);
+    return exec(q) && q.next();
 }
 
 qint64 NextExpiry()
 {
-    if (!IsOpen())
+    if (!readable())
         return 0;
     QSqlQuery q = query(QStringLiteral("SELECT min(expires) FROM bans WHERE lifted IS NULL AND expires IS NOT NULL"));
-    return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+    return exec(q) && q.next() ? q.value(0).toLongLong() : 0;
 }
 
 QString TimeText(qint64 ms)
