@@ -11,7 +11,9 @@
 #include "memory/Queries.h"
 #include "memory/Recorder.h"
 
+#include <QSysInfo>
 #include <QTimer>
+#include <QUuid>
 
 namespace {
 constexpr qint64 RetryMs = 60000;
@@ -28,6 +30,7 @@ BanKeeper::BanKeeper(QObject* parent)
     : QObject(parent)
     , m_passwords(new ServerPasswords(this))
     , m_timer(new QTimer(this))
+    , m_claimant(Memory::AdminName() + QLatin1Char('@') + QSysInfo::machineHostName() + QLatin1Char(' ') + QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
     m_timer->setInterval(1000);
     connect(m_timer, &QTimer::timeout, this, &BanKeeper::liftDue);
@@ -45,8 +48,9 @@ void BanKeeper::liftDue()
         return;
     const qint64 now = Memory::Now();
     QList<Memory::Ban> due;
-    for (const Memory::Ban& ban : Memory::DueBans(now)) {
-        if (m_busy.value(ban.id, 0) <= now && m_busy.value(ban.id, 0) >= 0)
+    for (const Memory::Ban& ban : Memory::DueBans(now, m_claimant)) {
+        // Of several programs on one memory, only the one that claims a ban lifts it.
+        if (m_busy.value(ban.id, 0) <= now && m_busy.value(ban.id, 0) >= 0 && Memory::ClaimBan(ban.id, m_claimant))
             due.append(ban);
     }
     m_outcomes.clear();

@@ -19,7 +19,9 @@ struct Ban;
 // expiry; a ban the server no longer lists is marked lifted elsewhere. The password is the
 // server's saved one from the keyring, else what the password source gives for it (the main
 // window's box, the command line's password). A ban that cannot be lifted now (no password,
-// no answer) is tried again a minute later.
+// no answer) is tried again a minute later. Several programs may keep the same memory (a
+// team database): each ban is first claimed (see Memory::ClaimBan), and only the program
+// that holds the claim lifts it; a claim not finished lapses after Memory::ClaimMinutes.
 class BanKeeper : public QObject {
     Q_OBJECT
 public:
@@ -47,6 +49,7 @@ private:
     ServerPasswords* m_passwords;
     PasswordSource m_source;
     QTimer* m_timer;
+    const QString m_claimant;  // this keeper, as its claims name it: admin@desktop and a key of its own
     QHash<qint64, qint64> m_busy;  // a ban being lifted, or when it may be tried again
     int m_inPass = 0;
     QList<int> m_outcomes;

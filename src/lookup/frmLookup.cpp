@@ -7,6 +7,7 @@
 #include "console/ServerAddress.h"
 #include "widgets/BoundWindow.h"
 #include "memory/MemoryDatabase.h"
+#include "memory/Recorder.h"
 #include "widgets/BanDialog.h"
 #include "console/SendToMany.h"
 #include "console/ServerList.h"
@@ -195,6 +196,10 @@ void frmLookup::Find()
         lblFound->setText(QString());
     else
         lblFound->setText(m_found.isEmpty() ? QStringLiteral("No player found.") : QStringLiteral("%1 found, latest seen first.").arg(m_found.size()));
+    // A team database away, or records not yet sent to it: what it answers may lack them.
+    const QString away = Memory::TeamStateLine(Recorder::TeamStatus());
+    if (Memory::IsOpen() && !away.isEmpty())
+        lblFound->setText(lblFound->text() + (lblFound->text().isEmpty() ? QString() : QStringLiteral(" ")) + QStringLiteral("Results may be incomplete: %1.").arg(away));
     if (!m_found.isEmpty())
         grdPlayers->selectRow(0);
     showSelected();

@@ -1,6 +1,7 @@
 #include "memory/MemoryDatabase.h"
 
 #include "console/ColourCodes.h"
+#include "memory/Dialect.h"
 #include "console/ServerAddress.h"
 #include "settings/OwnFiles.h"
 #include "settings/SettingsStore.h"
@@ -33,45 +34,34 @@ Opening opened;
 QString path;
 QStringList connectionNames;  // every thread's, to remove them on Forget()
 QAtomicInteger<qint64> clockOffset = 0;
+DatabaseTarget target;  // team: the memory is on that server, `path` holds its outbox
+QString teamPassword;   // in this process's memory only
+bool teamOpen = false;
+QAtomicInt reachable = 1;
 
-const char* const Schema[] = {
-    // One row per name as sent (colour codes kept); `plain` without them, `folded` also in
-    // lower case, for searches.
-    "CREATE TABLE names(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, plain TEXT NOT NULL, folded TEXT NOT NULL,"
-    " first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL)",
-    "CREATE INDEX names_last_seen ON names(last_seen)",
-    // Every three letters of each folded name, for searches by a fragment of three or more.
-    "CREATE VIRTUAL TABLE names_search USING fts5(folded, content='names', content_rowid='id', tokenize='trigram')",
-    "CREATE TRIGGER names_searched AFTER INSERT ON names BEGIN INSERT INTO names_search(rowid, folded) VALUES (new.id, new.folded); END",
-    // IP addresses without port; `key` the 16 bytes that ranges are searched by.
-    "CREATE TABLE addresses(id INTEGER PRIMARY KEY, ip TEXT NOT NULL UNIQUE, key BLOB NOT NULL)",
-    "CREATE INDEX addresses_key ON addresses(key)",
-    // A name seen at an address: what joins a player's names and addresses.
-    "CREATE TABLE name_address(name_id INTEGER NOT NULL, address_id INTEGER NOT NULL, first_seen INTEGER NOT NULL,"
-    " last_seen INTEGER NOT NULL, PRIMARY KEY(name_id, address_id)) WITHOUT ROWID",
-    "CREATE INDEX name_address_by_address ON name_address(address_id, name_id)",
-    // A stretch of time a name was seen on a server; one open at most per server and name.
-    "CREATE TABLE sessions(id INTEGER PRIMARY KEY, server TEXT NOT NULL, name_id INTEGER NOT NULL, address_id INTEGER,"
-    " client INTEGER, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL, open INTEGER NOT NULL DEFAULT 1)",
-    "CREATE UNIQUE INDEX sessions_open ON sessions(server, name_id) WHERE open = 1",
-    // A name's sessions counted and added up, and its servers, from the index alone.
-    "CREATE INDEX sessions_by_name ON sessions(name_id, last_seen, first_seen, server)",
-    "CREATE INDEX sessions_by_server ON sessions(server, last_seen)",
-    "CREATE INDEX sessions_by_last_seen ON sessions(last_seen)",
-    // Every command sent on the admin's behalf.
-    "CREATE TABLE journal(id INTEGER PRIMARY KEY, time INTEGER NOT NULL, server TEXT NOT NULL, command TEXT NOT NULL,"
-    " admin TEXT NOT NULL, outcome TEXT NOT NULL, target_name TEXT, target_address TEXT, reason TEXT)",
-    "CREATE INDEX journal_time ON journal(time)",
-    // The bans the program placed: one not lifted at most per server and address.
-    "CREATE TABLE bans(id INTEGER PRIMARY KEY, server TEXT NOT NULL, target TEXT NOT NULL, reason TEXT NOT NULL,"
-    " admin TEXT NOT NULL, created INTEGER NOT NULL, expires INTEGER, lifted INTEGER, lifted_by TEXT, lifted_how TEXT)",
-    "CREATE UNIQUE INDEX bans_standing ON bans(server, target) WHERE lifted IS NULL",
-    "CREATE INDEX bans_due ON bans(expires) WHERE lifted IS NULL",
-};
-
-QString connectionName()
+QString connectionName(const char* kind = "memory")
 {
-    return QStringLiteral("telmorax-memory-%1").arg(quintptr(QThread::currentThreadId()));
+    return QStringLiteral("telmorax-%1-").arg(QLatin1String(kind)) + QString::number(quintptr(QThread::currentThreadId()));
+}
+
+QSqlDatabase teamConnection(const QString& name)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    db.setHostName(target.host);
+    db.setPort(target.port);
+    db.setDatabaseName(target.database);
+    db.setUserName(target.user);
+    if (!teamPassword.isEmpty())
+        db.setPassword(teamPassword);
+    // A server that is away is found out in seconds; TLS where the host is not this machine,
+    // unless the admin turned it off; else libpq's own PGSSLMODE and service files decide.
+    QString options = QStringLiteral("connect_timeout=5;application_name=telmorax");
+    if (target.tlsRequired())
+        options += QStringLiteral(";sslmode=require");
+    else if (target.tlsOff)
+        options += QStringLiteral(";sslmode=disable");
+    db.setConnectOptions(options);
+    return db;
 }
 
 QSqlDatabase openConnection(const QString& name, const QString& file)
@@ -88,51 +78,31 @@ QSqlDatabase openConnection(const QString& name, const QString& file)
     return db;
 }
 
-// The schema made or brought forward; false when the file is no database of ours.
-bool prepare(QSqlDatabase& db, int keepDays, QString* why)
+bool run(QSqlQuery& q, const QStringList& statements, QString* why)
+{
+    for (const QString& statement : statements) {
+        if (!statement.startsWith(QLatin1Char('?'))) {
+            if (!q.exec(statement)) {
+                *why = q.lastError().text();
+                return false;
+            }
+            continue;
+        }
+        // A step the schema is whole without (the team server's trigram index, where its
+        // pg_trgm may not be had): tried within a savepoint.
+        q.exec(QStringLiteral("SAVEPOINT optional"));
+        if (q.exec(statement.mid(1)))
+            q.exec(QStringLiteral("RELEASE SAVEPOINT optional"));
+        else
+            q.exec(QStringLiteral("ROLLBACK TO SAVEPOINT optional"));
+    }
+    return true;
+}
+
+// Sightings past their keeping time go; the journal and the bans stay.
+void prune(QSqlDatabase& db, int keepDays)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next()) {
-        *why = q.lastError().text();
-        return false;
-    }
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
-        *why = q.lastError().text();
-        return false;
-    }
-    const int version = q.value(0).toInt();
-    if (version > SchemaVersion) {
-        *why = QObject::tr("it was written by a newer version of the program");
-        return false;
-    }
-    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next()) {
-        *why = q.lastError().text();
-        return false;
-    }
-    if (version < SchemaVersion) {
-        // Several processes may start at once: the first one to hold the write lock makes the
-        // schema, the others find it made.
-        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-            *why = q.lastError().text();
-            return false;
-        }
-        q.exec(QStringLiteral("PRAGMA user_version"));
-        const int now = q.next() ? q.value(0).toInt() : -1;
-        bool ok = now >= 0;
-        if (now == 0) {
-            for (const char* statement : Schema)
-                ok = ok && q.exec(QString::fromLatin1(statement));
-        }
-        // Later versions add their steps here, each from the one before.
-        ok = ok && q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
-        if (!ok) {
-            *why = q.lastError().text();
-            q.exec(QStringLiteral("ROLLBACK"));
-            return false;
-        }
-        q.exec(QStringLiteral("COMMIT"));
-    }
-    // Sightings past their keeping time go; the journal and the bans stay.
     const qint64 before = Now() - qint64(keepDays) * 24 * 3600 * 1000;
     q.prepare(QStringLiteral("DELETE FROM sessions WHERE last_seen < ? AND open = 0"));
     q.addBindValue(before);
@@ -140,8 +110,49 @@ bool prepare(QSqlDatabase& db, int keepDays, QString* why)
     q.prepare(QStringLiteral("DELETE FROM name_address WHERE last_seen < ?"));
     q.addBindValue(before);
     q.exec();
+}
+
+}
+
+bool Prepare(QSqlDatabase& db, int keepDays, QString* why)
+{
+    const Dialect::Engine engine = Dialect::Of(db);
+    const bool team = engine == Dialect::Engine::PostgreSQL;
+    QSqlQuery q(db);
+    if (!team && (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() || !q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())) {
+        *why = q.lastError().text();
+        return false;
+    }
+    // Several programs may start at once: the first one to hold the lock makes the schema or
+    // brings it forward, the others find it done.
+    if (!run(q, Dialect::BeginWrite(db), why))
+        return false;
+    const QString read = team ? QStringLiteral("SELECT coalesce(max(version), 0) FROM telmorax_schema") : QStringLiteral("PRAGMA user_version");
+    bool ok = (!team || q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS telmorax_schema(version INTEGER NOT NULL)")))
+        && q.exec(read) && q.next();
+    const int now = ok ? q.value(0).toInt() : -1;
+    if (ok && now > SchemaVersion) {
+        *why = QObject::tr("it was written by a newer version of the program");
+        q.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    for (int step = now + 1; ok && step <= SchemaVersion; ++step)
+        ok = run(q, Dialect::SchemaStep(engine, step), why);
+    if (ok && now < SchemaVersion) {
+        ok = team ? q.exec(QStringLiteral("DELETE FROM telmorax_schema")) && q.exec(QStringLiteral("INSERT INTO telmorax_schema VALUES(%1)").arg(SchemaVersion))
+                  : q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
+    }
+    if (!ok || !q.exec(QStringLiteral("COMMIT"))) {
+        if (why->isEmpty())
+            *why = q.lastError().text();
+        q.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    prune(db, keepDays);
     return true;
 }
+
+namespace {
 
 QString asideName(const QString& file)
 {
@@ -191,7 +202,7 @@ Opening openFile(int keepDays)
     bool ok = false;
     {
         QSqlDatabase db = openConnection(name, file);
-        ok = db.isOpen() && prepare(db, keepDays, &why);
+        ok = db.isOpen() && Prepare(db, keepDays, &why);
         if (!db.isOpen())
             why = db.lastError().text();
         db.close();
@@ -216,7 +227,7 @@ Opening openFile(int keepDays)
         QFile::rename(file + companion, aside + companion);
     if (placeIsOurs(file)) {
         QSqlDatabase db = openConnection(name, file);
-        ok = db.isOpen() && prepare(db, keepDays, &why);
+        ok = db.isOpen() && Prepare(db, keepDays, &why);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -229,12 +240,70 @@ Opening openFile(int keepDays)
 }
 }
 
+namespace {
+// The team database opened for the first time: its schema made or brought forward. A server
+// that does not answer leaves the memory usable (the outbox keeps what is recorded).
+Opening openTeam(int keepDays)
+{
+    Opening o;
+    const QString name = TeamName(target);
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        o.notice = QObject::tr("The team database %1 is not used: Qt's PostgreSQL driver (libqt6sql6-psql) is not installed; nothing is recorded.").arg(name);
+        return o;
+    }
+    const Opening file = openFile(keepDays);
+    if (!file.usable) {
+        o.notice = file.notice;
+        return o;
+    }
+    const QString connection = connectionName("team-open");
+    QString why;
+    bool ok = false;
+    bool lost = false;
+    {
+        QSqlDatabase db = teamConnection(connection);
+        if (db.open()) {
+            ok = Prepare(db, keepDays, &why);
+            lost = !ok && Dialect::Lost(db, why);
+        } else {
+            why = db.lastError().text();
+            lost = !Dialect::LoginRefused(why);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    why = why.simplified();
+    if (ok || lost) {
+        teamOpen = true;
+        o.usable = true;
+        reachable.storeRelaxed(ok ? 1 : 0);
+        if (lost)
+            o.notice = QObject::tr("The team database %1 cannot be reached (%2): what is recorded is kept in the local file and sent when it answers.").arg(name, why);
+        return o;
+    }
+    path.clear();
+    if (why.contains(QLatin1String("newer version")))
+        o.notice = QObject::tr("The team database %1 is left as it is: it was written by a newer version of the program; nothing is recorded.").arg(name);
+    else
+        o.notice = QObject::tr("The team database %1 cannot be used (%2): nothing is recorded.").arg(name, why);
+    return o;
+}
+}
+
 Opening Open(int keepDays)
+{
+    return Open(DatabaseTarget(), QString(), keepDays);
+}
+
+Opening Open(const DatabaseTarget& where, const QString& password, int keepDays)
 {
     QMutexLocker locked(&lock);
     if (!tried) {
         tried = true;
-        opened = openFile(keepDays);
+        target = where;
+        teamPassword = where.team ? password : QString();
+        reachable.storeRelaxed(1);
+        opened = where.team ? openTeam(keepDays) : openFile(keepDays);
     }
     return opened;
 }
@@ -242,7 +311,7 @@ Opening Open(int keepDays)
 bool IsOpen()
 {
     QMutexLocker locked(&lock);
-    return !path.isEmpty();
+    return target.team ? teamOpen : !path.isEmpty();
 }
 
 QString Path()
@@ -251,12 +320,52 @@ QString Path()
     return path;
 }
 
+DatabaseTarget Target()
+{
+    QMutexLocker locked(&lock);
+    return target;
+}
+
+bool IsTeam()
+{
+    QMutexLocker locked(&lock);
+    return target.team && teamOpen;
+}
+
+QString TeamName(const DatabaseTarget& t)
+{
+    return t.user + QLatin1Char('@') + ServerAddressText(t.host, t.port) + QLatin1Char('/') + t.database;
+}
+
+QString TeamStateLine(const TeamState& state)
+{
+    if (!state.team || (state.reachable && state.waiting == 0))
+        return QString();
+    const QString records = state.waiting == 1 ? QObject::tr("1 record waiting") : QObject::tr("%1 records waiting").arg(state.waiting);
+    if (state.reachable)
+        return QObject::tr("team database: %1").arg(records);
+    const QString since = QDateTime::fromMSecsSinceEpoch(state.unreachableSince).toString(QStringLiteral("HH:mm"));
+    return QObject::tr("team database unreachable since %1; ").arg(since) + records;
+}
+
+QString TeamStateNote(const TeamState& before, const TeamState& now)
+{
+    if (before.reachable && !now.reachable)
+        return TeamStateLine(now);
+    if (!before.reachable && now.reachable)
+        return now.waiting > 0 ? QObject::tr("team database reachable again; %1").arg(TeamStateLine(now).section(QLatin1String(": "), 1))
+                               : QObject::tr("team database reachable again; every record sent");
+    return QString();
+}
+
 void Disconnect()
 {
     QMutexLocker locked(&lock);
-    const QString name = connectionName();
-    if (connectionNames.removeAll(name))
-        QSqlDatabase::removeDatabase(name);
+    for (const char* kind : {"memory", "team"}) {
+        const QString name = connectionName(kind);
+        if (connectionNames.removeAll(name))
+            QSqlDatabase::removeDatabase(name);
+    }
 }
 
 void Forget()
@@ -269,9 +378,13 @@ void Forget()
     path.clear();
     tried = false;
     opened = Opening();
+    target = DatabaseTarget();
+    teamPassword.clear();
+    teamOpen = false;
+    reachable.storeRelaxed(1);
 }
 
-QSqlDatabase Connection()
+QSqlDatabase LocalConnection()
 {
     QMutexLocker locked(&lock);
     if (path.isEmpty())
@@ -281,6 +394,42 @@ QSqlDatabase Connection()
         return QSqlDatabase::database(name);
     connectionNames.append(name);
     return openConnection(name, path);
+}
+
+QSqlDatabase Connection()
+{
+    QMutexLocker locked(&lock);
+    if (!target.team) {
+        locked.unlock();
+        return LocalConnection();
+    }
+    if (!teamOpen)
+        return QSqlDatabase();
+    const QString name = connectionName("team");
+    if (!QSqlDatabase::contains(name)) {
+        connectionNames.append(name);
+        teamConnection(name);
+    }
+    QSqlDatabase db = QSqlDatabase::database(name, false);
+    if (!db.isOpen() && reachable.loadRelaxed())
+        db.open();
+    return db;
+}
+
+bool Reachable()
+{
+    return reachable.loadRelaxed() != 0;
+}
+
+void SetReachable(bool r)
+{
+    reachable.storeRelaxed(r ? 1 : 0);
+}
+
+void Drop(QSqlDatabase& db)
+{
+    if (Dialect::Of(db) == Dialect::Engine::PostgreSQL)
+        db.close();
 }
 
 qint64 Now()

@@ -1,4 +1,6 @@
 #pragma once
+#include "memory/DatabaseTarget.h"
+
 #include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
@@ -14,10 +16,16 @@
 // a database (or a damaged one) is renamed aside ("memory.sqlite.damaged") and a new one
 // begun. Several processes write it at once (write-ahead log, a busy timeout, and unique
 // keys that merge what two of them saw).
+//
+// A team of admins may keep it instead on a PostgreSQL server they share (see
+// DatabaseTarget): the same tables, made or brought forward there by whichever program comes
+// first, and everything this program records goes first into an outbox in the local file, to
+// be sent in order whenever the server answers.
 namespace Memory {
 
 extern const QString FileName;  // "memory.sqlite"
-constexpr int SchemaVersion = 1;
+// 2: the journal's desktop and entry key, the bans' claims, the local file's outbox.
+constexpr int SchemaVersion = 2;
 constexpr int DefaultKeepDays = 90;
 
 struct Opening {
@@ -31,16 +39,58 @@ struct Opening {
 // (the journal and the bans are kept). Later calls give the first call's result until
 // Forget().
 Opening Open(int keepDays = DefaultKeepDays);
+// Opens the memory the target names: the local file as above when !target.team; else the
+// team's PostgreSQL database, with `password` when not empty (else libpq's own ways), and the
+// local file beside it for the outbox. A server that cannot be reached now is no failure:
+// recording goes on into the outbox, and the notice says so. A refused login, a database of
+// a newer schema, or a missing driver: not usable, the notice says why, nothing is written.
+Opening Open(const DatabaseTarget& target, const QString& password, int keepDays = DefaultKeepDays);
 bool IsOpen();
 QString Path();
+// The target the memory was opened on (team false for the local file).
+DatabaseTarget Target();
+bool IsTeam();
+// "USER@HOST:PORT/DATABASE": the team database as the outbox and the lines name it.
+QString TeamName(const DatabaseTarget& target);
+
+// What the program knows of the team database's reach, for the window's and the Lookup
+// window's lines.
+struct TeamState {
+    bool team = false;
+    bool reachable = true;
+    qint64 unreachableSince = 0;  // ms since the epoch; 0 while reachable
+    int waiting = 0;              // records in the outbox, not yet sent
+    bool operator==(const TeamState& o) const
+    {
+        return team == o.team && reachable == o.reachable && unreachableSince == o.unreachableSince && waiting == o.waiting;
+    }
+};
+// "team database unreachable since 21:04; 312 records waiting"; empty when all is sent.
+QString TeamStateLine(const TeamState& state);
+// The line to tell when the state changed so: the server went away (TeamStateLine), or it
+// answers again; empty otherwise.
+QString TeamStateNote(const TeamState& before, const TeamState& now);
+// The schema made or brought forward on a connection, one program at a time, and sightings
+// older than `keepDays` removed; false when it is no database of ours, or one of a newer
+// schema (`why` says so, and nothing was written).
+bool Prepare(QSqlDatabase& db, int keepDays, QString* why);
 // Closes the calling thread's connection (a thread does before it ends).
 void Disconnect();
 // Closes this process's connections and forgets the file (tests open it again).
 void Forget();
 
-// The calling thread's own connection to the file (each thread needs its own); not valid
-// when the memory is not open.
+// The calling thread's own connection to the memory (each thread needs its own): the team
+// database when the memory is a team's, else the file; not valid when the memory is not open.
+// A team connection that was lost is opened again only while the writer finds the server
+// reachable, so that no window waits on a server that is away.
 QSqlDatabase Connection();
+// The calling thread's own connection to the local file (the outbox of a team's memory).
+QSqlDatabase LocalConnection();
+// Whether the team database answers, as the writer last found it (always true for a file).
+bool Reachable();
+void SetReachable(bool reachable);
+// A team connection lost: the next Connection() of this thread opens it again.
+void Drop(QSqlDatabase& db);
 
 // Milliseconds since the epoch: the memory's clock (tests may move it forward).
 qint64 Now();

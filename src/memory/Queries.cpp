@@ -1,9 +1,11 @@
 #include "memory/Queries.h"
 
+#include "memory/Dialect.h"
 #include "memory/MemoryDatabase.h"
 
 #include <QDateTime>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -11,10 +13,22 @@ namespace Memory {
 namespace {
 QSqlQuery query(const QString& sql)
 {
-    QSqlQuery q(Connection());
+    QSqlDatabase db = Connection();
+    QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(sql);
+    q.prepare(Dialect::Sql(db, sql));
     return q;
+}
+
+// Runs a query; a team connection found lost is opened again by the next query.
+bool exec(QSqlQuery& q)
+{
+    if (q.exec())
+        return true;
+    QSqlDatabase db = Connection();
+    if (Dialect::Lost(db, q.lastError().text()))
+        Drop(db);
+    return false;
 }
 
 // Runs a prepared query and reads each row it gives with `read`.
@@ -22,7 +36,7 @@ template <class Read>
 auto rows(QSqlQuery& q, Read read) -> QList<decltype(read(q))>
 {
     QList<decltype(read(q))> list;
-    q.exec();
+    exec(q);
     while (q.next())
         list.append(read(q));
     return list;
@@ -56,12 +70,13 @@ JournalEntry entry(const QSqlQuery& q)
     e.targetName = q.value(5).toString();
     e.targetAddress = q.value(6).toString();
     e.reason = q.value(7).toString();
+    e.desktop = q.value(8).toString();
     return e;
 }
 
 const QString JournalColumns = QStringLiteral(
     "SELECT time, server, command, admin, outcome, coalesce(target_name, ''), coalesce(target_address, ''), "
-    "coalesce(reason, '') FROM journal ");
+    "coalesce(reason, ''), coalesce(desktop, '') FROM journal ");
 
 Ban ban(const QSqlQuery& q)
 {
@@ -90,26 +105,20 @@ QList<PlayerFound> Find(const QString& text, int limit)
     if (!IsOpen() || text.trimmed().isEmpty())
         return found;
     const Search search = ReadSearch(text);
-    // A fragment of three letters or more through the index of every name's three-letter runs;
-    // a shorter one reads every name.
-    const bool shortFragment = search.kind == Search::Name && search.fragment.size() < 3;
+    QString fragment;
     QSqlQuery ids = search.kind == Search::Addresses
         ? query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE id IN (SELECT na.name_id FROM addresses a "
                                "JOIN name_address na ON na.address_id = a.id WHERE a.key BETWEEN ? AND ?) "
                                "ORDER BY last_seen DESC LIMIT ?"))
-        : shortFragment
-        ? query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE instr(folded, ?) > 0 ORDER BY last_seen + 0 DESC LIMIT ?"))
-        : query(QStringLiteral("SELECT id, name, first_seen, last_seen FROM names WHERE id IN (SELECT rowid FROM names_search "
-                               "WHERE names_search MATCH ?) ORDER BY last_seen + 0 DESC LIMIT ?"));
+        : query(Dialect::NameSearch(Connection(), search.fragment, &fragment));
     if (search.kind == Search::Addresses) {
         ids.addBindValue(search.low);
         ids.addBindValue(search.high);
     } else {
-        // The fragment as one quoted string: letters only, never the search's own syntax.
-        ids.addBindValue(shortFragment ? search.fragment : QLatin1Char('"') + QString(search.fragment).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"'));
+        ids.addBindValue(fragment);
     }
     ids.addBindValue(limit);
-    ids.exec();
+    exec(ids);
     while (ids.next()) {
         PlayerFound p;
         p.nameId = ids.value(0).toLongLong();
@@ -235,13 +244,34 @@ QList<Ban> BansOn(const QString& server)
     return rows(q, ban);
 }
 
-QList<Ban> DueBans(qint64 now)
+QList<Ban> DueBans(qint64 now, const QString& claimant)
 {
     if (!IsOpen())
         return {};
-    QSqlQuery q = query(BanColumns + QStringLiteral("WHERE lifted IS NULL AND expires <= ? ORDER BY expires"));
+    QSqlQuery q = query(BanColumns + QStringLiteral("WHERE lifted IS NULL AND expires <= ? AND (claimed_at IS NULL OR claimed_at < ? OR claimed_by = ?) "
+                                                    "ORDER BY expires"));
     q.addBindValue(now);
+    q.addBindValue(now - qint64(ClaimMinutes) * 60 * 1000);
+    q.addBindValue(claimant);
     return rows(q, ban);
+}
+
+bool ClaimBan(qint64 banId, const QString& claimant)
+{
+    if (!IsOpen())
+        return false;
+    const qint64 now = Now();
+    // One statement, so one transaction: of several programs, the first to lock the row has it;
+    // the others skip it (the team database) or find it claimed (the file's write lock).
+    QSqlQuery q = query(QStringLiteral("UPDATE bans SET claimed_by = ?, claimed_at = ? WHERE id = (SELECT id FROM bans WHERE id = ? "
+                                       "AND lifted IS NULL AND (claimed_at IS NULL OR claimed_at < ? OR claimed_by = ?)")
+        + Dialect::SkipLocked(Connection()) + QStringLiteral(") RETURNING id"));
+    q.addBindValue(claimant);
+    q.addBindValue(now);
+    q.addBindValue(banId);
+    q.addBindValue(now - qint64(ClaimMinutes) * 60 * 1000);
+    q.addBindValue(claimant);
+    return exec(q) && q.next();
 }
 
 qint64 NextExpiry()

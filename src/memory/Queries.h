@@ -49,6 +49,7 @@ QStringList ServersSeen();
 struct JournalEntry {
     qint64 time = 0;
     QString server, command, admin, outcome, targetName, targetAddress, reason;
+    QString desktop;  // the machine the entry came from ("" in entries older than the column)
 };
 // The journal since a time, earliest first.
 QList<JournalEntry> Journal(qint64 since);
@@ -65,8 +66,15 @@ struct Ban {
 };
 // The bans of a server (Memory::ServerKey), standing ones first.
 QList<Ban> BansOn(const QString& server);
-// The standing bans whose time has come by `now`, on every server.
-QList<Ban> DueBans(qint64 now);
+// Minutes after which a claim on a due ban whose lifting was not marked done lapses, so that
+// another program can finish it.
+constexpr int ClaimMinutes = 5;
+// The standing bans whose time has come by `now`, on every server, but for those another
+// program claimed in the last ClaimMinutes.
+QList<Ban> DueBans(qint64 now, const QString& claimant = QString());
+// Claims a due ban for `claimant` (a program: see BanKeeper); false when another program has
+// it (or it was lifted meanwhile), or the memory cannot be reached.
+bool ClaimBan(qint64 banId, const QString& claimant);
 // The earliest expiry of a standing ban; 0 when none is timed.
 qint64 NextExpiry();
 

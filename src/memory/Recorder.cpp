@@ -4,6 +4,7 @@
 #include "console/ExchangeObserver.h"
 #include "console/ServerExchange.h"
 #include "log/LogText.h"
+#include "memory/Dialect.h"
 #include "memory/MemoryDatabase.h"
 #include "players/PlayerCommands.h"
 #include "players/StatusTable.h"
@@ -16,7 +17,10 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QDataStream>
+#include <QSysInfo>
 #include <QThread>
+#include <QUuid>
 #include <QVariant>
 #include <QWaitCondition>
 
@@ -103,8 +107,10 @@ public:
         static const QStringList banCommands = {QStringLiteral("banaddr"), QStringLiteral("bandel"), QStringLiteral("exceptaddr"),
             QStringLiteral("exceptdel")};
         const QString address = o.targetAddress.isEmpty() && banCommands.contains(word) ? Memory::BanTarget(rest) : o.targetAddress;
-        QSqlQuery& q = statement(QStringLiteral("INSERT INTO journal(time, server, command, admin, outcome, target_name, target_address, reason) "
-                                 "VALUES(?, ?, ?, ?, ?, ?, ?, ?)"));
+        // An entry sent twice (the outbox's, when the answer to its first sending was lost) is
+        // kept once.
+        QSqlQuery& q = statement(QStringLiteral("INSERT INTO journal(time, server, command, admin, outcome, target_name, target_address, reason, "
+                                 "desktop, origin) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(origin) DO NOTHING"));
         q.addBindValue(o.time);
         q.addBindValue(o.server);
         q.addBindValue(MaskPasswords(o.command));
@@ -113,6 +119,8 @@ public:
         q.addBindValue(orNull(o.targetName));
         q.addBindValue(orNull(address));
         q.addBindValue(orNull(o.reason));
+        q.addBindValue(orNull(o.desktop));
+        q.addBindValue(orNull(o.origin));
         return exec(q);
     }
 
@@ -189,6 +197,8 @@ public:
     }
 
     QSqlDatabase& db() { return m_db; }
+    // The connection was opened anew: its prepared statements are gone.
+    void reset() { m_statements.clear(); }
 
 private:
     // A statement prepared once for the writer's connection, its bound values cleared.
@@ -197,7 +207,7 @@ private:
         auto it = m_statements.find(sql);
         if (it == m_statements.end()) {
             it = m_statements.insert(sql, QSqlQuery(m_db));
-            it->prepare(sql);
+            it->prepare(Memory::Dialect::Sql(m_db, sql));
         }
         return *it;
     }
@@ -213,7 +223,7 @@ private:
     qint64 upsertName(const QString& name, qint64 time)
     {
         QSqlQuery& q = statement(QStringLiteral("INSERT INTO names(name, plain, folded, first_seen, last_seen) VALUES(?, ?, ?, ?, ?) "
-                                 "ON CONFLICT(name) DO UPDATE SET last_seen = max(last_seen, excluded.last_seen) RETURNING id"));
+                                 "ON CONFLICT(name) DO UPDATE SET last_seen = GREATEST(names.last_seen, excluded.last_seen) RETURNING id"));
         q.addBindValue(name);
         q.addBindValue(ColourCodes::Strip(name));
         q.addBindValue(Memory::FoldName(name));
@@ -233,8 +243,8 @@ private:
     bool link(qint64 nameId, qint64 addressId, qint64 time)
     {
         QSqlQuery& q = statement(QStringLiteral("INSERT INTO name_address(name_id, address_id, first_seen, last_seen) VALUES(?, ?, ?, ?) "
-                                 "ON CONFLICT(name_id, address_id) DO UPDATE SET last_seen = max(last_seen, excluded.last_seen), "
-                                 "first_seen = min(first_seen, excluded.first_seen)"));
+                                 "ON CONFLICT(name_id, address_id) DO UPDATE SET last_seen = GREATEST(name_address.last_seen, excluded.last_seen), "
+                                 "first_seen = LEAST(name_address.first_seen, excluded.first_seen)"));
         q.addBindValue(nameId);
         q.addBindValue(addressId);
         q.addBindValue(time);
@@ -264,7 +274,7 @@ private:
             const bool otherAddress = addressId >= 0 && !q.value(2).isNull() && q.value(2).toLongLong() != addressId;
             const bool stale = time - last > qint64(SessionGapMinutes) * 60 * 1000;
             if (!otherAddress && !stale) {
-                QSqlQuery& u = statement(QStringLiteral("UPDATE sessions SET last_seen = max(last_seen, ?), address_id = coalesce(?, address_id), "
+                QSqlQuery& u = statement(QStringLiteral("UPDATE sessions SET last_seen = GREATEST(last_seen, ?), address_id = coalesce(?, address_id), "
                                          "client = coalesce(?, client) WHERE id = ?"));
                 u.addBindValue(time);
                 u.addBindValue(addressId >= 0 ? QVariant(addressId) : QVariant(QMetaType::fromType<qint64>()));
@@ -277,7 +287,9 @@ private:
             if (!close(id))
                 return false;
         }
-        QSqlQuery& i = statement(QStringLiteral("INSERT INTO sessions(server, name_id, address_id, client, first_seen, last_seen) VALUES(?, ?, ?, ?, ?, ?)"));
+        // Unique while open: what another program opened meanwhile is the same session.
+        QSqlQuery& i = statement(QStringLiteral("INSERT INTO sessions(server, name_id, address_id, client, first_seen, last_seen) VALUES(?, ?, ?, ?, ?, ?) "
+                                 "ON CONFLICT(server, name_id) WHERE open = 1 DO UPDATE SET last_seen = GREATEST(sessions.last_seen, excluded.last_seen)"));
         i.addBindValue(server);
         i.addBindValue(nameId);
         i.addBindValue(addressId >= 0 ? QVariant(addressId) : QVariant(QMetaType::fromType<qint64>()));
@@ -297,13 +309,87 @@ private:
 
 using Work = std::function<bool(Writes&)>;
 
-// The thread that writes: takes everything waiting, writes it in one transaction.
+// A record of what to write, as the outbox keeps it: an observation, or a ban lifted elsewhere.
+enum RecordKind : quint8 { ObservationRecord = 1, LiftedElsewhereRecord = 2 };
+
+QByteArray encode(const Observation& o)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << quint8(ObservationRecord) << o.time << o.server << o.command << o.outOfBand << o.automatic << o.wentOut << qint32(o.outcome)
+        << o.datagrams << o.text << o.admin << o.desktop << o.origin << o.targetName << o.targetAddress << o.reason << o.expiresAt << o.expiry;
+    return bytes;
+}
+
+QByteArray encodeLiftedElsewhere(qint64 banId, qint64 time)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << quint8(LiftedElsewhereRecord) << banId << time;
+    return bytes;
+}
+
+// Writes a record; false (with the writer's error) when it could not be written. A record this
+// program cannot read is passed over.
+bool apply(Writes& writes, const QByteArray& record)
+{
+    QDataStream in(record);
+    in.setVersion(QDataStream::Qt_6_0);
+    quint8 kind = 0;
+    in >> kind;
+    if (kind == LiftedElsewhereRecord) {
+        qint64 banId = 0, time = 0;
+        in >> banId >> time;
+        QSqlQuery q(writes.db());
+        q.prepare(QStringLiteral("UPDATE bans SET lifted = ?, lifted_how = 'lifted elsewhere' WHERE id = ? AND lifted IS NULL"));
+        q.addBindValue(time);
+        q.addBindValue(banId);
+        if (q.exec())
+            return true;
+        writes.m_error = q.lastError().text();
+        return false;
+    }
+    Observation o;
+    qint32 outcome = 0;
+    in >> o.time >> o.server >> o.command >> o.outOfBand >> o.automatic >> o.wentOut >> outcome >> o.datagrams >> o.text >> o.admin >> o.desktop
+        >> o.origin >> o.targetName >> o.targetAddress >> o.reason >> o.expiresAt >> o.expiry;
+    o.outcome = outcome;
+    if (kind != ObservationRecord || in.status() != QDataStream::Ok)
+        return true;
+    return writes.observation(o);
+}
+
+bool runAll(QSqlQuery& q, const QStringList& statements)
+{
+    for (const QString& s : statements) {
+        if (!q.exec(s))
+            return false;
+    }
+    return true;
+}
+
+// What the writer is handed: a record, or work of a caller's (see Run).
+struct Item {
+    QByteArray record;
+    Work work;
+};
+
+// The thread that writes: takes everything waiting, writes it in one transaction. For a team
+// database, everything goes first into the local file's outbox, which is then sent in order,
+// in transactions of a few hundred records, each taken out of the outbox once the team
+// database has it; while the server is away, sending is tried again after a growing pause.
 class Writer : public QThread {
 public:
-    void hand(Work work)
+    Writer(int keepDays)
+        : m_keepDays(keepDays)
+    {
+    }
+    void hand(Item item)
     {
         QMutexLocker locked(&m_lock);
-        m_waiting.append(std::move(work));
+        m_waiting.append(std::move(item));
         m_wake.wakeAll();
     }
     void flush()
@@ -321,53 +407,89 @@ public:
         }
         wait();
     }
+    void retryNow()
+    {
+        QMutexLocker locked(&m_lock);
+        m_retry = true;
+        m_wake.wakeAll();
+    }
+    Memory::TeamState state()
+    {
+        QMutexLocker locked(&m_lock);
+        return m_state;
+    }
     std::function<void(const QString&)> failed;  // called on this thread
     std::function<void()> wrote;
+    std::function<void(const Memory::TeamState& before, const Memory::TeamState& now)> stateChanged;
 
 protected:
     void run() override
     {
         {
-            QSqlDatabase db = Memory::Connection();
-            Writes writes(db);
-            loop(writes);
+            QSqlDatabase local = Memory::LocalConnection();
+            Writes localWrites(local);
+            if (Memory::IsTeam()) {
+                m_target = Memory::TeamName(Memory::Target());
+                QSqlDatabase team = Memory::Connection();
+                Writes teamWrites(team);
+                m_prepared = team.isOpen();
+                loop(localWrites, &teamWrites);
+            } else {
+                loop(localWrites, nullptr);
+            }
         }
         Memory::Disconnect();
     }
 
 private:
-    void loop(Writes& writes)
+    static constexpr int FirstPauseMs = 500, LongestPauseMs = 10000;
+
+    void loop(Writes& local, Writes* team)
     {
+        if (team) {
+            m_state.team = true;
+            drain(local, *team);
+        }
         for (;;) {
-            QList<Work> batch;
+            QList<Item> batch;
             {
                 QMutexLocker locked(&m_lock);
-                while (m_waiting.isEmpty() && !m_stopping)
-                    m_wake.wait(&m_lock);
+                const bool waitingToSend = team && m_state.waiting > 0 && !m_stopping;
+                while (m_waiting.isEmpty() && !m_stopping && !m_retry) {
+                    if (waitingToSend ? !m_wake.wait(&m_lock, m_pauseMs) : !m_wake.wait(&m_lock))
+                        break;  // the pause is over: the outbox is tried again
+                }
                 if (m_waiting.isEmpty() && m_stopping)
                     break;
+                m_retry = false;
                 batch.swap(m_waiting);
                 m_busy = true;
             }
-            write(writes, batch);
+            if (team) {
+                keep(local, batch, *team);
+                drain(local, *team);
+            } else {
+                write(local, batch);
+            }
             QMutexLocker locked(&m_lock);
             m_busy = false;
             m_done.wakeAll();
         }
     }
 
-    void write(Writes& writes, const QList<Work>& batch)
+    // Writes a batch into a memory in one transaction.
+    void write(Writes& writes, const QList<Item>& batch)
     {
         QSqlDatabase& db = writes.db();
         QSqlQuery q(db);
         // The write lock from the start: two processes never both read, then both insert.
-        if (!db.isOpen() || !q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        if (!db.isOpen() || !runAll(q, Memory::Dialect::BeginWrite(db))) {
             failed(db.isOpen() ? q.lastError().text() : db.lastError().text());
             return;
         }
         bool all = true;
-        for (const Work& work : batch)
-            all = work(writes) && all;
+        for (const Item& item : batch)
+            all = (item.work ? item.work(writes) : apply(writes, item.record)) && all;
         writes.endStatements();
         if (!q.exec(QStringLiteral("COMMIT"))) {
             const QString why = q.lastError().text();
@@ -379,11 +501,148 @@ private:
             wrote();
     }
 
+    // The batch's records into the outbox; a caller's work straight to the team database,
+    // when it answers.
+    void keep(Writes& local, const QList<Item>& batch, Writes& team)
+    {
+        QList<Item> works;
+        QSqlDatabase& db = local.db();
+        QSqlQuery q(db);
+        if (!runAll(q, Memory::Dialect::BeginWrite(db))) {
+            failed(q.lastError().text());
+            return;
+        }
+        q.prepare(QStringLiteral("INSERT INTO outbox(target, record) VALUES(?, ?)"));
+        bool ok = true;
+        for (const Item& item : batch) {
+            if (item.work) {
+                works.append(item);
+                continue;
+            }
+            q.addBindValue(m_target);
+            q.addBindValue(item.record);
+            ok = ok && q.exec();
+        }
+        const QString why = q.lastError().text();
+        if (!ok || !q.exec(QStringLiteral("COMMIT"))) {
+            q.exec(QStringLiteral("ROLLBACK"));
+            failed(why.isEmpty() ? q.lastError().text() : why);
+        }
+        if (!works.isEmpty() && connected(team))
+            write(team, works);
+    }
+
+    // The team database open, its schema checked once a connection.
+    bool connected(Writes& team)
+    {
+        QSqlDatabase& db = team.db();
+        if (!db.isOpen()) {
+            m_prepared = false;
+            team.reset();
+            if (!db.open()) {
+                m_why = db.lastError().text();
+                return false;
+            }
+        }
+        if (!m_prepared) {
+            QString why;
+            if (!Memory::Prepare(db, m_keepDays, &why)) {
+                // A schema newer than this program's is never written: the outbox keeps all.
+                m_why = why;
+                db.close();
+                return false;
+            }
+            m_prepared = true;
+        }
+        return true;
+    }
+
+    // Sends the outbox in order, while the team database takes it.
+    void drain(Writes& local, Writes& team)
+    {
+        bool sent = connected(team);
+        QSqlDatabase& db = team.db();
+        QSqlQuery read(local.db());
+        read.setForwardOnly(true);
+        read.prepare(QStringLiteral("SELECT id, record FROM outbox WHERE target = ? ORDER BY id LIMIT 500"));
+        QSqlQuery done(local.db());
+        done.prepare(QStringLiteral("DELETE FROM outbox WHERE target = ? AND id <= ?"));
+        while (sent) {
+            read.addBindValue(m_target);
+            if (!read.exec())
+                break;
+            qint64 last = -1;
+            QList<QByteArray> records;
+            while (read.next()) {
+                last = read.value(0).toLongLong();
+                records.append(read.value(1).toByteArray());
+            }
+            read.finish();
+            if (records.isEmpty())
+                break;
+            QSqlQuery q(db);
+            sent = runAll(q, Memory::Dialect::BeginWrite(db));
+            for (const QByteArray& r : records)
+                sent = sent && apply(team, r);
+            team.endStatements();
+            sent = sent && q.exec(QStringLiteral("COMMIT"));
+            if (!sent) {
+                m_why = team.m_error.isEmpty() ? (q.lastError().text().isEmpty() ? db.lastError().text() : q.lastError().text()) : team.m_error;
+                team.m_error.clear();
+                q.exec(QStringLiteral("ROLLBACK"));
+                if (Memory::Dialect::Lost(db, m_why) || !db.isOpen()) {
+                    db.close();
+                } else {
+                    failed(m_why);  // the server refused a record: said once, tried again later
+                }
+                break;
+            }
+            done.addBindValue(m_target);
+            done.addBindValue(last);
+            done.exec();
+            wrote();
+        }
+        publish(local, sent);
+    }
+
+    // The team database's state, told when it changed.
+    void publish(Writes& local, bool reachable)
+    {
+        Memory::SetReachable(reachable);
+        QSqlQuery count(local.db());
+        count.prepare(QStringLiteral("SELECT count(*) FROM outbox WHERE target = ?"));
+        count.addBindValue(m_target);
+        const int waiting = count.exec() && count.next() ? count.value(0).toInt() : 0;
+        Memory::TeamState before, now;
+        {
+            QMutexLocker locked(&m_lock);
+            now = m_state;
+            now.team = true;
+            now.reachable = reachable;
+            now.unreachableSince = reachable ? 0 : (m_state.reachable ? Memory::Now() : m_state.unreachableSince);
+            now.waiting = waiting;
+            m_pauseMs = reachable ? FirstPauseMs : qMin(LongestPauseMs, m_state.reachable ? FirstPauseMs : m_pauseMs * 2);
+            if (now == m_state)
+                return;
+            before = m_state;
+            m_state = now;
+        }
+        if (stateChanged)
+            stateChanged(before, now);
+    }
+
     QMutex m_lock;
     QWaitCondition m_wake, m_done;
-    QList<Work> m_waiting;
+    QList<Item> m_waiting;
     bool m_busy = false;
     bool m_stopping = false;
+    bool m_retry = false;
+    const int m_keepDays;
+    QString m_target;
+    bool m_prepared = false;
+    QString m_why;
+    int m_pauseMs = FirstPauseMs;
+    Memory::TeamState m_state;
 };
 
 Writer* writer = nullptr;
@@ -422,6 +681,8 @@ void observed(const ExchangeRequest& request, const ExchangeOutcome& outcome, bo
     o.outcome = outcome.kind;
     o.datagrams = outcome.datagrams;
     o.admin = admin;
+    o.desktop = QSysInfo::machineHostName();
+    o.origin = QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (command) {
         o.text = outcome.text;
         const JournalNote note = TakeNote(request.host, request.port, request.command);
@@ -453,7 +714,15 @@ void Start(std::function<void(const QString& line)> tell)
         return;
     admin = Memory::AdminName();
     problemTold = 0;
-    writer = new Writer;
+    writer = new Writer(Memory::KeepDays());
+    writer->stateChanged = [](const Memory::TeamState& before, const Memory::TeamState& now) {
+        QMetaObject::invokeMethod(Signals(), [before, now] {
+            emit Signals()->teamStateChanged(now);
+            const QString note = Memory::TeamStateNote(before, now);
+            if (!note.isEmpty())
+                emit Signals()->teamNote(note);
+        }, Qt::QueuedConnection);
+    };
     writer->failed = tellFromWriter;
     writer->wrote = [] {
         problemTold.storeRelaxed(0);
@@ -489,30 +758,30 @@ void Observe(const Observation& observation)
 {
     if (!writer)
         return;
-    writer->hand([observation](Writes& writes) {
-        if (writes.observation(observation))
-            return true;
-        tellFromWriter(writes.m_error);
-        return false;
-    });
+    writer->hand({encode(observation), {}});
 }
 
 void Run(std::function<bool(QSqlDatabase& db)> work)
 {
     if (writer)
-        writer->hand([work = std::move(work)](Writes& writes) { return work(writes.db()); });
+        writer->hand({QByteArray(), [work = std::move(work)](Writes& writes) { return work(writes.db()); }});
 }
 
 void MarkLiftedElsewhere(qint64 banId)
 {
-    const qint64 now = Memory::Now();
-    Run([banId, now](QSqlDatabase& db) {
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("UPDATE bans SET lifted = ?, lifted_how = 'lifted elsewhere' WHERE id = ? AND lifted IS NULL"));
-        q.addBindValue(now);
-        q.addBindValue(banId);
-        return q.exec();
-    });
+    if (writer)
+        writer->hand({encodeLiftedElsewhere(banId, Memory::Now()), {}});
+}
+
+Memory::TeamState TeamStatus()
+{
+    return writer ? writer->state() : Memory::TeamState();
+}
+
+void SendNow()
+{
+    if (writer)
+        writer->retryNow();
 }
 
 }

@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include "memory/MemoryDatabase.h"
+
 #include <functional>
 
 // Records what the process's exchanges with servers show into the memory (see
@@ -22,11 +24,19 @@
 // The caller's thread only hands the report over: a writer thread of its own, with its
 // own connection, writes everything that came meanwhile in one transaction. A memory that
 // cannot be written is said once, and again only after a write has worked since.
-// Tells the windows that the memory changed: emitted on the main thread after each write.
+// A team database's memory: everything goes first into the local file's outbox and is sent
+// from there in order, at once while the server answers, else after a pause that grows to
+// ten seconds; a record is taken out of the outbox once the team database has it (a journal
+// entry sent twice, when an answer was lost, is kept once).
+// Tells the windows that the memory changed: emitted on the main thread after each write;
+// and what changed in the team database's reach or the outbox (see Memory::TeamStateLine).
 class RecorderSignals : public QObject {
     Q_OBJECT
 signals:
     void written();
+    void teamStateChanged(const Memory::TeamState& state);
+    // A line for the admin when the team database went away or answers again.
+    void teamNote(const QString& line);
 };
 
 namespace Recorder {
@@ -57,6 +67,8 @@ struct Observation {
     QList<QByteArray> datagrams;
     QString text;       // the answer's text as the pane shows it
     QString admin;
+    QString desktop;  // the host name of the machine the program ran on
+    QString origin;   // the entry's own key, made when it was observed
     // What a window noted of the command.
     QString targetName, targetAddress, reason;
     qint64 expiresAt = 0;
@@ -67,8 +79,13 @@ void Observe(const Observation& observation);
 // A ban (Memory::Ban::id) that the server no longer lists: lifted by someone else.
 void MarkLiftedElsewhere(qint64 banId);
 
-// Work for the writer thread, run there in the next transaction with its connection; false
-// when it could not be written.
+// Work for the writer thread, run there in the next transaction with its connection (the team
+// database's, which it needs to answer); false when it could not be written.
 void Run(std::function<bool(QSqlDatabase& db)> work);
+
+// The team database's reach and the outbox, as the writer last found them.
+Memory::TeamState TeamStatus();
+// The outbox is tried now, not after the pause.
+void SendNow();
 
 }

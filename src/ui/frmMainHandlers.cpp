@@ -700,6 +700,7 @@ void frmMain::KeepMemory()
         return named.isSet() && named.sameServer(BoundServer{host, port, QString()}) ? named.password : QString();
     });
     connect(banKeeper, &BanKeeper::told, this, &frmMain::AppendNote);
+    connect(Recorder::Signals(), &RecorderSignals::teamNote, banKeeper, [this](const QString& line) { AppendNote(line); });
     banKeeper->keep();
 }
 
