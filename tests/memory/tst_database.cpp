@@ -2,10 +2,14 @@
 // ones too), and the Team Database dialog of the real window, with a real keyring and
 // without one.
 #include "KeyringSession.h"
+#include "MainWindowControls.h"
 #include "TestEnv.h"
 
 #include "memory/DatabaseTarget.h"
+#include "memory/MemoryDatabase.h"
+#include "memory/frmDatabase.h"
 #include "settings/SettingsStore.h"
+#include "ui/frmMain.h"
 
 #include <QCheckBox>
 #include <QDirIterator>
@@ -17,6 +21,49 @@
 #include <QtTest>
 
 #include <functional>
+
+namespace {
+// A TCP port on 127.0.0.1 that nothing listens on: a connection there is refused at once.
+int refusingPort()
+{
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost);
+    return s.serverPort();
+}
+
+// The files under the test's settings and data folders that hold `text`.
+QStringList filesHolding(const TestEnv& env, const QString& text)
+{
+    QStringList found;
+    for (const QString& folder : {env.configHome(), qEnvironmentVariable("XDG_DATA_HOME")}) {
+        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile f(it.next());
+            if (f.open(QIODevice::ReadOnly) && f.readAll().contains(text.toUtf8()))
+                found << f.fileName();
+        }
+    }
+    return found;
+}
+
+// Opens the Team Database dialog from the window's menu and lets `fill` work in it, while it
+// is shown; false when no dialog came.
+bool inDialog(frmMain& w, const std::function<void(frmDatabase*)>& fill)
+{
+    bool shown = false;
+    QTimer::singleShot(0, &w, [&] {
+        auto* dialog = qobject_cast<frmDatabase*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        shown = true;
+        fill(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    w.findChild<QAction*>(QStringLiteral("mnuFileTeamDatabase"))->trigger();
+    return shown;
+}
+}
 
 class DatabaseTest : public QObject {
     Q_OBJECT
@@ -113,6 +160,69 @@ private slots:
             QVERIFY2(problem.contains(why) && !problem.contains(QLatin1Char('\n')), qPrintable(url.left(80) + QStringLiteral(": ") + problem));
             QVERIFY(!problem.contains(password));
         }
+    }
+
+    // The dialog of the real window: the URL in the settings, its password in the keyring (or,
+    // without one, kept for the run), in no file either way; the memory switched to it.
+    void dialogKeepsTheChoice()
+    {
+        TestEnv env;
+        const bool withKeyring = InKeyringSession();
+        const int port = refusingPort();
+        const QString url = QStringLiteral("postgresql://alice@127.0.0.1:%1/team").arg(port);
+        const QString key = QStringLiteral("database alice@127.0.0.1:%1/team").arg(port);
+        const QString password = QStringLiteral("s3cret-team-pw");
+        frmMain w;
+        w.show();
+        QStringList seen;
+        QVERIFY(inDialog(w, [&](frmDatabase* d) {
+            // The local file at first; the URL and password only for a team database.
+            QVERIFY(d->optLocal->isChecked() && !d->txtUrl->isEnabled() && !d->txtPassword->isEnabled());
+            QCOMPARE(d->txtPassword->echoMode(), QLineEdit::Password);
+            d->optTeam->click();
+            QVERIFY(d->txtUrl->isEnabled() && d->txtPassword->isEnabled());
+            // A host that is not this computer: TLS, or off knowingly with a plain warning.
+            QTest::keyClicks(d->txtUrl, QStringLiteral("postgresql://alice@db.example.org/team"));
+            QVERIFY(d->lblTls->isVisibleTo(d) && d->chkTlsOff->isVisibleTo(d) && !d->chkTlsOff->isChecked());
+            QCOMPARE(d->lblTls->text(), QStringLiteral("The connection to db.example.org is encrypted (TLS), as for every host that is not this computer: the server must offer TLS."));
+            d->chkTlsOff->click();
+            QVERIFY(d->lblTls->text().startsWith(QStringLiteral("Without TLS, anyone on the network between this computer and db.example.org can read")));
+            // A URL with a password stays in the dialog, unrepeated.
+            d->txtUrl->setText(QStringLiteral("postgresql://alice:%1@127.0.0.1/team").arg(password));
+            d->accept();
+            QVERIFY(d->isVisible() && d->lblProblem->text().contains(QStringLiteral("holds a password")) && !d->lblProblem->text().contains(password));
+            // Loopback: no TLS line. The test reaches a port that refuses, and says so.
+            d->txtUrl->setText(url + QStringLiteral("?sslmode=disable"));
+            QVERIFY(!d->lblTls->isVisibleTo(d) && !d->chkTlsOff->isVisibleTo(d));
+            QTest::keyClicks(d->txtPassword, password);
+            d->cmdTest->click();
+            QTRY_VERIFY_WITH_TIMEOUT(d->lblProblem->text().contains(QStringLiteral("refused")), 10000);
+            seen << d->lblProblem->text();
+            d->accept();
+            QVERIFY(!d->isVisible());
+        }));
+        QVERIFY2(!seen.isEmpty() && !seen.first().contains(password), qPrintable(seen.join(QLatin1Char('|'))));
+        QCOMPARE(GetProgramSetting(Key::TeamDatabase), url + QStringLiteral("?sslmode=disable"));
+        QTRY_COMPARE_WITH_TIMEOUT(KeyringSecret(QStringLiteral("telmorax ") + key, key), withKeyring ? password : QString(), 10000);
+        QVERIFY(Memory::IsTeam() && Memory::Target().url() == url + QStringLiteral("?sslmode=disable"));
+        FlushSettings();
+        QCOMPARE(filesHolding(env, password), QStringList());
+        QCOMPARE(filesHolding(env, url), QStringList{env.settingsFile()});
+
+        // Again: as kept, the password box empty. Back to the local file; the keyring keeps
+        // the password for the next time.
+        QVERIFY(inDialog(w, [&](frmDatabase* d) {
+            QVERIFY(d->optTeam->isChecked());
+            QCOMPARE(d->txtUrl->text(), url);
+            QCOMPARE(d->txtPassword->text(), QString());
+            d->optLocal->click();
+            d->accept();
+        }));
+        QCOMPARE(GetProgramSetting(Key::TeamDatabase), QString());
+        QVERIFY(!Memory::IsTeam() && Memory::IsOpen());
+        QCOMPARE(KeyringSecret(QStringLiteral("telmorax ") + key, key), withKeyring ? password : QString());
+        FlushSettings();
+        QCOMPARE(filesHolding(env, password), QStringList());
     }
 };
 
