@@ -154,6 +154,8 @@ std::optional<DatabaseTarget> ReadDatabaseUrl(const QString& url, QString* probl
         if (host->startsWith(QLatin1Char('/'))) {
             if (host->toUtf8().size() > LongestSocketFolder)
                 return refused(problem, QStringLiteral("The socket folder in the database URL is longer than %1 bytes.").arg(LongestSocketFolder));
+            if (host->contains(QLatin1Char(',')))  // libpq would read two hosts
+                return refused(problem, QStringLiteral("The socket folder in the database URL holds a comma."));
             t.host = *host;
         } else if (!name.match(*host).hasMatch() || host->size() > LongestHost) {
             return refused(problem, QStringLiteral("The host in the database URL is no host name or address (letters, digits, dots and "

@@ -105,17 +105,16 @@ void frmDatabase::showTls()
     const bool remote = team && t && t->team && !t->loopback();
     chkTlsOff->setVisible(remote);
     lblTls->setVisible(remote);
-    if (!remote)
-        return;
-    if (chkTlsOff->isChecked()) {
+    if (remote && chkTlsOff->isChecked()) {
         lblTls->setText(QStringLiteral("Without TLS, anyone on the network between this computer and %1 can read the player "
                                        "history, the journal and the database password, and change what is sent.")
                             .arg(t->host));
-    } else {
+    } else if (remote) {
         lblTls->setText(QStringLiteral("The connection to %1 is encrypted (TLS), as for every host that is not this computer: "
                                        "the server must offer TLS.")
                             .arg(t->host));
     }
+    adjustSize();  // room for the lines shown, or none
 }
 
 std::optional<Memory::DatabaseTarget> frmDatabase::named()
@@ -128,6 +127,7 @@ std::optional<Memory::DatabaseTarget> frmDatabase::named()
         problem = QStringLiteral("A team database is named by a URL such as postgresql://USER@HOST:PORT/DATABASE.");
     if (!t || !t->team) {
         lblProblem->setText(problem);
+        adjustSize();
         txtUrl->setFocus();
         return std::nullopt;
     }
@@ -156,6 +156,7 @@ void frmDatabase::cmdTest_Click()
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const QString problem = Memory::TestDatabaseConnection(target, password);
         lblProblem->setText(problem.isEmpty() ? QStringLiteral("The team database let the program in.") : problem);
+        adjustSize();
         QApplication::restoreOverrideCursor();
     };
     if (!txtPassword->text().isEmpty())

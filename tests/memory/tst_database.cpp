@@ -142,6 +142,7 @@ private slots:
             {QStringLiteral("postgresql://alice@[::1/team"), QStringLiteral("no IPv6 address")},
             {QStringLiteral("postgresql://alice@db,evil.example/team"), QStringLiteral("no host name")},
             {QStringLiteral("postgresql://alice@db%27%3B/team"), QStringLiteral("no host name")},
+            {QStringLiteral("postgresql://alice@%2Frun,%2Ftmp/team"), QStringLiteral("holds a comma")},
             {QStringLiteral("postgresql://@db/team"), QStringLiteral("names no user")},
             {QStringLiteral("postgresql://db/team"), QStringLiteral("names no user")},
             {QStringLiteral("postgresql://alice@/team"), QStringLiteral("names no host")},
