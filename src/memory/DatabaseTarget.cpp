@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 #include <QUrl>
 
+#include <algorithm>
 #include <cctype>
 
 namespace Memory {
@@ -24,13 +25,14 @@ const QString PasswordRefused = QStringLiteral("The database URL holds a passwor
                                                "the keyring), in ~/.pgpass or in PGPASSWORD.");
 const QString BadPort = QStringLiteral("The port in the database URL must be a number from 1 to 65535.");
 
+bool isControl(QChar c)
+{
+    return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
 bool hasControl(const QString& text)
 {
-    for (QChar c : text) {
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line || c.category() == QChar::Separator_Paragraph)
-            return true;
-    }
-    return false;
+    return std::any_of(text.begin(), text.end(), isControl);
 }
 
 // A part of the URL with its %XX escapes decoded as UTF-8; nothing when an escape is broken,
@@ -65,6 +67,25 @@ std::optional<DatabaseTarget> refused(QString* problem, const QString& why)
 
 std::optional<QString> databaseOption;
 
+// The user's or the database's name (`what`): decoded, there, and no longer than PostgreSQL
+// keeps whole.
+std::optional<QString> name(const QString& part, const QString& what, QString* problem)
+{
+    const std::optional<QString> text = decoded(part);
+    QString why;
+    if (!text)
+        why = QStringLiteral("The %1 in the database URL has a broken %-escape, or is no UTF-8 text, or holds a control character.");
+    else if (text->isEmpty())
+        why = QStringLiteral("The database URL names no %1: ") + Shape + QLatin1Char('.');
+    else if (text->toUtf8().size() > LongestName)
+        why = QStringLiteral("The %1 in the database URL is longer than ") + QString::number(LongestName) + QStringLiteral(" bytes.");
+    if (why.isEmpty())
+        return text;
+    if (problem)
+        *problem = why.arg(what);
+    return std::nullopt;
+}
+
 QString encoded(const QString& part, const QByteArray& keep = QByteArray())
 {
     return QString::fromLatin1(QUrl::toPercentEncoding(part, keep));
@@ -75,7 +96,8 @@ QString DatabaseTarget::url() const
 {
     if (!team)
         return QString();
-    const QString where = host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(encoded(host, ":")) : encoded(host);
+    const bool ipv6 = host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('/'));
+    const QString where = ipv6 ? QStringLiteral("[%1]").arg(encoded(host, ":")) : encoded(host);
     QString text = QStringLiteral("postgresql://%1@%2:%3/%4").arg(encoded(user), where, QString::number(port), encoded(database));
     if (tlsOff)
         text += QStringLiteral("?sslmode=disable");
@@ -91,7 +113,7 @@ std::optional<DatabaseTarget> ReadDatabaseUrl(const QString& url, QString* probl
     if (text.size() > LongestUrl)
         return refused(problem, QStringLiteral("The database URL is longer than %1 characters.").arg(LongestUrl));
     for (QChar c : text) {
-        if (hasControl(QString(c)) || c.isSpace())
+        if (isControl(c) || c.isSpace())
             return refused(problem, QStringLiteral("The database URL holds a space, a line end or another control character: "
                                                    "inside a name, write a space as %20."));
     }
@@ -117,13 +139,9 @@ std::optional<DatabaseTarget> ReadDatabaseUrl(const QString& url, QString* probl
     // Never echoed: it may be the password itself.
     if (userinfo.contains(QLatin1Char(':')))
         return refused(problem, PasswordRefused);
-    const std::optional<QString> user = decoded(userinfo);
+    const std::optional<QString> user = name(userinfo, QStringLiteral("user"), problem);
     if (!user)
-        return refused(problem, QStringLiteral("The user in the database URL has a broken %-escape, or is no UTF-8 text, or holds a control character."));
-    if (user->isEmpty())
-        return refused(problem, QStringLiteral("The database URL names no user: %1.").arg(Shape));
-    if (user->toUtf8().size() > LongestName)
-        return refused(problem, QStringLiteral("The user in the database URL is longer than %1 bytes.").arg(LongestName));
+        return std::nullopt;
     t.user = *user;
 
     // The host: a name or an IPv4 address, an IPv6 address in brackets, or a folder of Unix
@@ -148,7 +166,7 @@ std::optional<DatabaseTarget> ReadDatabaseUrl(const QString& url, QString* probl
         const std::optional<QString> host = decoded(parts[0]);
         if (!host)
             return refused(problem, QStringLiteral("The host in the database URL has a broken %-escape, or is no UTF-8 text, or holds a control character."));
-        static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9._-]+$"));
+        static const QRegularExpression hostName(QStringLiteral("^[A-Za-z0-9._-]+$"));
         if (host->isEmpty())
             return refused(problem, QStringLiteral("The database URL names no host: %1.").arg(Shape));
         if (host->startsWith(QLatin1Char('/'))) {
@@ -157,7 +175,7 @@ std::optional<DatabaseTarget> ReadDatabaseUrl(const QString& url, QString* probl
             if (host->contains(QLatin1Char(',')))  // libpq would read two hosts
                 return refused(problem, QStringLiteral("The socket folder in the database URL holds a comma."));
             t.host = *host;
-        } else if (!name.match(*host).hasMatch() || host->size() > LongestHost) {
+        } else if (!hostName.match(*host).hasMatch() || host->size() > LongestHost) {
             return refused(problem, QStringLiteral("The host in the database URL is no host name or address (letters, digits, dots and "
                                                    "hyphens; an IPv6 address in brackets; a socket folder as %2Frun%2Fpostgresql)."));
         } else {
@@ -172,13 +190,9 @@ std::optional<DatabaseTarget> ReadDatabaseUrl(const QString& url, QString* probl
         t.port = port;
     }
 
-    const std::optional<QString> database = slash < 0 ? QString() : decoded(rest.mid(slash + 1));
+    const std::optional<QString> database = name(slash < 0 ? QString() : rest.mid(slash + 1), QStringLiteral("database"), problem);
     if (!database)
-        return refused(problem, QStringLiteral("The database in the URL has a broken %-escape, or is no UTF-8 text, or holds a control character."));
-    if (database->isEmpty())
-        return refused(problem, QStringLiteral("The database URL names no database: %1.").arg(Shape));
-    if (database->toUtf8().size() > LongestName)
-        return refused(problem, QStringLiteral("The database name in the URL is longer than %1 bytes.").arg(LongestName));
+        return std::nullopt;
     t.database = *database;
 
     // Of libpq's options only sslmode, and only as far as this program keeps it: TLS off
