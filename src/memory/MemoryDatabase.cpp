@@ -127,6 +127,8 @@ bool Prepare(QSqlDatabase& db, int keepDays, QString* why)
     // brings it forward, the others find it done.
     if (!run(q, Dialect::BeginWrite(db), why))
         return false;
+    if (team)
+        q.exec(QStringLiteral("SET LOCAL client_min_messages = warning"));  // no notice of a table there already
     const QString read = team ? QStringLiteral("SELECT coalesce(max(version), 0) FROM telmorax_schema") : QStringLiteral("PRAGMA user_version");
     bool ok = (!team || q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS telmorax_schema(version INTEGER NOT NULL)")))
         && q.exec(read) && q.next();
@@ -251,11 +253,6 @@ Opening openTeam(int keepDays)
         o.notice = QObject::tr("The team database %1 is not used: Qt's PostgreSQL driver (libqt6sql6-psql) is not installed; nothing is recorded.").arg(name);
         return o;
     }
-    const Opening file = openFile(keepDays);
-    if (!file.usable) {
-        o.notice = file.notice;
-        return o;
-    }
     const QString connection = connectionName("team-open");
     QString why;
     bool ok = false;
@@ -273,6 +270,12 @@ Opening openTeam(int keepDays)
     }
     QSqlDatabase::removeDatabase(connection);
     why = why.simplified();
+    // What is recorded goes through the outbox in the local file: no team memory without it.
+    const Opening file = ok || lost ? openFile(keepDays) : Opening();
+    if ((ok || lost) && !file.usable) {
+        o.notice = file.notice;
+        return o;
+    }
     if (ok || lost) {
         teamOpen = true;
         o.usable = true;

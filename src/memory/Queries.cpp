@@ -20,6 +20,12 @@ QSqlQuery query(const QString& sql)
     return q;
 }
 
+// The memory is open, and its connection too (a team database may be away).
+bool readable()
+{
+    return IsOpen() && Connection().isOpen();
+}
+
 // Runs a query; a team connection found lost is opened again by the next query.
 bool exec(QSqlQuery& q)
 {
@@ -102,7 +108,7 @@ const QString BanColumns = QStringLiteral(
 QList<PlayerFound> Find(const QString& text, int limit)
 {
     QList<PlayerFound> found;
-    if (!IsOpen() || text.trimmed().isEmpty())
+    if (!readable() || text.trimmed().isEmpty())
         return found;
     const Search search = ReadSearch(text);
     QString fragment;
@@ -151,7 +157,7 @@ QList<PlayerFound> Find(const QString& text, int limit)
 
 QList<Alias> AliasesOf(qint64 nameId)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     // The name's addresses, the names seen there, and those names' addresses: two steps out.
     QSqlQuery q = query(QStringLiteral(
@@ -168,7 +174,7 @@ QList<Alias> AliasesOf(qint64 nameId)
 
 QList<Session> SessionsOf(qint64 nameId)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     QSqlQuery q = query(SessionColumns + QStringLiteral("WHERE s.name_id = ? ORDER BY s.server, s.last_seen DESC LIMIT 5000"));
     q.addBindValue(nameId);
@@ -177,7 +183,7 @@ QList<Session> SessionsOf(qint64 nameId)
 
 QList<Session> SessionsOn(const QString& server, qint64 from, qint64 to)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     QSqlQuery q = query(SessionColumns + QStringLiteral("WHERE s.server = ? AND s.last_seen >= ? AND s.first_seen <= ? "
                                                         "ORDER BY s.first_seen LIMIT 5000"));
@@ -189,7 +195,7 @@ QList<Session> SessionsOn(const QString& server, qint64 from, qint64 to)
 
 QStringList ServersSeen()
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     // One step of the index per server, not a scan of every session.
     QSqlQuery q = query(QStringLiteral("WITH RECURSIVE s(server) AS (SELECT min(server) FROM sessions UNION ALL "
@@ -200,7 +206,7 @@ QStringList ServersSeen()
 
 QList<JournalEntry> Journal(qint64 since)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     QSqlQuery q = query(JournalColumns + QStringLiteral("WHERE time >= ? ORDER BY time, id"));
     q.addBindValue(since);
@@ -210,7 +216,7 @@ QList<JournalEntry> Journal(qint64 since)
 QList<JournalEntry> JournalAbout(qint64 nameId)
 {
     QList<JournalEntry> list;
-    if (!IsOpen())
+    if (!readable())
         return list;
     QSqlQuery name = query(QStringLiteral("SELECT name FROM names WHERE id = ?"));
     name.addBindValue(nameId);
@@ -237,7 +243,7 @@ QList<JournalEntry> JournalAbout(qint64 nameId)
 
 QList<Ban> BansOn(const QString& server)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     QSqlQuery q = query(BanColumns + QStringLiteral("WHERE server = ? ORDER BY lifted IS NOT NULL, created DESC"));
     q.addBindValue(server);
@@ -246,7 +252,7 @@ QList<Ban> BansOn(const QString& server)
 
 QList<Ban> DueBans(qint64 now, const QString& claimant)
 {
-    if (!IsOpen())
+    if (!readable())
         return {};
     QSqlQuery q = query(BanColumns + QStringLiteral("WHERE lifted IS NULL AND expires <= ? AND (claimed_at IS NULL OR claimed_at < ? OR claimed_by = ?) "
                                                     "ORDER BY expires"));
@@ -258,7 +264,7 @@ QList<Ban> DueBans(qint64 now, const QString& claimant)
 
 bool ClaimBan(qint64 banId, const QString& claimant)
 {
-    if (!IsOpen())
+    if (!readable())
         return false;
     const qint64 now = Now();
     // One statement, so one transaction: of several programs, the first to lock the row has it;
@@ -276,7 +282,7 @@ bool ClaimBan(qint64 banId, const QString& claimant)
 
 qint64 NextExpiry()
 {
-    if (!IsOpen())
+    if (!readable())
         return 0;
     QSqlQuery q = query(QStringLiteral("SELECT min(expires) FROM bans WHERE lifted IS NULL AND expires IS NOT NULL"));
     return q.exec() && q.next() ? q.value(0).toLongLong() : 0;

@@ -382,8 +382,10 @@ struct Item {
 // database has it; while the server is away, sending is tried again after a growing pause.
 class Writer : public QThread {
 public:
+    // A team's writer first sends what its outbox holds: until then it is busy (see flush).
     Writer(int keepDays)
-        : m_keepDays(keepDays)
+        : m_busy(true)
+        , m_keepDays(keepDays)
     {
     }
     void hand(Item item)
@@ -449,6 +451,11 @@ private:
         if (team) {
             m_state.team = true;
             drain(local, *team);
+        }
+        {
+            QMutexLocker locked(&m_lock);
+            m_busy = false;
+            m_done.wakeAll();
         }
         for (;;) {
             QList<Item> batch;
@@ -549,6 +556,7 @@ private:
             if (!Memory::Prepare(db, m_keepDays, &why)) {
                 // A schema newer than this program's is never written: the outbox keeps all.
                 m_why = why;
+                team.reset();
                 db.close();
                 return false;
             }
@@ -591,6 +599,7 @@ private:
                 team.m_error.clear();
                 q.exec(QStringLiteral("ROLLBACK"));
                 if (Memory::Dialect::Lost(db, m_why) || !db.isOpen()) {
+                    team.reset();
                     db.close();
                 } else {
                     failed(m_why);  // the server refused a record: said once, tried again later
@@ -634,7 +643,7 @@ private:
     QMutex m_lock;
     QWaitCondition m_wake, m_done;
     QList<Item> m_waiting;
-    bool m_busy = false;
+    bool m_busy;
     bool m_stopping = false;
     bool m_retry = false;
     const int m_keepDays;
