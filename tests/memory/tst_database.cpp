@@ -3,6 +3,7 @@
 // without one.
 #include "KeyringSession.h"
 #include "MainWindowControls.h"
+#include "PostgresServer.h"
 #include "TestEnv.h"
 
 #include "memory/DatabaseTarget.h"
@@ -15,6 +16,7 @@
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
@@ -224,6 +226,55 @@ private slots:
         QCOMPARE(KeyringSecret(QStringLiteral("telmorax ") + key, key), withKeyring ? password : QString());
         FlushSettings();
         QCOMPARE(filesHolding(env, password), QStringList());
+    }
+
+    // A real PostgreSQL: the dialog's Test Connection tells a wrong password from the right one,
+    // and OK records into it. The program run from the command line then logs in with the
+    // keyring's password, and where there is no keyring with libpq's own (PGPASSWORD).
+    void realServerFromDialogAndCommandLine()
+    {
+        PostgresServer pg;
+        QVERIFY2(pg.start(), qPrintable(pg.errorText()));
+        TestEnv env;
+        const QString url = pg.target().url();
+        frmMain w;
+        QStringList answers;
+        QVERIFY(inDialog(w, [&](frmDatabase* d) {
+            d->optTeam->click();
+            d->txtUrl->setText(url);
+            for (const QString& password : {QStringLiteral("wrong-pw"), pg.password()}) {
+                d->txtPassword->setText(password);
+                d->cmdTest->click();
+                answers << d->lblProblem->text();
+            }
+            d->accept();
+        }));
+        QCOMPARE(answers.size(), 2);
+        QVERIFY2(answers.first().contains(QStringLiteral("password authentication failed")), qPrintable(answers.first()));
+        QCOMPARE(answers.last(), QStringLiteral("The team database let the program in."));
+        QVERIFY(Memory::IsTeam() && Memory::Reachable());
+        const QString key = pg.target().keyringKey();
+        QTRY_COMPARE_WITH_TIMEOUT(KeyringSecret(QStringLiteral("telmorax ") + key, key), InKeyringSession() ? pg.password() : QString(), 10000);
+
+        auto lookup = [&](const QString& pgPassword) {
+            QProcess p;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove(QStringLiteral("PGPASSWORD"));
+            if (!pgPassword.isEmpty())
+                environment.insert(QStringLiteral("PGPASSWORD"), pgPassword);
+            p.setProcessEnvironment(environment);
+            p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/telmorax"),
+                {QStringLiteral("--lookup"), QStringLiteral("Sarge"), QStringLiteral("--database"), url});
+            p.waitForFinished(60000);
+            return std::make_pair(p.exitCode(), QString::fromUtf8(p.readAllStandardError()));
+        };
+        const auto [status, said] = lookup(QString());
+        if (InKeyringSession()) {
+            QVERIFY2(status == 0, qPrintable(said));
+        } else {
+            QVERIFY2(status == 2 && said.contains(QStringLiteral("no password supplied")), qPrintable(said));
+            QVERIFY2(lookup(pg.password()).first == 0, qPrintable(lookup(pg.password()).second));
+        }
     }
 };
 
