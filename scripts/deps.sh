@@ -6,9 +6,10 @@ packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt
 # The desktop's keyring: QtKeychain, the Secret Service library it loads at run time, and for
 # the tests a keyring daemon, a session bus of their own (dbus-run-session) and secret-tool.
 packages+=(qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon libsecret-tools)
-# The team database: for the tests a PostgreSQL server they start themselves (as the postgres
-# user the package makes), with its psql and its trigram index.
-packages+=(postgresql)
+# The team database: libpq's header (the program cuts a connection whose server stopped
+# answering), and for the tests a PostgreSQL server they start themselves (as the postgres user
+# the package makes), with its psql and its trigram index.
+packages+=(libpq-dev postgresql)
 # The Debian package (scripts/package.sh) and its test: dpkg-shlibdeps and dpkg-buildflags, the
 # package checker, the AppStream checker, man to render the manual page, gzip for it, bash's
 # completion library, and zsh to read its completion.

@@ -110,6 +110,7 @@ int PrintJournal(const CommandLine& c)
             o.insert(QStringLiteral("player"), e.targetName);
             o.insert(QStringLiteral("address"), e.targetAddress);
             o.insert(QStringLiteral("reason"), e.reason);
+            o.insert(QStringLiteral("desktop"), e.desktop);
             array.append(o);
         }
         printJson(array);

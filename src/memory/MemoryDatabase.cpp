@@ -2,6 +2,7 @@
 
 #include "console/ColourCodes.h"
 #include "memory/Dialect.h"
+#include "memory/TeamWatch.h"
 #include "console/ServerAddress.h"
 #include "settings/OwnFiles.h"
 #include "settings/SettingsStore.h"
@@ -150,7 +151,8 @@ bool Prepare(QSqlDatabase& db, int keepDays, QString* why)
         q.exec(QStringLiteral("ROLLBACK"));
         return false;
     }
-    prune(db, keepDays);
+    // A team's sightings are shared: one admin's shorter setting does not shorten them for all.
+    prune(db, team ? qMax(keepDays, DefaultKeepDays) : keepDays);
     return true;
 }
 
@@ -260,6 +262,7 @@ Opening openTeam(int keepDays)
     {
         QSqlDatabase db = teamConnection(connection);
         if (db.open()) {
+            TeamWatch watch(db);
             ok = Prepare(db, keepDays, &why);
             lost = !ok && Dialect::Lost(db, why);
         } else {
@@ -340,15 +343,21 @@ QString TeamName(const DatabaseTarget& t)
     return t.user + QLatin1Char('@') + ServerAddressText(t.host, t.port) + QLatin1Char('/') + t.database;
 }
 
+namespace {
+QString recordsWaiting(int n)
+{
+    return n == 1 ? QObject::tr("1 record waiting") : QObject::tr("%1 records waiting").arg(n);
+}
+}
+
 QString TeamStateLine(const TeamState& state)
 {
     if (!state.team || (state.reachable && state.waiting == 0))
         return QString();
-    const QString records = state.waiting == 1 ? QObject::tr("1 record waiting") : QObject::tr("%1 records waiting").arg(state.waiting);
     if (state.reachable)
-        return QObject::tr("team database: %1").arg(records);
+        return QObject::tr("team database: %1").arg(recordsWaiting(state.waiting));
     const QString since = QDateTime::fromMSecsSinceEpoch(state.unreachableSince).toString(QStringLiteral("HH:mm"));
-    return QObject::tr("team database unreachable since %1; ").arg(since) + records;
+    return QObject::tr("team database unreachable since %1; ").arg(since) + recordsWaiting(state.waiting);
 }
 
 QString TeamStateNote(const TeamState& before, const TeamState& now)
@@ -356,7 +365,7 @@ QString TeamStateNote(const TeamState& before, const TeamState& now)
     if (before.reachable && !now.reachable)
         return TeamStateLine(now);
     if (!before.reachable && now.reachable)
-        return now.waiting > 0 ? QObject::tr("team database reachable again; %1").arg(TeamStateLine(now).section(QLatin1String(": "), 1))
+        return now.waiting > 0 ? QObject::tr("team database reachable again; %1").arg(recordsWaiting(now.waiting))
                                : QObject::tr("team database reachable again; every record sent");
     return QString();
 }

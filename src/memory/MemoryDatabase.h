@@ -71,7 +71,7 @@ QString TeamStateLine(const TeamState& state);
 // answers again; empty otherwise.
 QString TeamStateNote(const TeamState& before, const TeamState& now);
 // The schema made or brought forward on a connection, one program at a time, and sightings
-// older than `keepDays` removed; false when it is no database of ours, or one of a newer
+// older than `keepDays` removed (on a team database, never fewer than DefaultKeepDays); false when it is no database of ours, or one of a newer
 // schema (`why` says so, and nothing was written).
 bool Prepare(QSqlDatabase& db, int keepDays, QString* why);
 // Closes the calling thread's connection (a thread does before it ends).

@@ -2,6 +2,7 @@
 
 #include "memory/Dialect.h"
 #include "memory/MemoryDatabase.h"
+#include "memory/TeamWatch.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -29,9 +30,12 @@ bool readable()
 // Runs a query; a team connection found lost is opened again by the next query.
 bool exec(QSqlQuery& q)
 {
-    if (q.exec())
-        return true;
     QSqlDatabase db = Connection();
+    {
+        TeamWatch watch(db);
+        if (q.exec())
+            return true;
+    }
     if (Dialect::Lost(db, q.lastError().text()))
         Drop(db);
     return false;
@@ -139,16 +143,16 @@ QList<PlayerFound> Find(const QString& text, int limit)
                                                "WHERE na.name_id = ? ORDER BY na.last_seen DESC"));
     for (PlayerFound& p : found) {
         totals.addBindValue(p.nameId);
-        if (totals.exec() && totals.next()) {
+        if (exec(totals) && totals.next()) {
             p.sessions = totals.value(0).toInt();
             p.playedMs = totals.value(1).toLongLong();
         }
         servers.addBindValue(p.nameId);
-        servers.exec();
+        exec(servers);
         while (servers.next())
             p.servers.append(servers.value(0).toString());
         addresses.addBindValue(p.nameId);
-        addresses.exec();
+        exec(addresses);
         while (addresses.next())
             p.addresses.append(addresses.value(0).toString());
     }
@@ -220,18 +224,18 @@ QList<JournalEntry> JournalAbout(qint64 nameId)
         return list;
     QSqlQuery name = query(QStringLiteral("SELECT name FROM names WHERE id = ?"));
     name.addBindValue(nameId);
-    if (!name.exec() || !name.next())
+    if (!exec(name) || !name.next())
         return list;
     QStringList addresses;
     QSqlQuery a = query(QStringLiteral("SELECT a.ip FROM name_address na JOIN addresses a ON a.id = na.address_id WHERE na.name_id = ?"));
     a.addBindValue(nameId);
-    a.exec();
+    exec(a);
     while (a.next())
         addresses.append(a.value(0).toString());
     // An entry names a player as the server sent the name, and a ban its address/prefix.
     QSqlQuery q = query(JournalColumns + QStringLiteral("WHERE target_name = ? OR target_address IS NOT NULL ORDER BY time DESC, id DESC"));
     q.addBindValue(name.value(0).toString());
-    q.exec();
+    exec(q);
     while (q.next()) {
         const JournalEntry e = entry(q);
         const QString ip = e.targetAddress.section(QLatin1Char('/'), 0, 0);
@@ -285,7 +289,7 @@ qint64 NextExpiry()
     if (!readable())
         return 0;
     QSqlQuery q = query(QStringLiteral("SELECT min(expires) FROM bans WHERE lifted IS NULL AND expires IS NOT NULL"));
-    return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+    return exec(q) && q.next() ? q.value(0).toLongLong() : 0;
 }
 
 QString TimeText(qint64 ms)

@@ -6,6 +6,7 @@
 #include "log/LogText.h"
 #include "memory/Dialect.h"
 #include "memory/MemoryDatabase.h"
+#include "memory/TeamWatch.h"
 #include "players/PlayerCommands.h"
 #include "players/StatusTable.h"
 #include "console/StatusResponse.h"
@@ -312,8 +313,17 @@ using Work = std::function<bool(Writes&)>;
 // A record of what to write, as the outbox keeps it: an observation, or a ban lifted elsewhere.
 enum RecordKind : quint8 { ObservationRecord = 1, LiftedElsewhereRecord = 2 };
 
-QByteArray encode(const Observation& o)
+// Only what writing needs goes into the record, as the outbox keeps it in a file: the command
+// with its password values masked, the answer's datagrams of a status read alone, and the text
+// of a ban's answer alone (an answer such as cvarlist's holds the server's passwords).
+QByteArray encode(Observation o)
 {
+    const QString word = firstWord(o.command);
+    o.command = MaskPasswords(o.command);
+    if (word != QLatin1String("status") && word != QLatin1String("getstatus"))
+        o.datagrams.clear();
+    if (word != QLatin1String("banaddr") && word != QLatin1String("bandel"))
+        o.text.clear();
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_0);
@@ -535,8 +545,10 @@ private:
             q.exec(QStringLiteral("ROLLBACK"));
             failed(why.isEmpty() ? q.lastError().text() : why);
         }
-        if (!works.isEmpty() && connected(team))
+        if (!works.isEmpty() && connected(team)) {
+            Memory::TeamWatch watch(team.db());
             write(team, works);
+        }
     }
 
     // The team database open, its schema checked once a connection.
@@ -552,6 +564,7 @@ private:
             }
         }
         if (!m_prepared) {
+            Memory::TeamWatch watch(db);
             QString why;
             if (!Memory::Prepare(db, m_keepDays, &why)) {
                 // A schema newer than this program's is never written: the outbox keeps all.
@@ -588,6 +601,7 @@ private:
             read.finish();
             if (records.isEmpty())
                 break;
+            Memory::TeamWatch watch(db);
             QSqlQuery q(db);
             sent = runAll(q, Memory::Dialect::BeginWrite(db));
             for (const QByteArray& r : records)

@@ -139,6 +139,24 @@ void PostgresServer::stop()
     }
 }
 
+void PostgresServer::freeze(bool frozen)
+{
+    const qint64 server = m_server.processId();
+    QList<pid_t> processes{pid_t(server)};
+    // Its backends and helpers: the processes whose parent it is.
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toLongLong() == server)
+            processes << pid_t(pid.toInt());
+    }
+    for (pid_t p : processes)
+        ::kill(p, frozen ? SIGSTOP : SIGCONT);
+}
+
 QString PostgresServer::sql(const QString& statements, bool* ok)
 {
     QProcess psql;

@@ -20,6 +20,9 @@ public:
     bool start();
     // A fast shutdown (the connections are cut), as an administrator stops it.
     void stop();
+    // Every process of the server stopped (SIGSTOP) or let go on: a server that answers
+    // nothing and closes nothing, as behind a network that drops every datagram.
+    void freeze(bool frozen);
 
     quint16 port() const { return m_port; }
     QString password() const { return m_password; }  // the team user's
