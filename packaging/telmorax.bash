@@ -1,5 +1,5 @@
 # bash completion for telmorax                                    -*- shell-script -*-
-# The options as `telmorax --help` lists them, the values of --color, --window and --for, files for
+# The options as `telmorax --help` lists them, the values of --color, --window, --for and --database, files for
 # --password-file and --log, and for --group the groups of the saved servers, which
 # `telmorax --list` prints (address, group and label, separated by tabs).
 
@@ -26,6 +26,12 @@ _telmorax()
             ;;
         --window)
             COMPREPLY=($(compgen -W 'servers players' -- "$cur"))
+            return
+            ;;
+        --database)
+            # The local file, or the start of a team database's URL.
+            COMPREPLY=($(compgen -W 'local postgresql://' -- "$cur"))
+            [[ ${COMPREPLY-} == *// ]] && compopt -o nospace
             return
             ;;
         --group)

@@ -1,6 +1,7 @@
 #include "app/IdleExit.h"
 #include "cli/CommandLine.h"
 #include "cli/RunWithoutWindow.h"
+#include "memory/DatabaseTarget.h"
 #include "settings/ProgramInfo.h"
 #include "ui/frmMain.h"
 
@@ -19,6 +20,8 @@ int main(int argc, char* argv[])
         for (int i = 0; i < argc; ++i)
             arguments.append(QString::fromLocal8Bit(argv[i]));
         commandLine = ReadCommandLine(arguments);
+        if (commandLine.database)
+            Memory::SetDatabaseOption(*commandLine.database);
         if (commandLine.action != CommandLine::Window)
             return RunWithoutWindow(argc, argv, commandLine);
     }

@@ -3,6 +3,7 @@
 #include "console/BanDuration.h"
 #include "console/RconDatagram.h"
 #include "console/ServerAddress.h"
+#include "memory/DatabaseTarget.h"
 #include "memory/MemoryDatabase.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
@@ -51,7 +52,15 @@ const QString Description = QStringLiteral(
     "the exit statuses of --send. --lift-expired lifts the bans whose time has come, after\n"
     "reading each server's ban list, with each server's saved password (else the one of\n"
     "--password-file or TELMORAX_PASSWORD); its exit status is the worst of theirs, 2 when a\n"
-    "server's password is missing.");
+    "server's password is missing.\n"
+    "\n"
+    "The memory can live on a PostgreSQL server that a team of admins shares instead:\n"
+    "--database postgresql://USER@HOST:PORT/DATABASE for one run, else the environment variable\n"
+    "TELMORAX_DATABASE (unless empty), else the window's Team Database setting; \"local\" (or an\n"
+    "empty --database) is the file. The database's password is never in the URL: it comes from\n"
+    "the keyring entry the Team Database dialog saved, else libpq finds it (~/.pgpass,\n"
+    "PGPASSWORD, a service file). A host that is not loopback gets TLS unless the URL ends in\n"
+    "?sslmode=disable; PGSSLMODE=verify-full asks libpq to check the server's certificate.");
 
 // The options of the window that Qt itself reads (-platform, -style, ...): accepted, and left
 // for the window to take, but not listed.
@@ -102,6 +111,10 @@ struct Options {
         QStringLiteral("Colour codes in answers: drawn in the terminal's colours (always), removed (never), or drawn "
                        "only when standard output is a terminal (auto, the default)."),
         QStringLiteral("WHEN")};
+    QCommandLineOption database{QStringLiteral("database"),
+        QStringLiteral("Keep the memory in the team database at URL (postgresql://USER@HOST:PORT/DATABASE) for this run, or in the "
+                       "local file (local)."),
+        QStringLiteral("URL")};
     QCommandLineOption window{QStringLiteral("window"),
         QStringLiteral("Open the Servers or the Players window beside the main window (NAME: servers or players)."),
         QStringLiteral("NAME")};
@@ -111,7 +124,7 @@ struct Options {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // -platform, as Qt reads it
         parser.setApplicationDescription(Description);
         parser.addOptions({help, version, window, send, group, all, list, wait, passwordFile, log, colours, lookup, json, journal, since,
-            ban, banFor, reason, liftExpired});
+            ban, banFor, reason, liftExpired, database});
         password.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(password);
         for (const char* name : QtValueOptions) {
@@ -159,6 +172,13 @@ CommandLine ReadCommandLine(const QStringList& arguments)
     if (parser.isSet(o.password))
         return usageError(QStringLiteral("The password is never taken from the command line, where every user of the machine "
                                          "can read it: use --password-file FILE or TELMORAX_PASSWORD."));
+
+    if (parser.isSet(o.database)) {
+        QString problem;
+        if (!Memory::ReadDatabaseUrl(parser.value(o.database), &problem))
+            return usageError(QStringLiteral("--database: ") + problem);
+        c.database = parser.value(o.database);
+    }
 
     const QStringList servers = parser.positionalArguments();
     if (servers.size() > 1)

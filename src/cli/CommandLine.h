@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // What the program's arguments ask for.
 struct CommandLine {
     enum Action {
@@ -38,6 +40,9 @@ struct CommandLine {
     qint64 banFor = 0;
     QString reason;
     SideWindow sideWindow = NoSideWindow;  // opened beside the main window
+    // --database: where the memory lives for this run ("local", "" or a URL that reads), in
+    // place of TELMORAX_DATABASE and the setting; nothing when not given.
+    std::optional<QString> database;
     QString error;
 };
 

@@ -6,6 +6,7 @@
 #include "cli/TerminalText.h"
 #include "console/ColourCodes.h"
 #include "console/ServerExchange.h"
+#include "memory/DatabaseChoice.h"
 #include "memory/MemoryDatabase.h"
 #include "memory/Queries.h"
 #include "memory/Recorder.h"
@@ -25,11 +26,17 @@ QString row(const QStringList& fields)
     return printable.join(QLatin1Char('\t')) + QLatin1Char('\n');
 }
 
+// The memory to print from: a team database that cannot be reached now has no answer to give
+// (what this desktop has not sent yet waits in the outbox).
 bool memoryReady()
 {
     const Memory::Opening o = Memory::Open(Memory::KeepDays());
     if (!o.notice.isEmpty())
         Tell(PrintableLine(o.notice));
+    if (o.usable && Memory::IsTeam() && !Memory::Reachable()) {
+        Tell(QStringLiteral("The team database does not answer, so there is nothing to print."));
+        return false;
+    }
     return o.usable;
 }
 
@@ -37,6 +44,21 @@ void printJson(const QJsonArray& array)
 {
     Print(stdout, QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
 }
+}
+
+bool OpenChosenMemory()
+{
+    QString problem;
+    const std::optional<Memory::DatabaseTarget> target = Memory::ChosenDatabase(&problem);
+    if (!target) {
+        Tell(PrintableLine(problem));
+        return false;
+    }
+    // The local file opens as it always has, when it is first used; the notice of either is
+    // told then.
+    if (target->team)
+        Memory::Open(*target, Memory::DatabasePasswordNow(*target), Memory::KeepDays());
+    return true;
 }
 
 int PrintLookup(const CommandLine& c)

@@ -3,6 +3,11 @@
 
 // The command line's runs over the program's memory, under a QCoreApplication; each returns
 // the exit status.
+// Opens the memory the run chose (--database, else TELMORAX_DATABASE, else the setting) before
+// anything reads or records: a team database with the password of its keyring entry when
+// there is one, else as libpq finds it. False, said on standard error, when the choice
+// cannot be read.
+bool OpenChosenMemory();
 // --lookup TEXT: the players found (see Memory::Find), a header line and then one line each,
 // the fields separated by tabs; or, with --json, a JSON array.
 int PrintLookup(const CommandLine& commandLine);

@@ -113,6 +113,18 @@ int RunWithoutWindow(int& argc, char* argv[], const CommandLine& commandLine)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(ProgramInfo::Title);
     switch (commandLine.action) {
+    case CommandLine::Send:
+    case CommandLine::SendSaved:
+    case CommandLine::Lookup:
+    case CommandLine::Journal:
+    case CommandLine::LiftExpired:
+        if (!OpenChosenMemory())
+            return ExitStatus::Usage;
+        break;
+    default:
+        break;
+    }
+    switch (commandLine.action) {
     case CommandLine::Help:
         Print(stdout, UsageText());
         return 0;

@@ -94,7 +94,16 @@ void ServerPasswords::ResetForTests()
 
 void ServerPasswords::read(const QString& host, int port, QObject* context, std::function<void(const QString&)> then)
 {
-    const QString entry = EntryOf(host, port);
+    readEntry(EntryOf(host, port), context, std::move(then));
+}
+
+void ServerPasswords::write(const QString& host, int port, const QString& password, QObject* context, std::function<void(bool)> then)
+{
+    writeEntry(EntryOf(host, port), password, context, std::move(then));
+}
+
+void ServerPasswords::readEntry(const QString& entry, QObject* context, std::function<void(const QString&)> then)
+{
     if (!context)
         context = this;
     if (memory().noKeyring) {
@@ -113,10 +122,8 @@ void ServerPasswords::read(const QString& host, int port, QObject* context, std:
     });
 }
 
-void ServerPasswords::write(const QString& host, int port, const QString& password, QObject* context,
-    std::function<void(bool)> then)
+void ServerPasswords::writeEntry(const QString& entry, const QString& password, QObject* context, std::function<void(bool)> then)
 {
-    const QString entry = EntryOf(host, port);
     if (!context)
         context = this;
     if (!then)

@@ -36,6 +36,10 @@ public:
     void write(const QString& host, int port, const QString& password, QObject* context = nullptr,
         std::function<void(bool kept)> then = nullptr);
     void remove(const QString& host, int port) { write(host, port, QString()); }
+    // The same for another of the program's entries ("database USER@HOST:PORT/DATABASE"), filed
+    // under the service "telmorax " and the entry's name.
+    void readEntry(const QString& entry, QObject* context, std::function<void(const QString& password)> then);
+    void writeEntry(const QString& entry, const QString& password, QObject* context = nullptr, std::function<void(bool kept)> then = nullptr);
 
     // True once it is known that there is no keyring service: passwords live in memory.
     static bool InMemoryOnly();

@@ -40,7 +40,22 @@ struct DatabaseTarget {
 // Reads "postgresql://USER@HOST:PORT/DATABASE" ("postgres://" too; the port may be left
 // out; "?sslmode=disable" turns TLS off). A URL holding a password is refused (a password
 // never goes on a command line or into a settings file), as is anything else it cannot
-// read; `problem` says why, in one line for the admin.
+// read; `problem` says why, in one line for the admin. "local" or an empty text is the
+// local file.
+//
+// The parts are percent-decoded; the host is a name or an IPv4 address (lower case), an IPv6
+// address in brackets, or a socket folder written %2Frun%2Fpostgresql. Refused: a user, a
+// database or a host that is missing, too long for PostgreSQL, or holds a control character
+// (decoded or not); raw spaces; a #fragment; any option but sslmode=disable or require (libpq
+// reads the others from its environment or a service file). What it gives goes to libpq only
+// through QSqlDatabase's setters, which quote each value.
 std::optional<DatabaseTarget> ReadDatabaseUrl(const QString& url, QString* problem);
+
+// The database of this run: the --database option when the run was given one (set before
+// the memory opens), else TELMORAX_DATABASE unless it is empty, else the setting kept by the
+// Team Database dialog, else the local file. Nothing when the chosen text cannot be read:
+// `problem` then names where it came from and why.
+void SetDatabaseOption(const QString& url);
+std::optional<DatabaseTarget> ChosenDatabase(QString* problem);
 
 }

@@ -64,6 +64,9 @@ inline const QString ServersPollSeconds = QStringLiteral("ServersPollSeconds");
 inline const QString KeepSightingsDays = QStringLiteral("KeepSightingsDays");
 inline const QString AdminName = QStringLiteral("AdminName");
 inline const QString LastReasons = QStringLiteral("LastReasons");
+// Where the memory lives: a team database's URL (postgresql://USER@HOST:PORT/DATABASE, with
+// ?sslmode=disable when the admin turned TLS off), or blank for the local file. Never a password.
+inline const QString TeamDatabase = QStringLiteral("TeamDatabase");
 
 // History slots: "ServerAddr1".."ServerAddr15" and "Port1".."Port10".
 constexpr int AddressSlots = 15;

@@ -114,7 +114,7 @@ frmMain::frmMain(QWidget* parent)
     commandCompletion = new CommandCompletion(txtCommand, &commandRecall, [this] { return boxes(); }, nameRefresh, this);
     // A log that cannot be written is said in the pane, on a line of its own.
     SetLogProblemReporter([this](const QString& text) { AppendNote(text); });
-    KeepMemory();
+    OpenChosenMemory();
 }
 
 frmMain::~frmMain()
@@ -244,6 +244,7 @@ void frmMain::createMenus()
     mnuFile = bar->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     mnuFileViewLog = menuItem(mnuFile, "mnuFileViewLog", QStringLiteral("&View Log"));
+    mnuFileTeamDatabase = menuItem(mnuFile, "mnuFileTeamDatabase", QStringLiteral("&Team Database..."));
     separator(mnuFile, "sp4");
     mnuFileExit = menuItem(mnuFile, "mnuFileExit", QStringLiteral("E&xit"));
 
@@ -335,6 +336,7 @@ void frmMain::connectEvents()
     connect(UserDataFolderNotice::instance(), &UserDataFolderNotice::unusable, this, &frmMain::AppendNote);
 
     connect(mnuFileViewLog, &QAction::triggered, this, &frmMain::mnuFileViewLog_Click);
+    connect(mnuFileTeamDatabase, &QAction::triggered, this, &frmMain::mnuFileTeamDatabase_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
     connect(mnuCommandsStatus, &QAction::triggered, this, &frmMain::mnuCommandsStatus_Click);
     connect(mnuCommandsServerInfo, &QAction::triggered, this, &frmMain::mnuCommandsServerInfo_Click);

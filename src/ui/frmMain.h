@@ -27,6 +27,9 @@ class frmLookup;
 class BanKeeper;
 class frmMaps;
 class frmBans;
+namespace Memory {
+struct DatabaseTarget;
+}
 
 // The main window: it builds its controls, connects their events to its handlers, and draws.
 // The handlers are named after the control and the event; what they do with a server is the
@@ -100,6 +103,9 @@ public slots:
 
     // --- log, reference lists, web links, About ---
     void mnuFileViewLog_Click();
+    // Asks where the memory lives (the local file or a team database), keeps the choice and
+    // switches the memory to it.
+    void mnuFileTeamDatabase_Click();
     void mnuViewCommands_Click();
     void mnuViewVariables_Click();
     void mnuHelpUpdate_Click();
@@ -174,6 +180,7 @@ private:
 
     QMenu* mnuFile = nullptr;
     QAction* mnuFileViewLog = nullptr;
+    QAction* mnuFileTeamDatabase = nullptr;
     QAction* mnuFileExit = nullptr;
     QMenu* mnuCommands = nullptr;
     QAction* mnuCommandsStatus = nullptr;
@@ -219,6 +226,11 @@ private:
     BanKeeper* banKeeper = nullptr;
     void KeepMemory();    // records this window's exchanges, lifts the bans due
     void ForgetMemory();  // stops what KeepMemory began
+    // At start: the memory the run chose (--database, TELMORAX_DATABASE, the setting), a team
+    // database with its password from the keyring; the local file when the choice cannot be read.
+    void OpenChosenMemory();
+    // Records into `target` from now on (the one place the memory is switched).
+    void UseDatabase(const Memory::DatabaseTarget& target, const QString& password);
     bool m_recording = false;
     bool m_unloaded = false;
 };

@@ -16,7 +16,10 @@
 #include "log/LogFile.h"
 #include "lookup/frmLookup.h"
 #include "maps/frmMaps.h"
+#include "memory/DatabaseChoice.h"
+#include "memory/MemoryDatabase.h"
 #include "memory/Recorder.h"
+#include "memory/frmDatabase.h"
 #include "players/frmPlayers.h"
 #include "servers/frmServers.h"
 #include "settings/History.h"
@@ -724,6 +727,48 @@ void frmMain::ForgetMemory()
     banKeeper = nullptr;
     Recorder::Stop();
     m_recording = false;
+}
+
+void frmMain::OpenChosenMemory()
+{
+    QString problem;
+    const std::optional<Memory::DatabaseTarget> target = Memory::ChosenDatabase(&problem);
+    if (!target)
+        AppendNote(problem + QStringLiteral(" The memory is kept in the local file."));
+    if (!target || !target->team) {
+        KeepMemory();
+        return;
+    }
+    Memory::ReadDatabasePassword(*target, this, [this, t = *target](const QString& password) { UseDatabase(t, password); });
+}
+
+void frmMain::UseDatabase(const Memory::DatabaseTarget& target, const QString& password)
+{
+    ForgetMemory();
+    // Several windows in one process (tests): the one that keeps the recording switches it.
+    if (!Recorder::IsRecording()) {
+        Memory::Forget();
+        Memory::Open(target, password, Memory::KeepDays());  // its notice is told as the recording starts
+    }
+    KeepMemory();
+}
+
+void frmMain::mnuFileTeamDatabase_Click()
+{
+    QString ignored;
+    frmDatabase dialog(Memory::ReadDatabaseUrl(GetProgramSetting(Key::TeamDatabase), &ignored).value_or(Memory::DatabaseTarget()), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const Memory::DatabaseTarget target = dialog.target();
+    const QString password = dialog.password();
+    Memory::SaveDatabaseChoice(target, password, this, [this](bool kept) {
+        if (!kept)
+            AppendNote(QStringLiteral("The keyring did not take the team database's password: it is used until the program ends."));
+    });
+    if (target.team && password.isEmpty())
+        Memory::ReadDatabasePassword(target, this, [this, target](const QString& found) { UseDatabase(target, found); });
+    else
+        UseDatabase(target, password);
 }
 
 void frmMain::mnuCommandsLookup_Click()

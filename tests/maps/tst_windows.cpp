@@ -11,6 +11,7 @@
 #include "console/RequestBudget.h"
 #include "maps/MapList.h"
 #include "maps/frmMaps.h"
+#include "memory/frmDatabase.h"
 #include "players/PlayersModel.h"
 #include "players/frmPlayers.h"
 #include "servers/ServersModel.h"
@@ -19,7 +20,9 @@
 #include "settings/UserDataFolder.h"
 #include "ui/frmAbout.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
+#include <QRadioButton>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -154,8 +157,12 @@ private slots:
         auto* form = w.findChild<frmServers*>()->findChild<ServerForm*>();
         frmAbout about;
         about.show();
-        QVERIFY(form && form->isVisible());
-        for (QWidget* window : std::initializer_list<QWidget*>{&w, w.findChild<frmPlayers*>(), w.findChild<frmServers*>(), w.findChild<frmMaps*>(), w.findChild<frmBans*>(), form, &about})
+        frmDatabase database(Memory::DatabaseTarget{});  // with the TLS box a remote host shows
+        database.optTeam->click();
+        database.txtUrl->setText(QStringLiteral("postgresql://admin@db.example.org/team"));
+        database.show();
+        QVERIFY(form && form->isVisible() && database.chkTlsOff->isVisible());
+        for (QWidget* window : std::initializer_list<QWidget*>{&w, w.findChild<frmPlayers*>(), w.findChild<frmServers*>(), w.findChild<frmMaps*>(), w.findChild<frmBans*>(), form, &about, &database})
             QVERIFY2(clashingKeys(window).isEmpty(), qPrintable(clashingKeys(window).join(QLatin1Char('\n'))));
         form->close();
 
