@@ -1,6 +1,7 @@
 #include "memory/MemoryDatabase.h"
 
 #include "console/ColourCodes.h"
+#include "memory/DatabaseChoice.h"
 #include "memory/Dialect.h"
 #include "memory/TeamWatch.h"
 #include "console/ServerAddress.h"
@@ -47,22 +48,7 @@ QString connectionName(const char* kind = "memory")
 
 QSqlDatabase teamConnection(const QString& name)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    db.setHostName(target.host);
-    db.setPort(target.port);
-    db.setDatabaseName(target.database);
-    db.setUserName(target.user);
-    if (!teamPassword.isEmpty())
-        db.setPassword(teamPassword);
-    // A server that is away is found out in seconds; TLS where the host is not this machine,
-    // unless the admin turned it off; else libpq's own PGSSLMODE and service files decide.
-    QString options = QStringLiteral("connect_timeout=5;application_name=telmorax");
-    if (target.tlsRequired())
-        options += QStringLiteral(";sslmode=require");
-    else if (target.tlsOff)
-        options += QStringLiteral(";sslmode=disable");
-    db.setConnectOptions(options);
-    return db;
+    return TeamConnection(target, teamPassword, name);
 }
 
 QSqlDatabase openConnection(const QString& name, const QString& file)
