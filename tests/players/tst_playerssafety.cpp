@@ -227,7 +227,7 @@ private slots:
         Rig rig({"map: q3dm17\n"
                  "num score ping name            lastmsg address               qport rate\n"
                  "--- ----- ---- --------------- ------- --------------------- ----- -----\n"
-                 "  0     5   48 ^1Big ^3Bad Wolf     50 192.0.2.44:27960      31337 25000\n"},
+                 "  0     5   48 ^1Big ^3Bad Wolf     50 192.0.2.44:27960      31337 25000\n\n"},
             "clientkick\nkick\nsay\nstatus\n4 commands\n");
         frmPlayers* p = rig.window.get();
         QTRY_COMPARE_WITH_TIMEOUT(p->players->rowCount(), 1, 10000);
