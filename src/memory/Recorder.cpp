@@ -703,7 +703,14 @@ void observed(const ExchangeRequest& request, const ExchangeOutcome& outcome, bo
 
 RecorderSignals* Signals()
 {
-    static RecorderSignals* s = new RecorderSignals;  // lives as long as the process
+    // Lives as long as the process, on the application's thread whichever thread asks first
+    // (the writer's, that ends, when nothing asked before it): its signals are delivered there.
+    static RecorderSignals* s = [] {
+        auto* made = new RecorderSignals;
+        if (QCoreApplication::instance())
+            made->moveToThread(QCoreApplication::instance()->thread());
+        return made;
+    }();
     return s;
 }
 
@@ -743,9 +750,12 @@ void Stop()
         return;
     SetExchangeObserver({});
     writer->finish();
+    const bool team = writer->state().team;
     delete writer;
     writer = nullptr;
     teller = nullptr;
+    if (team)  // what the writer told of the team database is over
+        emit Signals()->teamStateChanged(Memory::TeamState());
 }
 
 bool IsRecording()
@@ -781,6 +791,12 @@ void SendNow()
 {
     if (writer)
         writer->retryNow();
+}
+
+QString TitleWithTeamState(const QString& title)
+{
+    const QString line = Memory::TeamStateLine(TeamStatus());
+    return line.isEmpty() ? title : title + QStringLiteral(" - ") + line;
 }
 
 }

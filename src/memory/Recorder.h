@@ -83,5 +83,11 @@ void MarkLiftedElsewhere(qint64 banId);
 Memory::TeamState TeamStatus();
 // The outbox is tried now, not after the pause.
 void SendNow();
+// A window's title that stays true while the team database is away or records wait (set
+// again on each teamStateChanged): `title`, then " - " and Memory::TeamStateLine ("team
+// database unreachable since 21:04; 312 records waiting") with the count as the writer now
+// finds it, since a change told before the recording stopped may come after; `title` alone
+// once all is sent.
+QString TitleWithTeamState(const QString& title);
 
 }

@@ -7,6 +7,7 @@
 #include "widgets/OutputPane.h"
 #include "settings/Shutdown.h"
 #include "log/LogFile.h"
+#include "memory/Recorder.h"
 #include "console/ServerPasswords.h"
 #include "settings/ProgramInfo.h"
 #include "settings/SettingsStore.h"
@@ -104,7 +105,9 @@ frmMain::frmMain(QWidget* parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     EndShutdown();
-    setWindowTitle(QStringLiteral("Quillhaven's Vantorin v1.30"));
+    const QString title = QStringLiteral("Quillhaven's Vantorin v1.30");
+    setWindowTitle(title);
+    connect(Recorder::Signals(), &RecorderSignals::teamStateChanged, this, [this, title] { setWindowTitle(Recorder::TitleWithTeamState(title)); });
     setFont(Fonts::arial(8.25));
     createMenus();
     createControls();

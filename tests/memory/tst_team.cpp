@@ -18,6 +18,8 @@
 #include "memory/Queries.h"
 #include "memory/Recorder.h"
 #include "memory/TeamWatch.h"
+#include "ui/frmMain.h"
+#include "widgets/OutputPane.h"
 #include "settings/UserDataFolder.h"
 
 #include <QApplication>
@@ -59,9 +61,10 @@ bool sent(int timeoutMs = 30000)
     return false;
 }
 
-// A second program: this test started again, with a data folder of its own, on the team
-// database (its password in PGPASSWORD, as libpq takes it).
-QProcess* program(const PostgresServer& pg, const QStringList& arguments, const QString& rconPassword = QString())
+// A second program, with a data folder of its own, on the team database (its password in
+// PGPASSWORD, as libpq takes it): this test started again, or with `real`, the program itself
+// given --database.
+QProcess* program(const PostgresServer& pg, const QStringList& arguments, const QString& rconPassword = QString(), bool real = false)
 {
     auto* p = new QProcess;
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -72,17 +75,24 @@ QProcess* program(const PostgresServer& pg, const QStringList& arguments, const 
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), data->path());
     env.insert(QStringLiteral("PGPASSWORD"), pg.password());
     env.insert(QStringLiteral("TEST_RCON_PASSWORD"), rconPassword);
+    env.insert(QStringLiteral("TELMORAX_PASSWORD"), rconPassword);
+    env.remove(QStringLiteral("DISPLAY"));
     p->setProcessEnvironment(env);
-    p->start(QCoreApplication::applicationFilePath(), QStringList{QStringLiteral("--program"), QString::number(pg.port())} + arguments);
+    if (real)
+        p->start(QCoreApplication::applicationDirPath() + QStringLiteral("/telmorax"), arguments + QStringList{QStringLiteral("--database"), pg.target().url()});
+    else
+        p->start(QCoreApplication::applicationFilePath(), QStringList{QStringLiteral("--program"), QString::number(pg.port())} + arguments);
     return p;
 }
 
-int finish(QProcess* p)
+int finish(QProcess* p, QString* out = nullptr)
 {
     // The test's own event loop goes on meanwhile: the stand-in servers answer from it.
     for (QDeadlineTimer deadline(120000); p->state() != QProcess::NotRunning && !deadline.hasExpired();)
         QTest::qWait(20);
     const int status = p->state() == QProcess::NotRunning && p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
+    if (out)
+        *out = QString::fromUtf8(p->readAllStandardOutput());
     p->kill();
     p->waitForFinished();
     delete p;
@@ -141,17 +151,29 @@ private slots:
         a.answer(QStringLiteral("status"), {ScriptedServer::StatusAnswer({{"0", "50", "^1Red", "203.0.113.1:27960"}, {"1", "40", "Blue", "203.0.113.2:27960"},
                                                {"2", "0", "Sarge", "bot"}})});
         b.answer(QStringLiteral("status"), {ScriptedServer::StatusAnswer({{"0", "50", "^1Red", "203.0.113.1:27960"}, {"3", "60", "Green", "198.51.100.3:1"}})});
-        QProcess* first = program(pg, {QStringLiteral("record"), QString::number(a.port()), QString::number(b.port())});
+        // The program itself sends "status" three times to one, while this process asks it too.
+        const QStringList three = {QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("--send"), QStringLiteral("status"),
+            QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("--wait"), QStringLiteral("0.1"), QStringLiteral("127.0.0.1:%1").arg(a.port())};
+        QProcess* first = program(pg, three, QStringLiteral("pw"), true);
         QProcess* second = program(pg, {QStringLiteral("record"), QString::number(b.port()), QString::number(a.port())});
+        Recorder::Start({});
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(ask(a.port(), QStringLiteral("status")));
         QCOMPARE(finish(first), 0);
         QCOMPARE(finish(second), 0);
+        QVERIFY(sent());
+        Recorder::Stop();
         QCOMPARE(a.heard().size() + b.heard().size(), 12);
-        // Every player once a server, the bot never; every typed command once.
+        // Every player once a server, the bot never; every typed command once, with its admin
+        // and desktop.
         QCOMPARE(count(QStringLiteral("SELECT count(*) FROM sessions")), 4);
         QCOMPARE(count(QStringLiteral("SELECT count(DISTINCT (server, name_id)) FROM sessions")), 4);
         QCOMPARE(count(QStringLiteral("SELECT count(*) FROM names")), 3);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM journal WHERE desktop <> '' AND origin <> ''")), 12);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM journal WHERE admin = '%1' AND desktop = '%2' AND origin <> ''")
+                           .arg(Memory::AdminName(), QSysInfo::machineHostName())),
+            12);
         QCOMPARE(count(QStringLiteral("SELECT count(DISTINCT origin) FROM journal")), 12);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM journal WHERE server = '127.0.0.1:%1'").arg(a.port())), 9);
         // What both programs recorded, found from this one.
         const QList<Memory::PlayerFound> red = Memory::Find(QStringLiteral("red"));
         QCOMPARE(red.size(), 1);
@@ -164,6 +186,10 @@ private slots:
         QCOMPARE(Memory::SessionsOf(red.first().nameId).size(), 2);
         QCOMPARE(Memory::SessionsOn(Memory::ServerKey(QStringLiteral("127.0.0.1"), a.port()), 0, Memory::Now()).size(), 2);
         QCOMPARE(Memory::Journal(0).first().desktop, QSysInfo::machineHostName());
+        // What the other recorded alone, found by the program itself.
+        QString found;
+        QCOMPARE(finish(program(pg, {QStringLiteral("--lookup"), QStringLiteral("green")}, QString(), true), &found), 0);
+        QVERIFY2(found.contains(QStringLiteral("Green")) && found.contains(QStringLiteral("198.51.100.3")), qPrintable(found));
 
         // A ban on the real server that fell due, with two programs to lift it.
         OpenArenaServer oa(QStringLiteral("rconpw"));
@@ -198,7 +224,10 @@ private slots:
         QVERIFY(opening.usable);
         QVERIFY(opening.notice.isEmpty());
         QVERIFY(Memory::IsTeam());
-        Recorder::Start({});
+        // The real window records; its title keeps the count of records waiting true.
+        auto w = std::make_unique<frmMain>();
+        QVERIFY(Recorder::IsRecording());
+        const QString title = w->windowTitle();
         QSignalSpy notes(Recorder::Signals(), &RecorderSignals::teamNote);
         ScriptedServer s;
         QList<QByteArray> answers;
@@ -218,12 +247,17 @@ private slots:
         record(3, 8);
         QTRY_VERIFY_WITH_TIMEOUT(!Recorder::TeamStatus().reachable, 20000);
         QCOMPARE(Recorder::TeamStatus().waiting, 5);
-        QVERIFY(Memory::TeamStateLine(Recorder::TeamStatus()).startsWith(QStringLiteral("team database unreachable since ")));
-        QVERIFY(Memory::TeamStateLine(Recorder::TeamStatus()).endsWith(QStringLiteral("; 5 records waiting")));
+        QTRY_VERIFY2(w->windowTitle().startsWith(title + QStringLiteral(" - team database unreachable since "))
+                && w->windowTitle().endsWith(QStringLiteral("; 5 records waiting")),
+            qPrintable(w->windowTitle()));
         // Each waiting record twice, as when the answer to a sending was lost: kept once.
         QVERIFY(QSqlQuery(Memory::LocalConnection()).exec(QStringLiteral("INSERT INTO outbox(target, record) SELECT target, record FROM outbox")));
+        Recorder::SendNow();
+        QTRY_VERIFY(w->windowTitle().endsWith(QStringLiteral("; 10 records waiting")));
         QTRY_VERIFY(!notes.isEmpty());
+        QCOMPARE(notes.size(), 1);  // the pane is told once, while the title follows the count
         QVERIFY(notes.first().first().toString().startsWith(QStringLiteral("team database unreachable since ")));
+        QVERIFY(w->findChild<OutputPane*>()->text().contains(notes.first().first().toString()));
         {
             frmLookup lookup([] { return MainWindowBoxes(); });
             lookup.txtSearch->setText(QStringLiteral("player"));
@@ -235,6 +269,7 @@ private slots:
         QVERIFY2(pg.start(), qPrintable(pg.errorText()));
         QVERIFY(sent());
         QTRY_VERIFY(notes.last().first().toString().startsWith(QStringLiteral("team database reachable again")));
+        QTRY_COMPARE(w->windowTitle(), title);
         QList<qint64> times;
         for (const Memory::JournalEntry& e : Memory::Journal(0))
             times << e.time;
@@ -246,6 +281,9 @@ private slots:
         // A server that answers nothing and closes nothing: its connection is cut, and the
         // admin switches to the local file meanwhile. The outbox is kept for the team
         // database, and sent when the program is on it again.
+        w.reset();
+        Recorder::Start({});
+        QVERIFY(sent());
         pg.freeze(true);
         record(8, 10);
         ask(s.port(), QStringLiteral("set rconpassword hunter2"));  // no answer; journalled all the same
