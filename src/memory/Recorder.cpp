@@ -215,6 +215,14 @@ private:
 
     bool exec(QSqlQuery& q)
     {
+        // A server's bytes may hold a NUL, which no PostgreSQL text can: a statement that
+        // held one would be refused, and the outbox stopped behind it for ever. It is kept as
+        // U+FFFD in either memory, so that a name is the same one in both.
+        const QVariantList values = q.boundValues();
+        for (int i = 0; i < values.size(); ++i) {
+            if (values.at(i).typeId() == QMetaType::QString && values.at(i).toString().contains(QChar(0)))
+                q.bindValue(i, values.at(i).toString().replace(QChar(0), QChar::ReplacementCharacter));
+        }
         if (q.exec())
             return true;
         m_error = q.lastError().text();

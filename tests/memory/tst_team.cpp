@@ -150,7 +150,10 @@ private slots:
         ScriptedServer a, b;
         a.answer(QStringLiteral("status"), {ScriptedServer::StatusAnswer({{"0", "50", "^1Red", "203.0.113.1:27960"}, {"1", "40", "Blue", "203.0.113.2:27960"},
                                                {"2", "0", "Sarge", "bot"}})});
-        b.answer(QStringLiteral("status"), {ScriptedServer::StatusAnswer({{"0", "50", "^1Red", "203.0.113.1:27960"}, {"3", "60", "Green", "198.51.100.3:1"}})});
+        // A hostile name: quotes, a backslash, a NUL, 4-byte UTF-8 and 300 characters.
+        const QString hostile = QString::fromLatin1("O'Br\"i\\n;--\0y\xF0\x9F\x98\x80", 17) + QString(283, QLatin1Char('z'));
+        b.answer(QStringLiteral("status"),
+            {ScriptedServer::StatusAnswer({{"0", "50", "^1Red", "203.0.113.1:27960"}, {"3", "60", "Green", "198.51.100.3:1"}, {"4", "60", hostile, "198.51.100.4:1"}})});
         // The program itself sends "status" three times to one, while this process asks it too.
         const QStringList three = {QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("--send"), QStringLiteral("status"),
             QStringLiteral("--send"), QStringLiteral("status"), QStringLiteral("--wait"), QStringLiteral("0.1"), QStringLiteral("127.0.0.1:%1").arg(a.port())};
@@ -166,9 +169,9 @@ private slots:
         QCOMPARE(a.heard().size() + b.heard().size(), 12);
         // Every player once a server, the bot never; every typed command once, with its admin
         // and desktop.
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM sessions")), 4);
-        QCOMPARE(count(QStringLiteral("SELECT count(DISTINCT (server, name_id)) FROM sessions")), 4);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM names")), 3);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM sessions")), 5);
+        QCOMPARE(count(QStringLiteral("SELECT count(DISTINCT (server, name_id)) FROM sessions")), 5);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM names")), 4);
         QCOMPARE(count(QStringLiteral("SELECT count(*) FROM journal WHERE admin = '%1' AND desktop = '%2' AND origin <> ''")
                            .arg(Memory::AdminName(), QSysInfo::machineHostName())),
             12);
@@ -181,6 +184,9 @@ private slots:
         QCOMPARE(red.first().sessions, 2);
         QCOMPARE(Memory::Find(QStringLiteral("203.0.113.0/24")).size(), 2);
         QCOMPARE(Memory::Find(QStringLiteral("e")).size(), 3);
+        const QList<Memory::PlayerFound> odd = Memory::Find(QStringLiteral("O'Br\"i\\n;--"));
+        QCOMPARE(odd.size(), 1);
+        QCOMPARE(odd.first().name, QString(hostile).replace(QChar(0), QChar::ReplacementCharacter));
         QCOMPARE(Memory::AliasesOf(red.first().nameId).size(), 1);
         QCOMPARE(Memory::ServersSeen().size(), 2);
         QCOMPARE(Memory::SessionsOf(red.first().nameId).size(), 2);
