@@ -1,6 +1,7 @@
 #include "console/ConsoleSession.h"
 #include "console/BoundServer.h"
 
+#include "console/AnswerShape.h"
 #include "console/ErrorBurst.h"
 #include "console/NoAnswerLine.h"
 #include "console/RconDatagram.h"
@@ -19,6 +20,14 @@ namespace {
 // A shorter wait for the server's request limit gets no line: it would read "0.0 s".
 constexpr qint64 ShownWaitMs = 100;
 const QString AutoStatusText = QStringLiteral(" : [auto] status");
+
+// A read whose answer has a known form is shown once it is over: the exchange may ask it again,
+// and puts its datagrams in order, which a line on a bad network needs (two swapped would split a
+// row in two places). Any other answer shows as it comes.
+bool ShownWhenOver(const ExchangeRequest& request)
+{
+    return HasKnownShape(request.command, request.outOfBand);
+}
 
 ExchangeRequest consoleRequest(const QString& host, int port, const QString& password, const QString& command)
 {
@@ -146,8 +155,8 @@ void ConsoleSession::start(quint64 number)
     });
     connect(exchange, &ServerExchange::sent, this, [this, number] { wentOut(number); });
     connect(exchange, &ServerExchange::askingAgain, this, [this, number](int tries) {
-        // What came of the try before stays above this line; the next try's answer follows it.
-        // The timed query asks again without a word, as it waits without one.
+        // The next try's answer follows this line. The timed query asks again without a word,
+        // as it waits without one.
         const Request* q = find(number);
         if (!q || q->request.priority != ExchangeRequest::Priority::Typed)
             return;
@@ -155,9 +164,24 @@ void ConsoleSession::start(quint64 number)
         show(QStringLiteral("(asking again, try %1 of %2: %3)\r\n").arg(QString::number(tries), QString::number(ServerExchange::MaxTries), q->request.command),
             number);
     });
-    connect(exchange, &ServerExchange::datagramArrived, this,
-        [this, number](const QByteArray& datagram, const QString& text) { arrived(number, datagram, text); });
+    connect(exchange, &ServerExchange::datagramArrived, this, [this, number, exchange](const QByteArray& datagram, const QString& text) {
+        if (Request* q = find(number); q && ShownWhenOver(q->request) && !q->over) {
+            // Held until the answer is over. One that comes after that, before its outcome is
+            // heard here, is not part of it and follows it.
+            if (exchange->isOver())
+                q->late << datagram;
+            return;
+        }
+        arrived(number, datagram, text);
+    });
     connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome& outcome) {
+        const Request* r = find(number);
+        if (r && ShownWhenOver(r->request)) {
+            // Whole and in the order the exchange put it, as if its datagrams had come so.
+            const QList<QByteArray> shown = outcome.datagrams + r->late;
+            for (const QByteArray& datagram : shown)
+                arrived(number, datagram, DecodeReply(datagram));
+        }
         if (const Request* q = find(number)) {
             tell(*q, outcome);
             if (q->asker)
@@ -242,7 +266,7 @@ void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const Q
 {
     m_errors->end();  // an error that came before this datagram shows before it
     // The server splits long output into several datagrams, each with its own header line;
-    // every one is shown as it comes, so a line cut between two reads whole again.
+    // each is shown after the one before, so a line cut between two reads whole again.
     if (m_replyOpen && m_replyOf != number)
         endReply();  // another request's answer: this one's goes on under its own line
     Request* r = find(number);

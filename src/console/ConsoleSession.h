@@ -16,9 +16,10 @@ class ServerExchange;
 //
 // A request's echo line ("TIME : COMMAND") shows at once, a line says how long it waits for
 // the server's request limit when it must, and the log records the command when it goes out.
-// The answer's datagrams show one by one as they come; they make one reply, and one log
-// record, ended after a second without another, or by the first datagram of the next
-// request. An answer shows right under its echo line; when another request's echo or answer
+// The answer's datagrams show one by one as they come, but those of a read whose answer has a
+// known form (see AnswerShape), which show once it is over, whole and in order; they make one
+// reply, and one log record, ended after a second without another, or by the first datagram of
+// the next request. An answer shows right under its echo line; when another request's echo or answer
 // came between, a line naming its command goes first, so that two answers that overlap in
 // time never mix. When nothing at all comes back for a
 // request (no datagram, no error) within the exchange's wait, a line says so, and whether the
@@ -108,6 +109,7 @@ private:
         bool sent = false;
         bool over = false;  // the exchange reported its outcome
         bool heard = false; // a datagram of its answer came
+        QList<QByteArray> late;  // came after an answer held until over, before its outcome
     };
     quint64 ask(Request request);
     // Names resolve one at a time, in the order the requests were made: a request's exchange
