@@ -172,15 +172,18 @@ void ConsoleSession::start(quint64 number)
                 q->late << datagram;
             return;
         }
-        arrived(number, datagram, text);
+        arrived(number, {datagram}, text);
     });
     connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome& outcome) {
         const Request* r = find(number);
         if (r && ShownWhenOver(r->request)) {
-            // Whole and in the order the exchange put it, as if its datagrams had come so.
-            const QList<QByteArray> shown = outcome.datagrams + r->late;
-            for (const QByteArray& datagram : shown)
-                arrived(number, datagram, DecodeReply(datagram));
+            // Whole and in the order the exchange put it, in one piece: a long answer is one
+            // append to the pane, however many datagrams it came in.
+            const QList<QByteArray> late = r->late;
+            if (!outcome.datagrams.isEmpty())
+                arrived(number, outcome.datagrams, outcome.text);
+            for (const QByteArray& datagram : late)
+                arrived(number, {datagram}, DecodeReply(datagram));
         }
         if (const Request* q = find(number)) {
             tell(*q, outcome);
@@ -262,7 +265,7 @@ void ConsoleSession::announce(const Request& r)
         AppendLogRecord(time + AutoStatusText);
 }
 
-void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const QString& text)
+void ConsoleSession::arrived(quint64 number, const QList<QByteArray>& datagrams, const QString& text)
 {
     m_errors->end();  // an error that came before this datagram shows before it
     // The server splits long output into several datagrams, each with its own header line;
@@ -283,14 +286,15 @@ void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const Q
         m_replyAsker = r ? r->asker : nullptr;
     }
     if (first) {
-        if (IsPasswordRefusal(text)) {
+        const QString firstText = datagrams.size() == 1 ? text : DecodeReply(datagrams.first());
+        if (IsPasswordRefusal(firstText)) {
             m_refusedPassword = r->request.password;
             m_refusedServer = r->server;
             m_refusalSaid = false;
         } else if (r->request.password == m_refusedPassword && r->server == m_refusedServer) {
             m_refusedPassword.clear();  // taken after all (the server's password changed back)
         }
-        emit passwordAnswered(r->request.password, text);
+        emit passwordAnswered(r->request.password, firstText);
     }
     if (m_replyAsker)
         emit actionAnswered(m_replyAsker, text, first);
@@ -299,7 +303,8 @@ void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const Q
     if (m_replyLogged)
         BeginOrContinueReplyRecord(text);
     m_quiet.start();
-    emit datagramArrived(number, datagram);
+    for (const QByteArray& datagram : datagrams)
+        emit datagramArrived(number, datagram);
 }
 
 void ConsoleSession::under(const Request& r)
