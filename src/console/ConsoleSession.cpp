@@ -170,9 +170,10 @@ void ConsoleSession::start(quint64 number)
             // heard here, is not part of it and follows it.
             if (exchange->isOver())
                 q->late << datagram;
-            return;
+        } else {
+            arrived(number, text, text);
         }
-        arrived(number, {datagram}, text);
+        emit datagramArrived(number, datagram);  // as it came, for those who read datagrams
     });
     connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome& outcome) {
         const Request* r = find(number);
@@ -181,9 +182,9 @@ void ConsoleSession::start(quint64 number)
             // append to the pane, however many datagrams it came in.
             const QList<QByteArray> late = r->late;
             if (!outcome.datagrams.isEmpty())
-                arrived(number, outcome.datagrams, outcome.text);
+                arrived(number, outcome.text, DecodeReply(outcome.datagrams.first()));
             for (const QByteArray& datagram : late)
-                arrived(number, {datagram}, DecodeReply(datagram));
+                arrived(number, DecodeReply(datagram), DecodeReply(datagram));
         }
         if (const Request* q = find(number)) {
             tell(*q, outcome);
@@ -265,7 +266,7 @@ void ConsoleSession::announce(const Request& r)
         AppendLogRecord(time + AutoStatusText);
 }
 
-void ConsoleSession::arrived(quint64 number, const QList<QByteArray>& datagrams, const QString& text)
+void ConsoleSession::arrived(quint64 number, const QString& text, const QString& firstText)
 {
     m_errors->end();  // an error that came before this datagram shows before it
     // The server splits long output into several datagrams, each with its own header line;
@@ -286,7 +287,6 @@ void ConsoleSession::arrived(quint64 number, const QList<QByteArray>& datagrams,
         m_replyAsker = r ? r->asker : nullptr;
     }
     if (first) {
-        const QString firstText = datagrams.size() == 1 ? text : DecodeReply(datagrams.first());
         if (IsPasswordRefusal(firstText)) {
             m_refusedPassword = r->request.password;
             m_refusedServer = r->server;
@@ -303,8 +303,6 @@ void ConsoleSession::arrived(quint64 number, const QList<QByteArray>& datagrams,
     if (m_replyLogged)
         BeginOrContinueReplyRecord(text);
     m_quiet.start();
-    for (const QByteArray& datagram : datagrams)
-        emit datagramArrived(number, datagram);
 }
 
 void ConsoleSession::under(const Request& r)
@@ -365,6 +363,12 @@ bool ConsoleSession::waiting(quint64 number) const
 {
     const Request* r = find(number);
     return r && !r->sent;
+}
+
+bool ConsoleSession::holding(quint64 number) const
+{
+    const Request* r = find(number);
+    return r && r->sent && !r->over && ShownWhenOver(r->request);
 }
 
 ServerExchange* ConsoleSession::listening() const

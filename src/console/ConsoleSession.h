@@ -63,6 +63,8 @@ public:
     quint64 lastRequest() const { return m_lastRequest; }
     // True while request `number` waits for its server's name or its turn.
     bool waiting(quint64 number) const;
+    // True while request `number` went out and its answer, shown once it is over, is not yet.
+    bool holding(quint64 number) const;
     bool replyOpen() const { return m_replyOpen; }
     // The exchange whose answer is heard now (the latest that went out); none before.
     // Earlier ones listen on until their answer is over.
@@ -92,7 +94,8 @@ signals:
     void actionAnswered(QObject* window, const QString& text, bool first);
     // The answer to an action of `window` (sendTo) is over, or never came: its outcome.
     void actionOver(QObject* window, const QString& command, const ExchangeOutcome& outcome);
-    // Request `number` went out; a datagram of its answer came.
+    // Request `number` went out; a datagram of its answer came (as it came, also where the pane
+    // shows the answer once it is over).
     void requestSent(quint64 number);
     void datagramArrived(quint64 number, const QByteArray& datagram);
 
@@ -128,9 +131,9 @@ private:
     void under(const Request& r);
     // The line for an answer that did not come, or came broken.
     void tell(const Request& r, const ExchangeOutcome& outcome);
-    // Datagrams of a request's answer and their text: one as it came, or a whole answer held
-    // until it was over.
-    void arrived(quint64 number, const QList<QByteArray>& datagrams, const QString& text);
+    // The text of a datagram as it came, or of a whole answer held until it was over; and that
+    // of its first datagram.
+    void arrived(quint64 number, const QString& text, const QString& firstText);
     const Request* find(quint64 number) const;
     Request* find(quint64 number);
 
