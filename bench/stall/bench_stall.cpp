@@ -94,7 +94,8 @@ int main(int argc, char** argv)
     for (int r = -1; r < rounds; ++r) {
         for (const bool withBreaks : {false, true}) {
             breaks = withBreaks;
-            ui(w).txtCommand->setText(QStringLiteral("status"));
+            // A command with an effect: its answer is drawn datagram by datagram as it comes.
+            ui(w).txtCommand->setText(QStringLiteral("say flood"));
             ui(w).cmdConnect->click();
             clock.start();
             last = 0;

@@ -191,7 +191,7 @@ void frmBans::readList(bool typed, const std::function<void(bool)>& then)
             showProblem(AnswerWarning(request, outcome, LineCase::Window));
             grdBans->setEnabled(false);
         } else if (outcome.kind != ExchangeOutcome::Skipped && outcome.kind != ExchangeOutcome::Cancelled) {
-            showProblem(OutcomeProblem(server, outcome));
+            showProblem(OutcomeProblem(request, outcome));
         }
         if (then)
             then(answered);

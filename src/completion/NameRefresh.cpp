@@ -9,6 +9,8 @@ namespace {
 constexpr int AnswerQuietMs = 1000;
 // A request without any answer this long went unheard (a server over its rate limit drops it).
 constexpr int NoAnswerMs = 4000;
+// How soon to look again whether the pane has shown an answer it holds until it is over.
+constexpr int HeldAnswerMs = 50;
 }
 
 NameRefresh::Limits NameRefresh::limits;
@@ -93,6 +95,8 @@ void NameRefresh::answerOver()
 {
     if (!m_out && m_session->waiting(m_sendCount))
         return m_timer.start(NoAnswerMs);  // still waiting for the server's request limit
+    if (m_session->holding(m_sendCount))
+        return m_timer.start(HeldAnswerMs);  // its note goes under the answer, once that shows
     if (m_answer.isEmpty())
         return finish(QStringLiteral("No names learned: %1 had no answer.").arg(asked()));
     readAnswer(QString());

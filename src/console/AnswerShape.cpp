@@ -192,6 +192,11 @@ ShapeVerdict Verdict(bool whole)
 }
 }
 
+bool HasKnownShape(const QString& command, bool outOfBand)
+{
+    return ReaderOf(command, outOfBand) != Reader::None;
+}
+
 QList<QByteArray> OrderedByShape(const QString& command, bool outOfBand, const QList<QByteArray>& datagrams)
 {
     const Reader reader = ReaderOf(command, outOfBand);

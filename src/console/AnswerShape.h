@@ -28,6 +28,10 @@ enum class ShapeVerdict {
     Broken,   // a part is missing or out of place
 };
 
+// True when the command is a read whose answer has one of the forms above: it is checked, and
+// put in order, only once it is over.
+bool HasKnownShape(const QString& command, bool outOfBand);
+
 // The datagrams of an answer put in order where the shape tells it: the one that begins the
 // answer first, the one that ends it last, the others as they came.
 QList<QByteArray> OrderedByShape(const QString& command, bool outOfBand, const QList<QByteArray>& datagrams);

@@ -1,6 +1,7 @@
 #include "console/BoundServer.h"
 
 #include "console/RconDatagram.h"
+#include "console/ReadCommands.h"
 #include "console/ServerAddress.h"
 
 QString BoundServer::text() const
@@ -42,8 +43,9 @@ ExchangeRequest BoundRequest(const BoundServer& server, const QString& command,
     return request;
 }
 
-QString OutcomeProblem(const BoundServer& server, const ExchangeOutcome& outcome, int waitedMs)
+QString OutcomeProblem(const ExchangeRequest& request, const ExchangeOutcome& outcome)
 {
+    const BoundServer server {request.host, request.port, QString()};
     switch (outcome.kind) {
     case ExchangeOutcome::Answered:
     case ExchangeOutcome::Skipped:
@@ -52,7 +54,9 @@ QString OutcomeProblem(const BoundServer& server, const ExchangeOutcome& outcome
     case ExchangeOutcome::BadPassword:
         return QStringLiteral("%1 answered: Bad rconpassword.").arg(server.text());
     case ExchangeOutcome::NoAnswer:
-        return waitedMs > 0 ? NoAnswerLine(server.text(), waitedMs) : QStringLiteral("No answer from %1.").arg(server.text());
+        // An out-of-band query by its name alone: its token tells the admin nothing.
+        return NoAnswerLine(server.text(), request.outOfBand ? CommandWord(request.command) : request.command,
+            IsReadOnly(request.command, request.outOfBand), outcome.tries, LineCase::Window);
     case ExchangeOutcome::Refused:
     case ExchangeOutcome::NotResolved:
         break;

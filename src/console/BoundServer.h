@@ -34,8 +34,7 @@ BoundServer ReadBoundServer(const MainWindowBoxes& boxes, QString* problem);
 ExchangeRequest BoundRequest(const BoundServer& server, const QString& command,
     ExchangeRequest::Priority priority, bool outOfBand = false);
 
-// What kept a request from being answered, as a window's problem line says it ("No answer
-// from 127.0.0.1:27960."); empty when it was answered, skipped or withdrawn. With `waitedMs`
-// (how long the window waits for a first datagram), no answer is said with that time: "No
-// answer from 127.0.0.1:27960 within 2 seconds."
-QString OutcomeProblem(const BoundServer& server, const ExchangeOutcome& outcome, int waitedMs = 0);
+// What kept a request from being answered, as a window's problem line says it; empty when it
+// was answered, skipped or withdrawn. No answer is said as the main window says it: "No answer
+// from 127.0.0.1:27960 to `status` after 3 tries." for a read, which was asked again.
+QString OutcomeProblem(const ExchangeRequest& request, const ExchangeOutcome& outcome);

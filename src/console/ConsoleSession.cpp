@@ -1,6 +1,7 @@
 #include "console/ConsoleSession.h"
 #include "console/BoundServer.h"
 
+#include "console/AnswerShape.h"
 #include "console/ErrorBurst.h"
 #include "console/NoAnswerLine.h"
 #include "console/RconDatagram.h"
@@ -19,6 +20,14 @@ namespace {
 // A shorter wait for the server's request limit gets no line: it would read "0.0 s".
 constexpr qint64 ShownWaitMs = 100;
 const QString AutoStatusText = QStringLiteral(" : [auto] status");
+
+// A read whose answer has a known form is shown once it is over: the exchange may ask it again,
+// and puts its datagrams in order, which a line on a bad network needs (two swapped would split a
+// row in two places). Any other answer shows as it comes.
+bool ShownWhenOver(const ExchangeRequest& request)
+{
+    return HasKnownShape(request.command, request.outOfBand);
+}
 
 ExchangeRequest consoleRequest(const QString& host, int port, const QString& password, const QString& command)
 {
@@ -146,8 +155,8 @@ void ConsoleSession::start(quint64 number)
     });
     connect(exchange, &ServerExchange::sent, this, [this, number] { wentOut(number); });
     connect(exchange, &ServerExchange::askingAgain, this, [this, number](int tries) {
-        // What came of the try before stays above this line; the next try's answer follows it.
-        // The timed query asks again without a word, as it waits without one.
+        // The next try's answer follows this line. The timed query asks again without a word,
+        // as it waits without one.
         const Request* q = find(number);
         if (!q || q->request.priority != ExchangeRequest::Priority::Typed)
             return;
@@ -155,9 +164,28 @@ void ConsoleSession::start(quint64 number)
         show(QStringLiteral("(asking again, try %1 of %2: %3)\r\n").arg(QString::number(tries), QString::number(ServerExchange::MaxTries), q->request.command),
             number);
     });
-    connect(exchange, &ServerExchange::datagramArrived, this,
-        [this, number](const QByteArray& datagram, const QString& text) { arrived(number, datagram, text); });
+    connect(exchange, &ServerExchange::datagramArrived, this, [this, number, exchange](const QByteArray& datagram, const QString& text) {
+        if (Request* q = find(number); q && ShownWhenOver(q->request) && !q->over) {
+            // Held until the answer is over. One that comes after that, before its outcome is
+            // heard here, is not part of it and follows it.
+            if (exchange->isOver())
+                q->late << datagram;
+        } else {
+            arrived(number, text, text);
+        }
+        emit datagramArrived(number, datagram);  // as it came, for those who read datagrams
+    });
     connect(exchange, &ServerExchange::finished, this, [this, number](const ExchangeOutcome& outcome) {
+        const Request* r = find(number);
+        if (r && ShownWhenOver(r->request)) {
+            // Whole and in the order the exchange put it, in one piece: a long answer is one
+            // append to the pane, however many datagrams it came in.
+            const QList<QByteArray> late = r->late;
+            if (!outcome.datagrams.isEmpty())
+                arrived(number, outcome.text, DecodeReply(outcome.datagrams.first()));
+            for (const QByteArray& datagram : late)
+                arrived(number, DecodeReply(datagram), DecodeReply(datagram));
+        }
         if (const Request* q = find(number)) {
             tell(*q, outcome);
             if (q->asker)
@@ -238,11 +266,11 @@ void ConsoleSession::announce(const Request& r)
         AppendLogRecord(time + AutoStatusText);
 }
 
-void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const QString& text)
+void ConsoleSession::arrived(quint64 number, const QString& text, const QString& firstText)
 {
     m_errors->end();  // an error that came before this datagram shows before it
     // The server splits long output into several datagrams, each with its own header line;
-    // every one is shown as it comes, so a line cut between two reads whole again.
+    // each is shown after the one before, so a line cut between two reads whole again.
     if (m_replyOpen && m_replyOf != number)
         endReply();  // another request's answer: this one's goes on under its own line
     Request* r = find(number);
@@ -259,14 +287,14 @@ void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const Q
         m_replyAsker = r ? r->asker : nullptr;
     }
     if (first) {
-        if (IsPasswordRefusal(text)) {
+        if (IsPasswordRefusal(firstText)) {
             m_refusedPassword = r->request.password;
             m_refusedServer = r->server;
             m_refusalSaid = false;
         } else if (r->request.password == m_refusedPassword && r->server == m_refusedServer) {
             m_refusedPassword.clear();  // taken after all (the server's password changed back)
         }
-        emit passwordAnswered(r->request.password, text);
+        emit passwordAnswered(r->request.password, firstText);
     }
     if (m_replyAsker)
         emit actionAnswered(m_replyAsker, text, first);
@@ -275,7 +303,6 @@ void ConsoleSession::arrived(quint64 number, const QByteArray& datagram, const Q
     if (m_replyLogged)
         BeginOrContinueReplyRecord(text);
     m_quiet.start();
-    emit datagramArrived(number, datagram);
 }
 
 void ConsoleSession::under(const Request& r)
@@ -336,6 +363,12 @@ bool ConsoleSession::waiting(quint64 number) const
 {
     const Request* r = find(number);
     return r && !r->sent;
+}
+
+bool ConsoleSession::holding(quint64 number) const
+{
+    const Request* r = find(number);
+    return r && r->sent && !r->over && ShownWhenOver(r->request);
 }
 
 ServerExchange* ConsoleSession::listening() const

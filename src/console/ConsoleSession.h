@@ -16,9 +16,10 @@ class ServerExchange;
 //
 // A request's echo line ("TIME : COMMAND") shows at once, a line says how long it waits for
 // the server's request limit when it must, and the log records the command when it goes out.
-// The answer's datagrams show one by one as they come; they make one reply, and one log
-// record, ended after a second without another, or by the first datagram of the next
-// request. An answer shows right under its echo line; when another request's echo or answer
+// The answer's datagrams show one by one as they come, but a read whose answer has a known form
+// (see AnswerShape) shows once it is over, whole and in order, in one piece; an answer makes one
+// reply, and one log record, ended after a second without another datagram, or by the first
+// datagram of the next request. An answer shows right under its echo line; when another request's echo or answer
 // came between, a line naming its command goes first, so that two answers that overlap in
 // time never mix. When nothing at all comes back for a
 // request (no datagram, no error) within the exchange's wait, a line says so, and whether the
@@ -62,6 +63,8 @@ public:
     quint64 lastRequest() const { return m_lastRequest; }
     // True while request `number` waits for its server's name or its turn.
     bool waiting(quint64 number) const;
+    // True while request `number` went out and its answer, shown once it is over, is not yet.
+    bool holding(quint64 number) const;
     bool replyOpen() const { return m_replyOpen; }
     // The exchange whose answer is heard now (the latest that went out); none before.
     // Earlier ones listen on until their answer is over.
@@ -79,18 +82,20 @@ signals:
     // waiting note, a socket error, the line that names the command an answer answers. It
     // goes on a line of its own, after an answer's last line even where that was cut short.
     void line(const QString& text);
-    // A datagram's text; `continues`: it goes on with the reply before it (and its colour).
+    // A datagram's text, or a whole answer's (see above); `continues`: it goes on with the reply
+    // before it (and its colour).
     void replyText(const QString& text, bool continues);
-    // The first datagram of an answer to a request sent with `password`.
+    // The first datagram of an answer to a request sent with `password`, as text.
     void passwordAnswered(const QString& password, const QString& firstDatagram);
     // A socket error, or a server name that did not resolve, as its line shows it.
     void socketError(const QString& description);
-    // A datagram of the answer to an action of `window` (sendTo): its text as the pane shows
-    // it, `first` for the first datagram of the answer.
+    // A datagram of the answer to an action of `window` (sendTo), or its whole answer: its text
+    // as the pane shows it, `first` for the first text of the answer.
     void actionAnswered(QObject* window, const QString& text, bool first);
     // The answer to an action of `window` (sendTo) is over, or never came: its outcome.
     void actionOver(QObject* window, const QString& command, const ExchangeOutcome& outcome);
-    // Request `number` went out; a datagram of its answer came.
+    // Request `number` went out; a datagram of its answer came (as it came, also where the pane
+    // shows the answer once it is over).
     void requestSent(quint64 number);
     void datagramArrived(quint64 number, const QByteArray& datagram);
 
@@ -108,6 +113,7 @@ private:
         bool sent = false;
         bool over = false;  // the exchange reported its outcome
         bool heard = false; // a datagram of its answer came
+        QList<QByteArray> late;  // came after an answer held until over, before its outcome
     };
     quint64 ask(Request request);
     // Names resolve one at a time, in the order the requests were made: a request's exchange
@@ -125,7 +131,9 @@ private:
     void under(const Request& r);
     // The line for an answer that did not come, or came broken.
     void tell(const Request& r, const ExchangeOutcome& outcome);
-    void arrived(quint64 number, const QByteArray& datagram, const QString& text);
+    // The text of a datagram as it came, or of a whole answer held until it was over; and that
+    // of its first datagram.
+    void arrived(quint64 number, const QString& text, const QString& firstText);
     const Request* find(quint64 number) const;
     Request* find(quint64 number);
 

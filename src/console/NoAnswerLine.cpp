@@ -10,11 +10,6 @@ QString InCase(const QString& line, LineCase lineCase)
 }
 }
 
-QString NoAnswerLine(const QString& server, int waitedMs)
-{
-    return QStringLiteral("No answer from %1 within %2 seconds.").arg(server, QString::number(waitedMs / 1000.0));
-}
-
 QString NoAnswerLine(const QString& server, const QString& command, bool read, int tries, LineCase lineCase)
 {
     if (!read)

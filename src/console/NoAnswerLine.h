@@ -7,10 +7,6 @@
 // sees it; the command is the admin's own text, made printable by the caller.
 enum class LineCase { Window, Terminal };
 
-// What a window says of a server that sent nothing within `waitedMs` of a request: "No answer
-// from 127.0.0.1:27960 within 2 seconds."
-QString NoAnswerLine(const QString& server, int waitedMs);
-
 // A request that had no answer. A command with an effect: "no answer from 127.0.0.1:27960 to
 // `say x`: it may or may not have run" (the request may have arrived and only its answer been
 // lost). A read, which was asked again: "no answer from 127.0.0.1:27960 to `status` after

@@ -114,6 +114,8 @@ public:
     void start();
 
     const ExchangeRequest& request() const { return m_request; }
+    // The answer is over (finished() is on its way, or was emitted).
+    bool isOver() const { return m_state == State::Over; }
     // The local port the request's socket is bound to, 0 before it went out or once closed.
     int boundLocalPort() const;
     // An error as a read of the socket finds one (tests: forging ICMP needs root).

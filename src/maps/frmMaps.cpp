@@ -222,7 +222,7 @@ void frmMaps::askStatus(const QString& expectedMap, int tries)
         } else {
             showProblem(outcome.kind == ExchangeOutcome::Answered
                     ? QStringLiteral("%1 sent a status answer that could not be read.").arg(m_server.text())
-                    : OutcomeProblem(m_server, outcome));
+                    : OutcomeProblem(request, outcome));
         }
         if (expectedMap.isEmpty())
             return;
@@ -238,12 +238,12 @@ void frmMaps::askStatus(const QString& expectedMap, int tries)
     });
 }
 
-bool frmMaps::takeAnswer(int generation, const ExchangeOutcome& outcome)
+bool frmMaps::takeAnswer(int generation, const ExchangeRequest& request, const ExchangeOutcome& outcome)
 {
     if (generation != m_generation || outcome.kind == ExchangeOutcome::Skipped || outcome.kind == ExchangeOutcome::Cancelled)
         return false;
     if (outcome.kind != ExchangeOutcome::Answered) {
-        showProblem(OutcomeProblem(m_server, outcome));
+        showProblem(OutcomeProblem(request, outcome));
         return false;
     }
     m_answered = true;
@@ -255,7 +255,7 @@ void frmMaps::askNextMap()
     const int generation = m_generation;
     const ExchangeRequest request = BoundRequest(m_server, QStringLiteral("nextmap"), ExchangeRequest::Priority::Automatic);
     connect(ServerExchange::ask(request, this), &ServerExchange::finished, this, [=](const ExchangeOutcome& outcome) {
-        if (!takeAnswer(generation, outcome) || outcome.incomplete || outcome.cut)
+        if (!takeAnswer(generation, request, outcome) || outcome.incomplete || outcome.cut)
             return;
         const VariableValue next = ReadVariableValue(outcome.text, QStringLiteral("nextmap"));
         m_nextMapKnown = next.found;
@@ -282,7 +282,7 @@ void frmMaps::askList(bool typed)
         typed ? ExchangeRequest::Priority::Typed : ExchangeRequest::Priority::Automatic);
     request.quietMs = 300;
     connect(ServerExchange::ask(request, this), &ServerExchange::finished, this, [=](const ExchangeOutcome& outcome) {
-        if (!takeAnswer(generation, outcome))
+        if (!takeAnswer(generation, request, outcome))
             return;
         if (outcome.incomplete || outcome.cut) {
             // Never shown as the list: the last whole one stays, greyed.

@@ -77,7 +77,7 @@ private:
     // An rcon answer for the binding on screen: true when the server answered (its password
     // is good, actions may go there); otherwise false, and the problem line says why, unless
     // the request was skipped or cancelled.
-    bool takeAnswer(int generation, const ExchangeOutcome& outcome);
+    bool takeAnswer(int generation, const ExchangeRequest& request, const ExchangeOutcome& outcome);
     void askNextMap();
     void askList(bool typed);
     void showList(const QStringList& names);

@@ -385,10 +385,11 @@ void frmPlayers::answered(const ExchangeOutcome& outcome)
 
 QString frmPlayers::readTable(const ExchangeOutcome& outcome, StatusTable* table) const
 {
+    const ExchangeRequest asked = BoundRequest(m_reading, QStringLiteral("status"), ExchangeRequest::Priority::Automatic);
     if (outcome.kind != ExchangeOutcome::Answered)
-        return OutcomeProblem(m_reading, outcome, NoAnswerMs);
+        return OutcomeProblem(asked, outcome);
     if (outcome.incomplete || outcome.cut)  // never shown as the table: a part of it is missing
-        return AnswerWarning(BoundRequest(m_reading, QStringLiteral("status"), ExchangeRequest::Priority::Automatic), outcome, LineCase::Window);
+        return AnswerWarning(asked, outcome, LineCase::Window);
     const QString text = StatusReplyText(outcome.datagrams);
     *table = ReadStatusTable(text);
     if (table->found)

@@ -140,7 +140,7 @@ private slots:
         QTest::newRow("other address") << bob << row(5, "^4Bob", "192.0.2.77:27960") << "ban"
                                        << "Bob (client 5) now has the address 192.0.2.77:27960, not 192.0.2.5:27960. Nothing was sent.";
         QTest::newRow("no answer") << bob << QByteArray() << "kick"
-                                   << "No answer from 127.0.0.1:PORT within 2 seconds. Nothing was sent.";
+                                   << "No answer from 127.0.0.1:PORT to `status` after 3 tries. Nothing was sent.";
         QTest::newRow("same player") << bob << row(5, "^4Bob", "192.0.2.5:27960") + row(6, "Alice", "192.0.2.9:27960")
                                      << "ban" << QString();
     }

@@ -232,7 +232,7 @@ private slots:
         TestEnv env;
         ServerPasswords::ResetForTests();
         ScriptedServer first(QStringLiteral("firstPw1")), second(QStringLiteral("secondPw2"));
-        second.answer(QStringLiteral("status"), {"map: oa_dm2\n"});
+        second.answer(QStringLiteral("status"), {"map: oa_dm2\ncl score ping name address rate\n-- ----- ---- ---- ------- ----\n\n"});
         ServerPasswords passwords;
         QList<SavedServer> list;
         int kept = 0;
@@ -258,7 +258,7 @@ private slots:
         ui(w).txtPort->setEditText(QString::number(second.port()));
         QTRY_COMPARE(ui(w).txtPassword->text(), second.password());
         SendCommand(w, QStringLiteral("status"));
-        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\n")));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\ncl score ping name address rate\r\n-- ----- ---- ---- ------- ----\r\n\r\n")));
         if (withKeyring) {
             QTRY_COMPARE(labelsOf(second.port()), QStringList{QStringLiteral("telmorax ") + secondEntry});
             QTRY_COMPARE(labelsOf(first.port()), QStringList{QStringLiteral("telmorax ") + firstEntry});
@@ -286,7 +286,7 @@ private slots:
         QCOMPARE(ui(w).txtOutput->text().count(QStringLiteral("refused the password: the timed status query waits")), 1);
         QTest::keyClick(ui(w).txtPassword, Qt::Key_Backspace);
         w.GetStatus();
-        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\n")));
+        QTRY_VERIFY(ui(w).txtOutput->text().endsWith(QStringLiteral("map: oa_dm2\r\ncl score ping name address rate\r\n-- ----- ---- ---- ------- ----\r\n\r\n")));
         QCOMPARE(second.requests(), 3);
         QCOMPARE(first.requests(), 0);
     }
