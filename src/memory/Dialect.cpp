@@ -155,6 +155,18 @@ bool Lost(const QSqlDatabase& db, const QString& error)
     return false;
 }
 
+bool RecordRefused(const QSqlDatabase& db, const QString& sqlState)
+{
+    if (Of(db) != Engine::PostgreSQL || !db.isOpen() || sqlState.size() != 5)
+        return false;
+    static const char* const notTheRecords[] = {"08", "57P", "53", "40"};
+    for (const char* c : notTheRecords) {
+        if (sqlState.startsWith(QLatin1String(c)))
+            return false;
+    }
+    return true;
+}
+
 bool LoginRefused(const QString& error)
 {
     static const char* const words[] = {"password authentication failed", "no password supplied", "authentication failed",

@@ -36,5 +36,9 @@ bool Lost(const QSqlDatabase& db, const QString& error);
 // A login the server refused (a wrong password, an unknown user or database): trying again
 // later will not help.
 bool LoginRefused(const QString& error);
+// A statement the team database refused for what it held (a constraint, a value too long,
+// a trigger), by its SQLSTATE: not a lost or closing connection (08, 57P), nor the server
+// short of resources or a transaction to try again (53, 40), which sending later may cure.
+bool RecordRefused(const QSqlDatabase& db, const QString& sqlState);
 
 }

@@ -226,6 +226,7 @@ private:
         if (q.exec())
             return true;
         m_error = q.lastError().text();
+        m_state = q.lastError().nativeErrorCode();
         return false;
     }
 
@@ -310,6 +311,7 @@ private:
 
 public:
     QString m_error;
+    QString m_state;  // the failed statement's SQLSTATE
 
 private:
     QSqlDatabase& m_db;
@@ -365,6 +367,7 @@ bool apply(Writes& writes, const QByteArray& record)
         if (q.exec())
             return true;
         writes.m_error = q.lastError().text();
+        writes.m_state = q.lastError().nativeErrorCode();
         return false;
     }
     Observation o;
@@ -432,6 +435,7 @@ public:
     }
     std::function<void(const QString&)> failed;  // called on this thread
     std::function<void()> wrote;
+    std::function<void(const QString& why)> refused;  // a record set aside
     std::function<void(const Memory::TeamState& before, const Memory::TeamState& now)> stateChanged;
 
 protected:
@@ -455,6 +459,7 @@ protected:
 
 private:
     static constexpr int FirstPauseMs = 500, LongestPauseMs = 10000;
+    static constexpr int RefusalsBeforeSetAside = 3;
 
     void loop(Writes& local, Writes* team)
     {
@@ -494,15 +499,15 @@ private:
         }
     }
 
-    // Writes a batch into a memory in one transaction.
-    void write(Writes& writes, const QList<QByteArray>& batch)
+    // Writes a batch into a memory in one transaction: true once all of it is written.
+    bool write(Writes& writes, const QList<QByteArray>& batch)
     {
         QSqlDatabase& db = writes.db();
         QSqlQuery q(db);
         // The write lock from the start: two processes never both read, then both insert.
         if (!db.isOpen() || !runAll(q, Memory::Dialect::BeginWrite(db))) {
             failed(db.isOpen() ? q.lastError().text() : db.lastError().text());
-            return;
+            return false;
         }
         bool all = true;
         for (const QByteArray& record : batch)
@@ -512,10 +517,11 @@ private:
             const QString why = q.lastError().text();
             q.exec(QStringLiteral("ROLLBACK"));
             failed(why);
-            return;
+            return false;
         }
         if (all)
             wrote();
+        return all;
     }
 
     // The batch's records into the outbox.
@@ -572,6 +578,7 @@ private:
     void drain(Writes& local, Writes& team)
     {
         bool sent = connected(team);
+        bool refusedNow = false;  // a record refused, the connection fine
         QSqlDatabase& db = team.db();
         QSqlQuery read(local.db());
         read.setForwardOnly(true);
@@ -583,10 +590,10 @@ private:
             if (!read.exec())
                 break;
             qint64 last = -1;
-            QList<QByteArray> records;
+            QList<QPair<qint64, QByteArray>> records;  // outbox id, record
             while (read.next()) {
                 last = read.value(0).toLongLong();
-                records.append(read.value(1).toByteArray());
+                records.append({last, read.value(1).toByteArray()});
             }
             read.finish();
             if (records.isEmpty())
@@ -594,19 +601,36 @@ private:
             Memory::TeamWatch watch(db);
             QSqlQuery q(db);
             sent = runAll(q, Memory::Dialect::BeginWrite(db));
-            for (const QByteArray& r : records)
-                sent = sent && apply(team, r);
+            int refusedAt = -1;  // the record whose statement failed
+            for (int i = 0; sent && i < records.size(); ++i) {
+                sent = apply(team, records.at(i).second);
+                refusedAt = sent ? -1 : i;
+            }
             team.endStatements();
             sent = sent && q.exec(QStringLiteral("COMMIT"));
             if (!sent) {
                 m_why = team.m_error.isEmpty() ? (q.lastError().text().isEmpty() ? db.lastError().text() : q.lastError().text()) : team.m_error;
+                const QString state = team.m_state;
                 team.m_error.clear();
-                q.exec(QStringLiteral("ROLLBACK"));
+                team.m_state.clear();
+                // The connection answers still, and the statement was refused for what it held:
+                // the record, not the server, is at fault.
+                const bool answers = q.exec(QStringLiteral("ROLLBACK"));
                 if (Memory::Dialect::Lost(db, m_why) || !db.isOpen()) {
                     team.reset();
                     db.close();
+                } else if (refusedAt >= 0 && answers && Memory::Dialect::RecordRefused(db, state)) {
+                    const qint64 id = records.at(refusedAt).first;
+                    m_refusals = id == m_refusedId ? m_refusals + 1 : 1;
+                    m_refusedId = id;
+                    refusedNow = true;
+                    if (m_refusals >= RefusalsBeforeSetAside) {
+                        setAside(local, id, records.at(refusedAt).second, m_why);
+                        sent = true;
+                        continue;  // the outbox goes on with the next record
+                    }
                 } else {
-                    failed(m_why);  // the server refused a record: said once, tried again later
+                    failed(m_why);  // the server refused the batch: said once, tried again later
                 }
                 break;
             }
@@ -615,7 +639,24 @@ private:
             done.exec();
             wrote();
         }
-        publish(local, sent);
+        publish(local, sent || refusedNow);
+    }
+
+    // A record the team database refused again and again, out of the outbox's way: written
+    // into the local file's own memory (its journal shows it), else kept in the outbox under
+    // a target of its own; said once.
+    void setAside(Writes& local, qint64 id, const QByteArray& record, const QString& why)
+    {
+        QSqlQuery q(local.db());
+        if (write(local, {record}))
+            q.prepare(QStringLiteral("DELETE FROM outbox WHERE id = ?"));
+        else
+            q.prepare(QStringLiteral("UPDATE outbox SET target = 'refused by ' || target WHERE id = ?"));
+        q.addBindValue(id);
+        q.exec();
+        m_refusals = 0;
+        if (refused)
+            refused(why);
     }
 
     // The team database's state, told when it changed.
@@ -655,6 +696,8 @@ private:
     bool m_prepared = false;
     QString m_why;
     int m_pauseMs = FirstPauseMs;
+    qint64 m_refusedId = -1;  // the outbox's record last refused, and how many times in a row
+    int m_refusals = 0;
     Memory::TeamState m_state;
 };
 
@@ -663,15 +706,20 @@ QString admin;
 std::function<void(const QString&)> teller;
 QAtomicInt problemTold = 0;  // 1 once a failure was told, until a write works again
 
-void tellFromWriter(const QString& why)
+// A line for the admin, from the writer's thread.
+void tellLine(const QString& line)
 {
-    if (!problemTold.testAndSetRelaxed(0, 1))
-        return;
-    const QString line = QObject::tr("The memory of players and actions cannot be written (%1); what happens meanwhile is not recorded.").arg(why);
     QMetaObject::invokeMethod(QCoreApplication::instance(), [line] {
         if (teller)
             teller(line);
     }, Qt::QueuedConnection);
+}
+
+void tellFromWriter(const QString& why)
+{
+    if (!problemTold.testAndSetRelaxed(0, 1))
+        return;
+    tellLine(QObject::tr("The memory of players and actions cannot be written (%1); what happens meanwhile is not recorded.").arg(why));
 }
 
 void observed(const ExchangeRequest& request, const ExchangeOutcome& outcome, bool wentOut)
@@ -744,6 +792,10 @@ void Start(std::function<void(const QString& line)> tell)
         }, Qt::QueuedConnection);
     };
     writer->failed = tellFromWriter;
+    writer->refused = [](const QString& why) {
+        // The server's own words, their first line (PostgreSQL adds its context on the next).
+        tellLine(QObject::tr("the team database refused a record: %1; it is kept in the local file").arg(why.section(QLatin1Char('\n'), 0, 0)));
+    };
     writer->wrote = [] {
         problemTold.storeRelaxed(0);
         QMetaObject::invokeMethod(Signals(), &RecorderSignals::written, Qt::QueuedConnection);

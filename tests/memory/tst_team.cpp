@@ -284,6 +284,21 @@ private slots:
         QCOMPARE(pg.sql(QStringLiteral("SELECT string_agg(command, ',' ORDER BY id) = string_agg(command, ',' ORDER BY time) FROM journal;")), QStringLiteral("t"));
         QCOMPARE(Memory::Find(QStringLiteral("player")).size(), 8);
 
+        // A record the server refuses for what it holds, between two others: set aside in the
+        // local file and said once, and the outbox goes on with the next in order.
+        pg.sql(QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger AS $$ BEGIN IF NEW.command = 'kick x' THEN RAISE 'no kicks'; END IF; "
+                              "RETURN NEW; END $$ LANGUAGE plpgsql; CREATE TRIGGER refuse BEFORE INSERT ON journal FOR EACH ROW EXECUTE FUNCTION refuse();"));
+        for (const QString& c : {QStringLiteral("say one"), QStringLiteral("kick x"), QStringLiteral("say two")}) {
+            s.answer(c, {"ok\n"});
+            QVERIFY(ask(s.port(), c));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(pg.sql(QStringLiteral("SELECT string_agg(command, ',' ORDER BY id) FROM journal WHERE command NOT LIKE 'status';")),
+            QStringLiteral("say one,say two"), 20000);
+        const QString pane = w->findChild<OutputPane*>()->text();
+        QCOMPARE(pane.count(QStringLiteral("the team database refused a record: ")), 1);
+        QVERIFY2(pane.contains(QStringLiteral("the team database refused a record: ERROR:  no kicks; it is kept in the local file")), qPrintable(pane));
+        QCOMPARE(Recorder::TeamStatus().waiting, 0);
+
         // A server that answers nothing and closes nothing: its connection is cut, and the
         // admin switches to the local file meanwhile. The outbox is kept for the team
         // database, and sent when the program is on it again.
@@ -301,7 +316,8 @@ private slots:
         Memory::Forget();
         QVERIFY(Memory::Open(Memory::DatabaseTarget(), QString()).usable);
         QVERIFY(!Memory::IsTeam());
-        QVERIFY(Memory::Journal(0).isEmpty());
+        QCOMPARE(Memory::Journal(0).size(), 1);  // the refused record
+        QCOMPARE(Memory::Journal(0).first().command, QStringLiteral("kick x"));
         QSqlQuery outbox(Memory::LocalConnection());
         QVERIFY(outbox.exec(QStringLiteral("SELECT count(*) FROM outbox")) && outbox.next());
         QCOMPARE(outbox.value(0).toInt(), 3);
@@ -311,7 +327,7 @@ private slots:
         QVERIFY(Memory::Open(pg.target(), pg.password()).usable);
         Recorder::Start({});
         QVERIFY(sent());
-        QCOMPARE(Memory::Journal(0).size(), 11);
+        QCOMPARE(Memory::Journal(0).size(), 13);
         QCOMPARE(Memory::Journal(0).last().command, QStringLiteral("set rconpassword ********"));
         QCOMPARE(Memory::Find(QStringLiteral("player")).size(), 10);
     }
