@@ -11,6 +11,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -155,6 +156,31 @@ void PostgresServer::freeze(bool frozen)
     }
     for (pid_t p : processes)
         ::kill(p, frozen ? SIGSTOP : SIGCONT);
+    // A stopped process never learns that its server died: were this test killed while the
+    // server is frozen, its backends would stay stopped for ever. A small child of the test
+    // waits for the test's end and kills them then; thawing ends that child.
+    if (frozen && m_thawer < 0) {
+        const pid_t test = ::getpid();
+        sigset_t term;
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::sigprocmask(SIG_BLOCK, &term, nullptr);
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            int signal = 0;
+            if (::getppid() == test)
+                ::sigwait(&term, &signal);
+            for (pid_t p : processes)
+                ::kill(p, SIGKILL);
+            ::_exit(0);
+        }
+        m_thawer = child;
+    } else if (!frozen && m_thawer > 0) {
+        ::kill(m_thawer, SIGKILL);
+        ::waitpid(m_thawer, nullptr, 0);
+        m_thawer = -1;
+    }
 }
 
 QString PostgresServer::sql(const QString& statements, bool* ok)

@@ -39,6 +39,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QProcess m_server;
+    int m_thawer = -1;  // while frozen: kills the frozen processes if this test dies first
     QString m_password;
     QString m_superPassword;
     quint16 m_port = 0;
