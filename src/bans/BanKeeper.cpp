@@ -11,7 +11,6 @@
 #include "memory/Queries.h"
 #include "memory/Recorder.h"
 
-#include <QSysInfo>
 #include <QTimer>
 #include <QUuid>
 
@@ -30,7 +29,7 @@ BanKeeper::BanKeeper(QObject* parent)
     : QObject(parent)
     , m_passwords(new ServerPasswords(this))
     , m_timer(new QTimer(this))
-    , m_claimant(Memory::AdminName() + QLatin1Char('@') + QSysInfo::machineHostName() + QLatin1Char(' ') + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    , m_claimant(Memory::AdminName() + QLatin1Char('@') + Memory::DesktopName() + QLatin1Char(' ') + QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
     m_timer->setInterval(1000);
     connect(m_timer, &QTimer::timeout, this, &BanKeeper::liftDue);

@@ -19,6 +19,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QSysInfo>
 #include <QThread>
 
 #include <pwd.h>
@@ -454,6 +455,11 @@ QString AdminName()
     if (const passwd* pw = ::getpwuid(::geteuid()))
         return QString::fromLocal8Bit(pw->pw_name);
     return qEnvironmentVariable("USER");
+}
+
+QString DesktopName()
+{
+    return QSysInfo::machineHostName();
 }
 
 QString FoldName(const QString& name)

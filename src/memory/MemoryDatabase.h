@@ -100,6 +100,8 @@ void SetClockOffsetForTests(qint64 ms);
 int KeepDays();
 // The name the journal gives the admin: the setting, or the login name.
 QString AdminName();
+// The desktop the journal says an entry came from: this machine's host name.
+QString DesktopName();
 
 // A name as searches compare it: colour codes removed, lower case.
 QString FoldName(const QString& name);

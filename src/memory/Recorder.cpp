@@ -19,7 +19,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QDataStream>
-#include <QSysInfo>
 #include <QThread>
 #include <QUuid>
 #include <QVariant>
@@ -703,6 +702,7 @@ private:
 
 Writer* writer = nullptr;
 QString admin;
+QString desktop;  // read once, with the admin's name, when recording starts
 std::function<void(const QString&)> teller;
 QAtomicInt problemTold = 0;  // 1 once a failure was told, until a write works again
 
@@ -742,7 +742,7 @@ void observed(const ExchangeRequest& request, const ExchangeOutcome& outcome, bo
     o.outcome = outcome.kind;
     o.datagrams = outcome.datagrams;
     o.admin = admin;
-    o.desktop = QSysInfo::machineHostName();
+    o.desktop = desktop;
     o.origin = QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (command) {
         o.text = outcome.text;
@@ -781,6 +781,7 @@ void Start(std::function<void(const QString& line)> tell)
     if (!opening.usable)
         return;
     admin = Memory::AdminName();
+    desktop = Memory::DesktopName();
     problemTold = 0;
     writer = new Writer(Memory::KeepDays());
     writer->stateChanged = [](const Memory::TeamState& before, const Memory::TeamState& now) {
